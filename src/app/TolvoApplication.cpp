@@ -1,0 +1,46 @@
+#include "app/TolvoApplication.h"
+
+#include "BuildConfig.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QMainWindow>
+
+namespace tolvo {
+
+TolvoApplication::TolvoApplication(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Tolvo"));
+    setOrganizationName(QStringLiteral("Tolvo"));
+    setOrganizationDomain(QStringLiteral("tolvo.app"));
+    setApplicationVersion(QString::fromLatin1(buildconfig::appVersion));
+    setDesktopFileName(QStringLiteral("app.tolvo.Tolvo"));
+    // An explicit family keeps the look independent of whatever fontconfig prefers.
+    QFont font(QStringLiteral("Inter"));
+    font.setFamilies({QStringLiteral("Inter"), QStringLiteral("DejaVu Sans")});
+    font.setPixelSize(13);
+    setFont(font);
+
+    m_window = std::make_unique<QMainWindow>();
+    m_window->setWindowTitle(QStringLiteral("Tolvo"));
+    m_window->resize(1200, 700);
+}
+
+TolvoApplication::~TolvoApplication() = default;
+
+void TolvoApplication::preferX11()
+{
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        return;
+    if (qEnvironmentVariableIsSet("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb;wayland");
+}
+
+int TolvoApplication::run()
+{
+    m_window->show();
+    return exec();
+}
+
+} // namespace tolvo

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "core/Result.h"
+
+#include <QDateTime>
+#include <QHashFunctions>
+#include <QJsonObject>
+#include <QString>
+#include <QUuid>
+
+#include <functional>
+#include <optional>
+
+namespace tolvo {
+
+// One calendar of the account's calendar list. Identified, compared and hashed by `id` only.
+struct GoogleCalendar
+{
+    QUuid identifier = QUuid::createUuid();
+    QString id;
+    std::optional<QString> summary;
+    std::optional<QString> backgroundColor;
+    std::optional<QString> accessRole;
+    bool isSelected = true;
+    QDateTime createdDate = QDateTime::currentDateTimeUtc();
+
+    QJsonObject toJson() const;
+    static Result<GoogleCalendar> fromJson(const QJsonObject &json);
+
+    friend bool operator==(const GoogleCalendar &a, const GoogleCalendar &b)
+    {
+        return a.id == b.id;
+    }
+};
+
+inline size_t qHash(const GoogleCalendar &calendar, size_t seed = 0)
+{
+    return qHash(calendar.id, seed);
+}
+
+} // namespace tolvo
+
+template<> struct std::hash<tolvo::GoogleCalendar>
+{
+    size_t operator()(const tolvo::GoogleCalendar &calendar) const { return qHash(calendar.id); }
+};

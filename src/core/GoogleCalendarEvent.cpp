@@ -1,0 +1,102 @@
+#include "core/GoogleCalendarEvent.h"
+
+#include "core/JsonFields.h"
+
+namespace tolvo {
+
+QString rawValue(GoogleCalendarEventStatus status)
+{
+    switch (status) {
+    case GoogleCalendarEventStatus::confirmed: return QStringLiteral("confirmed");
+    case GoogleCalendarEventStatus::tentative: return QStringLiteral("tentative");
+    case GoogleCalendarEventStatus::cancelled: return QStringLiteral("cancelled");
+    }
+    return {};
+}
+
+std::optional<GoogleCalendarEventStatus> googleCalendarEventStatus(const QString &raw)
+{
+    for (const auto status : {GoogleCalendarEventStatus::confirmed,
+             GoogleCalendarEventStatus::tentative, GoogleCalendarEventStatus::cancelled}) {
+        if (raw == rawValue(status))
+            return status;
+    }
+    return std::nullopt;
+}
+
+std::optional<QDateTime> dateComponents(const QDateTime &moment)
+{
+    if (!moment.isValid())
+        return std::nullopt;
+    const qint64 wholeSeconds = moment.toSecsSinceEpoch();
+    return QDateTime::fromSecsSinceEpoch(wholeSeconds, Qt::UTC);
+}
+
+std::optional<QDateTime> GoogleCalendarEvent::reminderMoment() const
+{
+    if (!start || !start->isValid())
+        return std::nullopt;
+    return start->addSecs(-60 * reminderMinutes);
+}
+
+double GoogleCalendarEvent::timeToReminder(const QDateTime &now) const
+{
+    const auto moment = reminderMoment();
+    if (!moment || !moment->isValid())
+        return 0;
+    return static_cast<double>(now.msecsTo(*moment)) / 1000.0;
+}
+
+QJsonObject GoogleCalendarEvent::toJson() const
+{
+    QJsonObject json;
+    json.insert(QStringLiteral("identifier"), identifier.toString(QUuid::WithoutBraces));
+    json.insert(QStringLiteral("id"), id);
+    json.insert(QStringLiteral("created"), json::fromOptionalDate(created));
+    json.insert(QStringLiteral("updated"), json::fromOptionalDate(updated));
+    json.insert(QStringLiteral("start"), json::fromOptionalDate(start));
+    json.insert(QStringLiteral("end"), json::fromOptionalDate(end));
+    json.insert(QStringLiteral("summary"), json::fromOptional(summary));
+    json.insert(QStringLiteral("status"),
+        status ? QJsonValue(rawValue(*status)) : QJsonValue(QJsonValue::Null));
+    json.insert(QStringLiteral("iCalUID"), json::fromOptional(iCalUID));
+    json.insert(QStringLiteral("description"), json::fromOptional(description));
+    json.insert(QStringLiteral("hangoutLink"), json::fromOptional(hangoutLink));
+    json.insert(QStringLiteral("reminderMinutes"), static_cast<double>(reminderMinutes));
+    json.insert(QStringLiteral("location"), json::fromOptional(location));
+    json.insert(QStringLiteral("isAllDay"), isAllDay);
+    json.insert(QStringLiteral("isFavourite"), isFavourite);
+    return json;
+}
+
+Result<GoogleCalendarEvent> GoogleCalendarEvent::fromJson(const QJsonObject &json)
+{
+    GoogleCalendarEvent event;
+    TRY_ASSIGN(const QString identifierText, json::requiredString(json, "identifier"));
+    event.identifier = QUuid::fromString(identifierText);
+    if (event.identifier.isNull())
+        return failure(json::missing("identifier"));
+    TRY_ASSIGN(event.id, json::requiredString(json, "id"));
+    TRY_ASSIGN(event.created, json::optionalDate(json, "created"));
+    TRY_ASSIGN(event.updated, json::optionalDate(json, "updated"));
+    TRY_ASSIGN(event.start, json::optionalDate(json, "start"));
+    TRY_ASSIGN(event.end, json::optionalDate(json, "end"));
+    TRY_ASSIGN(event.summary, json::optionalString(json, "summary"));
+    TRY_ASSIGN(const auto statusText, json::optionalString(json, "status"));
+    if (statusText) {
+        event.status = googleCalendarEventStatus(*statusText);
+        if (!event.status)
+            return failure(json::missing("status"));
+    }
+    TRY_ASSIGN(event.iCalUID, json::optionalString(json, "iCalUID"));
+    TRY_ASSIGN(event.description, json::optionalString(json, "description"));
+    TRY_ASSIGN(event.hangoutLink, json::optionalString(json, "hangoutLink"));
+    TRY_ASSIGN(const double minutes, json::requiredDouble(json, "reminderMinutes"));
+    event.reminderMinutes = static_cast<qint64>(minutes);
+    TRY_ASSIGN(event.location, json::optionalString(json, "location"));
+    TRY_ASSIGN(event.isAllDay, json::requiredBool(json, "isAllDay"));
+    TRY_ASSIGN(event.isFavourite, json::requiredBool(json, "isFavourite"));
+    return event;
+}
+
+} // namespace tolvo

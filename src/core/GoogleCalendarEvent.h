@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/Result.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+namespace tolvo {
+
+enum class GoogleCalendarEventStatus { confirmed, tentative, cancelled };
+
+QString rawValue(GoogleCalendarEventStatus status);
+// Exact, case-sensitive match of the raw text; anything else is no status.
+std::optional<GoogleCalendarEventStatus> googleCalendarEventStatus(const QString &raw);
+
+// Creation and update times as Google reports them: UTC, whole seconds, so that two of them
+// compare as a whole (the added-or-modified classification depends on created == updated).
+std::optional<QDateTime> dateComponents(const QDateTime &moment);
+
+// One Google event as the application keeps it. `identifier` is new for every value made
+// (default construction); copies keep it, and equality includes it.
+struct GoogleCalendarEvent
+{
+    QUuid identifier = QUuid::createUuid();
+    QString id;
+    std::optional<QDateTime> created;
+    std::optional<QDateTime> updated;
+    std::optional<QDateTime> start;
+    std::optional<QDateTime> end;
+    std::optional<QString> summary;
+    std::optional<GoogleCalendarEventStatus> status;
+    std::optional<QString> iCalUID;
+    std::optional<QString> description;
+    std::optional<QString> hangoutLink;
+    qint64 reminderMinutes = 30;
+    std::optional<QString> location;
+    bool isAllDay = false;
+    bool isFavourite = false;
+
+    // Seconds from `now` to the reminder moment (start minus reminderMinutes); 0 without a
+    // start. Positive while the moment lies ahead.
+    double timeToReminder(const QDateTime &now) const;
+    std::optional<QDateTime> reminderMoment() const;
+
+    QJsonObject toJson() const;
+    static Result<GoogleCalendarEvent> fromJson(const QJsonObject &json);
+
+    friend bool operator==(const GoogleCalendarEvent &, const GoogleCalendarEvent &) = default;
+};
+
+} // namespace tolvo

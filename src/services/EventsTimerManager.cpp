@@ -1,0 +1,151 @@
+#include "services/EventsTimerManager.h"
+
+#include <QHash>
+
+namespace tolvo {
+
+namespace {
+class EventTimerTable
+{
+public:
+    EventTimerTable()
+        : m_timers(Dependencies::current<std::shared_ptr<TimerScheduler>>())
+    {
+    }
+
+    void arm(const GoogleCalendarEvent &event, EventTimerType type,
+        const EventsTimerManager::Handler &handler)
+    {
+        const QDateTime now = m_timers.now();
+        QDateTime fireDate;
+        if (type == EventTimerType::notification) {
+            const double seconds = event.timeToReminder(now);
+            if (seconds <= 0)
+                return;
+            fireDate = *event.reminderMoment();
+        } else {
+            if (!event.end || !event.end->isValid() || now.msecsTo(*event.end) <= 0)
+                return;
+            fireDate = *event.end;
+        }
+
+        TimerRef timer = makeTimer(
+            fireDate, event,
+            [this, type, handler](const GoogleCalendarEvent &armed) {
+                slotFired(armed.id, type);
+                if (handler)
+                    handler(armed);
+            },
+            m_timers);
+
+        EventTimerPair &pair = m_pairs[event.id];
+        TimerRef &slot = slotOf(pair, type);
+        // A displaced timer would otherwise still fire at the old moment (an end timer there
+        // could delete a moved event), so it goes.
+        if (slot)
+            m_timers.cancel(slot);
+        slot = timer;
+    }
+
+    void modify(const GoogleCalendarEvent &event, EventTimerType type,
+        const EventsTimerManager::Handler &handler)
+    {
+        const auto found = m_pairs.find(event.id);
+        if (found != m_pairs.end()) {
+            TimerRef &slot = slotOf(found.value(), type);
+            if (slot) {
+                m_timers.cancel(slot);
+                slot.reset();
+            }
+            dropIfEmpty(event.id);
+        }
+        arm(event, type, handler);
+    }
+
+    void remove(const GoogleCalendarEvent &event)
+    {
+        const auto found = m_pairs.find(event.id);
+        if (found == m_pairs.end())
+            return;
+        m_timers.cancel(found->notificationTimer);
+        m_timers.cancel(found->endTimer);
+        m_pairs.erase(found);
+    }
+
+    void clear()
+    {
+        m_timers.clear();
+        m_pairs.clear();
+    }
+
+    void freeStanding(const QDateTime &date, const GoogleCalendarEvent &event,
+        const EventsTimerManager::Handler &handler)
+    {
+        makeTimer(date, event, handler, m_timers);
+    }
+
+    std::size_t pendingCount() const { return m_timers.timers().size(); }
+
+    std::optional<EventTimerPair> pairOf(const QString &eventId) const
+    {
+        const auto found = m_pairs.constFind(eventId);
+        if (found == m_pairs.constEnd())
+            return std::nullopt;
+        return found.value();
+    }
+
+private:
+    static TimerRef &slotOf(EventTimerPair &pair, EventTimerType type)
+    {
+        return type == EventTimerType::notification ? pair.notificationTimer : pair.endTimer;
+    }
+
+    void slotFired(const QString &eventId, EventTimerType type)
+    {
+        const auto found = m_pairs.find(eventId);
+        if (found == m_pairs.end())
+            return;
+        slotOf(found.value(), type).reset();
+        dropIfEmpty(eventId);
+    }
+
+    void dropIfEmpty(const QString &eventId)
+    {
+        const auto found = m_pairs.find(eventId);
+        if (found != m_pairs.end() && !found->notificationTimer && !found->endTimer)
+            m_pairs.erase(found);
+    }
+
+    Timers m_timers;
+    QHash<QString, EventTimerPair> m_pairs;
+};
+} // namespace
+
+EventsTimerManager EventsTimerManager::liveValue()
+{
+    auto table = std::make_shared<EventTimerTable>();
+    EventsTimerManager manager;
+    manager.createTimerWithEvent = [table](const GoogleCalendarEvent &event, Handler handler) {
+        table->arm(event, EventTimerType::notification, handler);
+    };
+    manager.createEndTimerWithEvent = [table](const GoogleCalendarEvent &event, Handler handler) {
+        table->arm(event, EventTimerType::end, handler);
+    };
+    manager.modifyTimerWithEvent = [table](const GoogleCalendarEvent &event, EventTimerType type,
+                                       Handler handler) { table->modify(event, type, handler); };
+    manager.createSnoozeWithEvent
+        = [table](const GoogleCalendarEvent &event, const QDateTime &date, Handler handler) {
+              table->freeStanding(date, event, handler);
+          };
+    manager.clearTimers = [table] { table->clear(); };
+    manager.removeTimer = [table](const GoogleCalendarEvent &event) { table->remove(event); };
+    manager.createTimerWithDate
+        = [table](const QDateTime &date, const GoogleCalendarEvent &event, Handler handler) {
+              table->freeStanding(date, event, handler);
+          };
+    manager.pendingTimerCount = [table] { return table->pendingCount(); };
+    manager.pair = [table](const QString &eventId) { return table->pairOf(eventId); };
+    return manager;
+}
+
+} // namespace tolvo

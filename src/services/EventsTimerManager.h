@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/GoogleCalendarEvent.h"
+#include "core/Timers.h"
+
+#include <QDateTime>
+
+#include <functional>
+#include <memory>
+
+namespace tolvo {
+
+enum class EventTimerType { notification, end };
+
+struct EventTimerPair
+{
+    TimerRef notificationTimer;
+    TimerRef endTimer;
+};
+
+// Arms, re-arms and cancels each event's reminder and end timers (at most one of each per
+// event, keyed by the Google event id) and the free-standing snooze timers. Main thread only.
+struct EventsTimerManager
+{
+    static constexpr const char *dependencyKey = "eventsTimerManager";
+
+    using Handler = std::function<void(const GoogleCalendarEvent &)>;
+
+    // Reminder at start minus reminderMinutes; nothing without a start or when that is not in
+    // the future. Re-arming replaces (and cancels) the event's previous reminder timer.
+    std::function<void(const GoogleCalendarEvent &, Handler)> createTimerWithEvent;
+    // End timer at the event's end; nothing without an end or when it is not in the future.
+    std::function<void(const GoogleCalendarEvent &, Handler)> createEndTimerWithEvent;
+    // Cancels the slot's timer, then arms anew.
+    std::function<void(const GoogleCalendarEvent &, EventTimerType, Handler)> modifyTimerWithEvent;
+    std::function<void(const GoogleCalendarEvent &, const QDateTime &, Handler)>
+        createSnoozeWithEvent;
+    std::function<void()> clearTimers;
+    // Cancels the event's reminder and end timers; snooze timers stay.
+    std::function<void(const GoogleCalendarEvent &)> removeTimer;
+    std::function<void(const QDateTime &, const GoogleCalendarEvent &, Handler)>
+        createTimerWithDate;
+
+    // For tests and diagnostics: the number of timers alive in the service's list, and the
+    // event's pair.
+    std::function<std::size_t()> pendingTimerCount;
+    std::function<std::optional<EventTimerPair>(const QString &eventId)> pair;
+
+    // Timers run on the container's TimerScheduler.
+    static EventsTimerManager liveValue();
+    static EventsTimerManager testValue() { return liveValue(); }
+    static EventsTimerManager previewValue() { return liveValue(); }
+};
+
+} // namespace tolvo

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonValue>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace tolvo {
+
+// The application's few settings, in one suite of their own. Typed reads and writes by key;
+// no read ever fails (absent or unreadable values read as false, nothing or 0).
+struct UserDefaultsClient
+{
+    static constexpr const char *dependencyKey = "userDefaults";
+
+    // The suite's name; the live value keeps it in "<config dir>/<suiteName>" (INI format).
+    static constexpr const char *suiteName = "app.tolvo.plist";
+
+    // Keys the application uses.
+    static constexpr const char *appleCalendarIdKey = "appleCalendarId";
+    static constexpr const char *deleteEventOnEndedKey = "deleteEventOnEnded";
+
+    std::function<bool(const QString &key)> boolValue;
+    std::function<std::optional<QString>(const QString &key)> string;
+    std::function<std::optional<QByteArray>(const QString &key)> data;
+    std::function<double(const QString &key)> doubleValue;
+    std::function<qint64(const QString &key)> integer;
+    std::function<void(const QString &key)> remove;
+    // Stores the value's JSON encoding as data (a text becomes its JSON string literal).
+    std::function<void(const QJsonValue &value, const QString &key)> set;
+    std::function<void(bool value, const QString &key)> setBool;
+
+    // A copy whose `data` answers `bytes` for `key` and asks this value for every other key.
+    UserDefaultsClient overridingData(const QString &key, const QByteArray &bytes) const;
+
+    // The live value over a settings file at `path`, for tests and tools.
+    static UserDefaultsClient atPath(const QString &path);
+    static QString defaultPath();
+
+    static UserDefaultsClient liveValue();
+    static UserDefaultsClient testValue();
+    static UserDefaultsClient previewValue() { return liveValue(); }
+};
+
+// The JSON text of one value; a top-level text gives its string literal, quotes included.
+QByteArray encodeJsonValue(const QJsonValue &value);
+// The value of a JSON text holding exactly one value; nothing for malformed text.
+std::optional<QJsonValue> decodeJsonValue(const QByteArray &bytes);
+// The text of a JSON string literal; nothing for malformed text or another kind of value.
+std::optional<QString> decodeJsonString(const QByteArray &bytes);
+
+} // namespace tolvo
