@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Fails when a file includes a header from a layer above its own (see TolvoTargets.cmake).
 set(allowed_core "core")
 set(allowed_platform "core;platform")
@@ -17,8 +18,12 @@ foreach(layer core platform services components modules app)
         list(APPEND failures "${file}: ${line}")
       endif()
     endforeach()
-    # View models stay free of widgets.
+    # View models stay free of widgets and of the controls built on them.
     if(file MATCHES "ViewModel\\.(h|cpp)$")
+      file(STRINGS "${file}" controls REGEX "^#include \"components/")
+      foreach(line IN LISTS controls)
+        list(APPEND failures "${file}: ${line}")
+      endforeach()
       file(STRINGS "${file}" widgets REGEX "^#include [<\"](QtWidgets/|QWidget|QApplication|QMainWindow|QDialog|QLabel|QPushButton)")
       foreach(line IN LISTS widgets)
         list(APPEND failures "${file}: ${line}")

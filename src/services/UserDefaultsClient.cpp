@@ -99,11 +99,13 @@ UserDefaultsClient UserDefaultsClient::atPath(const QString &path)
         const QVariant value = open()->value(key);
         if (value.typeId() == QMetaType::QByteArray)
             return 0;
+        // Whole numbers exactly; anything else truncated towards zero, never rounded.
+        const QString text = value.toString();
         bool ok = false;
-        const qint64 number = value.toLongLong(&ok);
+        const qint64 whole = text.toLongLong(&ok);
         if (ok)
-            return number;
-        const double real = value.toDouble(&ok);
+            return whole;
+        const double real = text.toDouble(&ok);
         return ok ? static_cast<qint64>(real) : 0;
     };
     client.remove = [open](const QString &key) { open()->remove(key); };

@@ -1,0 +1,23 @@
+#include "app/TolvoApplication.h"
+
+#include <QMainWindow>
+#include <QtTest>
+
+// The application type owns its QApplication, so this test has its own main.
+int main(int argc, char *argv[])
+{
+    tolvo::TolvoApplication app(argc, argv);
+    QTimer::singleShot(0, &app, [&app] {
+        QMainWindow *window = app.mainWindow();
+        const bool ok = window && window->isVisible()
+            && window->windowTitle() == QStringLiteral("Tolvo")
+            && QApplication::applicationName() == QStringLiteral("Tolvo");
+        if (!ok)
+            qCritical("The main window did not open as expected.");
+        app.exit(ok ? 0 : 1);
+    });
+    const int status = app.run();
+    // The plain closing line CI reads.
+    std::printf("%d passed, %d failed\n", status == 0 ? 1 : 0, status == 0 ? 0 : 1);
+    return status;
+}

@@ -1,0 +1,169 @@
+#include "core/AsyncStream.h"
+#include "core/CancelToken.h"
+#include "core/StartTask.h"
+#include "core/TaskGroup.h"
+#include "support/TestMain.h"
+
+#include <QCoro/QCoroTimer>
+
+using namespace tolvo;
+using namespace std::chrono_literals;
+
+namespace {
+QCoro::Task<VoidResult> child(
+    int delayMs, std::optional<Error> failWith, QStringList *log, QString name)
+{
+    if (delayMs > 0)
+        co_await QCoro::sleepFor(std::chrono::milliseconds(delayMs));
+    log->append(name);
+    if (failWith)
+        co_return failure(*failWith);
+    co_return VoidResult {};
+}
+
+QCoro::Task<QList<int>> drain(AsyncStream<int> stream, std::optional<Error> *endError)
+{
+    QList<int> items;
+    while (true) {
+        const auto next = co_await stream.next();
+        if (!next) {
+            *endError = next.error();
+            break;
+        }
+        if (!next->has_value())
+            break;
+        items.append(**next);
+    }
+    co_return items;
+}
+
+QCoro::Task<VoidResult> produceLater(AsyncStream<int>::Continuation continuation, int first)
+{
+    co_await QCoro::sleepFor(5ms);
+    continuation.yield(first);
+    continuation.yield(first + 1);
+    co_return VoidResult {};
+}
+
+QCoro::Task<int> answerLater(int value)
+{
+    co_await QCoro::sleepFor(10ms);
+    co_return value;
+}
+} // namespace
+
+class AsyncTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void groupWaitsForAllAndKeepsFirstFailure()
+    {
+        QStringList log;
+        TaskGroup group;
+        const Error first = Error::http(500, QStringLiteral("first"));
+        group.add(child(30, Error::http(404, QStringLiteral("second")), &log, "slow failure"));
+        group.add(child(10, first, &log, "fast failure"));
+        group.add(child(50, std::nullopt, &log, "slowest success"));
+        group.add(child(0, std::nullopt, &log, "immediate"));
+        QCOMPARE(group.running(), 3);
+
+        const VoidResult result = QCoro::waitFor(group.waitForAll());
+        // No child was cancelled by another's failure.
+        QCOMPARE(
+            log, (QStringList {"immediate", "fast failure", "slow failure", "slowest success"}));
+        QVERIFY(!result);
+        QCOMPARE(result.error(), first);
+        QCOMPARE(group.running(), 0);
+    }
+
+    void emptyGroupSucceedsAtOnce()
+    {
+        TaskGroup group;
+        QVERIFY(QCoro::waitFor(group.waitForAll()));
+    }
+
+    void streamDeliversFromManyProducersThenEnds()
+    {
+        AsyncStream<int> stream;
+        const auto continuation = stream.continuation();
+        TaskGroup producers;
+        producers.add(produceLater(continuation, 10));
+        producers.add(produceLater(continuation, 20));
+        continuation.yield(1);
+
+        std::optional<Error> endError;
+        QTimer::singleShot(50, [continuation] {
+            continuation.finish();
+            QVERIFY(!continuation.yield(99)); // dropped after the finish
+        });
+        const QList<int> items = QCoro::waitFor(drain(stream, &endError));
+        QCOMPARE(items, (QList<int> {1, 10, 11, 20, 21}));
+        QVERIFY(!endError);
+    }
+
+    void streamFinishedWithErrorDrainsFirst()
+    {
+        AsyncStream<int> stream;
+        const auto continuation = stream.continuation();
+        continuation.yield(1);
+        continuation.finish(Error::http(503, QStringLiteral("down")));
+        std::optional<Error> endError;
+        const QList<int> items = QCoro::waitFor(drain(stream, &endError));
+        QCOMPARE(items, QList<int> {1});
+        QVERIFY(endError);
+        QCOMPARE(endError->code, 503);
+    }
+
+    void consumerCancelTellsProducers()
+    {
+        AsyncStream<int> stream;
+        const auto continuation = stream.continuation();
+        bool terminated = false;
+        continuation.onTermination([&terminated] { terminated = true; });
+        continuation.yield(1);
+        stream.cancel();
+        QVERIFY(terminated);
+        QVERIFY(continuation.isFinished());
+        QCOMPARE(stream.buffered(), std::size_t(0));
+        std::optional<Error> endError;
+        QVERIFY(QCoro::waitFor(drain(stream, &endError)).isEmpty());
+    }
+
+    void cancelledSleepEndsEarlyWithCancellation()
+    {
+        CancelToken token;
+        QTimer::singleShot(10, [token] { token.cancel(); });
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const VoidResult result = QCoro::waitFor(sleepFor(10s, token));
+        QVERIFY(!result);
+        QVERIFY(result.error().isCancellation());
+        QVERIFY(elapsed.elapsed() < 5000);
+
+        QVERIFY(QCoro::waitFor(sleepFor(1ms, CancelToken())));
+        QVERIFY(!QCoro::waitFor(sleepFor(1ms, token))); // already cancelled
+
+        int calls = 0;
+        QObject context;
+        token.onCancel(&context, [&calls] { ++calls; });
+        QCOMPARE(calls, 1);
+    }
+
+    void startTaskSkipsDeadContexts()
+    {
+        int delivered = 0;
+        auto *alive = new QObject;
+        startTask(alive, answerLater(7), [&delivered](int value) { delivered += value; });
+        auto *dying = new QObject;
+        startTask(dying, answerLater(100), [&delivered](int value) { delivered += value; });
+        delete dying;
+        QTRY_COMPARE(delivered, 7);
+        QTest::qWait(30);
+        QCOMPARE(delivered, 7);
+        delete alive;
+    }
+};
+
+TOLVO_TEST_MAIN(AsyncTest)
+#include "AsyncTest.moc"

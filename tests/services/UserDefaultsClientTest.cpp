@@ -1,0 +1,139 @@
+#include "services/UserDefaultsClient.h"
+#include "core/Dependencies.h"
+#include "support/IssueRecorder.h"
+#include "support/TestMain.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+using namespace tolvo;
+
+class UserDefaultsClientTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString path() const { return m_dir.filePath(QStringLiteral("app.tolvo.plist")); }
+
+private slots:
+    void init() { QFile::remove(path()); }
+
+    void freshInstallReadsAsAbsent()
+    {
+        const auto defaults = UserDefaultsClient::atPath(path());
+        QCOMPARE(defaults.boolValue(QStringLiteral("deleteEventOnEnded")), false);
+        QVERIFY(!defaults.data(QStringLiteral("appleCalendarId")));
+        QVERIFY(!defaults.string(QStringLiteral("appleCalendarId")));
+        QCOMPARE(defaults.doubleValue(QStringLiteral("missing")), 0.0);
+        QCOMPARE(defaults.integer(QStringLiteral("missing")), qint64(0));
+    }
+
+    void calendarIdIsStoredAsItsJsonLiteral()
+    {
+        const auto defaults = UserDefaultsClient::atPath(path());
+        defaults.set(QJsonValue(QStringLiteral("abc")), QStringLiteral("appleCalendarId"));
+        const auto bytes = defaults.data(QStringLiteral("appleCalendarId"));
+        QVERIFY(bytes);
+        QCOMPARE(*bytes, QByteArray("\"abc\""));
+        QCOMPARE(decodeJsonString(*bytes), std::optional<QString>(QStringLiteral("abc")));
+        // A data value never reads as text.
+        QVERIFY(!defaults.string(QStringLiteral("appleCalendarId")));
+        QCOMPARE(defaults.boolValue(QStringLiteral("appleCalendarId")), false);
+
+        // Another handle (a later launch) reads the same bytes back.
+        QCOMPARE(UserDefaultsClient::atPath(path()).data(QStringLiteral("appleCalendarId")), bytes);
+        const QString tricky = QStringLiteral("id \"with\" quotes\\ and \u00e9");
+        defaults.set(QJsonValue(tricky), QStringLiteral("appleCalendarId"));
+        QCOMPARE(decodeJsonString(*defaults.data(QStringLiteral("appleCalendarId"))),
+            std::optional<QString>(tricky));
+    }
+
+    void boolRoundTripAndRemove()
+    {
+        const auto defaults = UserDefaultsClient::atPath(path());
+        defaults.setBool(true, QStringLiteral("deleteEventOnEnded"));
+        QCOMPARE(defaults.boolValue(QStringLiteral("deleteEventOnEnded")), true);
+        QVERIFY(!defaults.data(QStringLiteral("deleteEventOnEnded")));
+        defaults.remove(QStringLiteral("deleteEventOnEnded"));
+        QCOMPARE(defaults.boolValue(QStringLiteral("deleteEventOnEnded")), false);
+    }
+
+    void numbersAndTextCrossReads()
+    {
+        {
+            QSettings settings(path(), QSettings::IniFormat);
+            settings.setValue(QStringLiteral("number"), 2.5);
+            settings.setValue(QStringLiteral("text"), QStringLiteral("hello"));
+        }
+        const auto defaults = UserDefaultsClient::atPath(path());
+        QCOMPARE(defaults.doubleValue(QStringLiteral("number")), 2.5);
+        QCOMPARE(defaults.integer(QStringLiteral("number")), qint64(2));
+        QCOMPARE(defaults.string(QStringLiteral("number")), std::optional<QString>("2.5"));
+        QCOMPARE(defaults.string(QStringLiteral("text")), std::optional<QString>("hello"));
+        QCOMPARE(defaults.doubleValue(QStringLiteral("text")), 0.0);
+        QCOMPARE(defaults.boolValue(QStringLiteral("text")), false);
+    }
+
+    void jsonDecodingNeverMisreads_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("isString");
+        QTest::newRow("literal") << QByteArray("\"abc\"") << true;
+        QTest::newRow("bare text") << QByteArray("abc") << false;
+        QTest::newRow("unterminated") << QByteArray("\"abc") << false;
+        QTest::newRow("two values") << QByteArray("\"a\",\"b\"") << false;
+        QTest::newRow("number") << QByteArray("5") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("bracket injection") << QByteArray("]\"a\"[") << false;
+    }
+    void jsonDecodingNeverMisreads()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, isString);
+        QCOMPARE(decodeJsonString(bytes).has_value(), isString);
+    }
+
+    void overridingDataAnswersOneKey()
+    {
+        const auto defaults = UserDefaultsClient::atPath(path());
+        defaults.set(QJsonValue(QStringLiteral("stored")), QStringLiteral("other"));
+        const auto overridden = defaults.overridingData(QStringLiteral("appleCalendarId"), "\"x\"");
+        QCOMPARE(
+            overridden.data(QStringLiteral("appleCalendarId")), std::optional<QByteArray>("\"x\""));
+        QCOMPARE(overridden.data(QStringLiteral("other")), std::optional<QByteArray>("\"stored\""));
+    }
+
+    void testValueReportsUnimplementedCalls()
+    {
+        const auto defaults = Dependencies::current<UserDefaultsClient>();
+        test::IssueRecorder recorder;
+        QCOMPARE(defaults.boolValue(QStringLiteral("deleteEventOnEnded")), false);
+        QCOMPARE(defaults.doubleValue(QStringLiteral("x")), 0.0);
+        QCOMPARE(defaults.integer(QStringLiteral("x")), qint64(0));
+        QVERIFY(recorder.issues().isEmpty());
+
+        QVERIFY(!defaults.string(QStringLiteral("x")));
+        QVERIFY(!defaults.data(QStringLiteral("x")));
+        defaults.remove(QStringLiteral("x"));
+        defaults.set(QJsonValue(1), QStringLiteral("x"));
+        defaults.setBool(true, QStringLiteral("x"));
+        QCOMPARE(recorder.issues(),
+            (QStringList {
+                "Unimplemented: 'UserDefaultsClient.string'",
+                "Unimplemented: 'UserDefaultsClient.data'",
+                "Unimplemented: 'UserDefaultsClient.remove'",
+                "Unimplemented: 'UserDefaultsClient.set'",
+                "Unimplemented: 'UserDefaultsClient.setBool'",
+            }));
+    }
+
+    void liveValueStaysInTestLocations()
+    {
+        // Test mode is on in every test process: the suite never lands in the user's config.
+        QVERIFY(UserDefaultsClient::defaultPath().contains(QStringLiteral("qttest")));
+        QVERIFY(UserDefaultsClient::defaultPath().endsWith(QStringLiteral("app.tolvo.plist")));
+    }
+};
+
+TOLVO_TEST_MAIN(UserDefaultsClientTest)
+#include "UserDefaultsClientTest.moc"
