@@ -33,6 +33,14 @@ std::optional<QDateTime> boundary(const QJsonObject &time, const QTimeZone &zone
     return std::nullopt;
 }
 
+QString withoutTrailingSlash(const QUrl &url)
+{
+    QString text = url.toString();
+    while (text.endsWith(QLatin1Char('/')))
+        text.chop(1);
+    return text;
+}
+
 QString upperUuid()
 {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
@@ -120,8 +128,7 @@ QJsonObject watchBody(const QString &channelId, const QString &calendarId, const
 {
     return {{QStringLiteral("id"), channelId}, {QStringLiteral("type"), QStringLiteral("web_hook")},
         {QStringLiteral("address"),
-            backendBase.toString(QUrl::StripTrailingSlash)
-                + QStringLiteral("/notification-handler")},
+            withoutTrailingSlash(backendBase) + QStringLiteral("/notification-handler")},
         {QStringLiteral("token"), sha256Hex(calendarId)}};
 }
 
@@ -193,27 +200,6 @@ EventWrite eventWrite(
         write.conferenceDataVersion = true;
     }
     return write;
-}
-
-Error errorFromResponse(int status, const QByteArray &body)
-{
-    const QJsonObject error
-        = QJsonDocument::fromJson(body).object().value(QStringLiteral("error")).toObject();
-    QString message = error.value(QStringLiteral("message")).toString();
-    const QJsonArray details = error.value(QStringLiteral("errors")).toArray();
-    const QString reason = details.isEmpty()
-        ? QString()
-        : details.first().toObject().value(QStringLiteral("reason")).toString();
-    if (message.isEmpty())
-        message = QStringLiteral("Google answered with HTTP status %1.").arg(status);
-    int code = status;
-    if (status == 403
-        && (reason == u"rateLimitExceeded" || reason == u"userRateLimitExceeded"
-            || reason == u"quotaExceeded"))
-        code = 429;
-    Error result = Error::http(code, message);
-    result.reason = reason;
-    return result;
 }
 
 } // namespace tolvo::google

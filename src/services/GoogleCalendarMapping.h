@@ -48,8 +48,4 @@ struct EventWrite
 EventWrite eventWrite(
     const CalendarEventRequest &request, WriteKind kind, bool hasMeet, const QTimeZone &zone);
 
-// Google's error body into an Error: the HTTP status as code, Google's reason kept. A 403 that is
-// a rate limit carries 429, so that it never reads as missing permissions.
-Error errorFromResponse(int status, const QByteArray &body);
-
 } // namespace tolvo::google

@@ -173,8 +173,9 @@ void FakeGoogleCalendar::missingHandler(const QHttpServerRequest &request, QTcpS
 FakeGoogleCalendar::Reply FakeGoogleCalendar::route(const LoggedRequest &request)
 {
     const QByteArray bearer = "Bearer ";
+    const QString token = QString::fromUtf8(request.authorization.mid(bearer.size()));
     if (!request.authorization.startsWith(bearer)
-        || !m_accessTokens.contains(QString::fromUtf8(request.authorization.mid(bearer.size()))))
+        || !(m_accessTokens.contains(token) || (m_isLiveToken && m_isLiveToken(token))))
         return error(401, QStringLiteral("authError"), QStringLiteral("Invalid Credentials"));
     if (m_insufficientScopes)
         return error(403, QStringLiteral("insufficientPermissions"),
@@ -205,6 +206,12 @@ FakeGoogleCalendar::Reply FakeGoogleCalendar::route(const LoggedRequest &request
             return insert(calendarId, request);
         if (s.size() == 4 && s.at(3) == u"watch" && m == u"POST")
             return watch(calendarId, request);
+        if (s.size() == 4 && s.at(3) != u"watch" && m == u"GET") {
+            const QJsonObject found = event(calendarId, s.at(3));
+            if (found.isEmpty())
+                return error(404, QStringLiteral("notFound"), QStringLiteral("Not Found"));
+            return Reply {200, found, false};
+        }
         if (s.size() == 4 && (m == u"PUT" || m == u"PATCH"))
             return update(calendarId, s.at(3), request, m == u"PATCH");
         if (s.size() == 4 && m == u"DELETE")

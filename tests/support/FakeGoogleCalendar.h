@@ -51,6 +51,11 @@ public:
 
     // Requests must carry "Authorization: Bearer <token>" with a token accepted here.
     void acceptAccessToken(const QString &token) { m_accessTokens.insert(token); }
+    // Also accept whatever this says is live (the OAuth fake's issued tokens).
+    void acceptAccessTokensFrom(std::function<bool(const QString &)> isLive)
+    {
+        m_isLiveToken = std::move(isLive);
+    }
     void revokeAccessTokens() { m_accessTokens.clear(); }
     // Answers 403 insufficientPermissions as if the grant lacked the calendar scopes.
     void setInsufficientScopes(bool on) { m_insufficientScopes = on; }
@@ -129,6 +134,7 @@ private:
     void applyConference(QJsonObject &event, const QJsonObject &conferenceData, bool versioned);
 
     QSet<QString> m_accessTokens;
+    std::function<bool(const QString &)> m_isLiveToken;
     bool m_insufficientScopes = false;
     QMap<QString, Calendar> m_calendars; // ordered by insertion key below
     QStringList m_calendarOrder;
