@@ -99,8 +99,9 @@ QCoro::Task<Result<QString>> AuthorizationSession::fetchAccessToken(
 {
     if (self->m_refusal)
         co_return failure(*self->m_refusal);
+    // QCoro moves from a co_returned lvalue: hand out copies, never the member itself.
     if (self->accessTokenIsFresh())
-        co_return self->m_tokens.accessToken;
+        co_return QString(self->m_tokens.accessToken);
     if (self->m_tokens.refreshToken.isEmpty())
         co_return failure(ErrorDomain::oauth, oauthcode::noRefreshToken,
             QStringLiteral("The sign-in has expired and cannot be renewed."));
@@ -113,7 +114,7 @@ QCoro::Task<Result<QString>> AuthorizationSession::fetchAccessToken(
     }
     if (!refresh->result)
         co_await qCoro(&refresh->done, &OneShot::fired);
-    co_return *refresh->result;
+    co_return Result<QString>(*refresh->result);
 }
 
 QCoro::Task<> AuthorizationSession::runRefresh(
