@@ -141,7 +141,10 @@ bool FakeGoogleCalendar::handleRequest(const QHttpServerRequest &request, QTcpSo
     logged.method = methodName(request.method());
     const QString path = request.url().path(QUrl::FullyEncoded);
     const QString prefix = QStringLiteral("/calendar/v3/");
-    logged.query = request.query();
+    // Decoded once here, so that every rule below reads plain values.
+    for (const auto &[key, value] : request.query().queryItems(QUrl::FullyDecoded))
+        logged.query.addQueryItem(
+            key, QString(value).replace(QLatin1Char('%'), QStringLiteral("%25")));
     logged.body = QJsonDocument::fromJson(request.body()).object();
     logged.authorization = request.value("Authorization");
 
