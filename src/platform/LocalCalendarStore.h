@@ -49,6 +49,7 @@ public:
     // "<generic data location>/Tolvo/calendars".
     static QString defaultRoot();
     const QString &root() const { return m_root; }
+    const QTimeZone &localZone() const { return m_options.localZone; }
 
     // Sorted by title.
     QList<LocalCalendar> calendars() const;
