@@ -1,6 +1,5 @@
 cmake_minimum_required(VERSION 3.25)
 # Fails when a file includes a header from a layer above its own (see TolvoTargets.cmake).
-cmake_policy(SET CMP0057 NEW) # IN_LIST in script mode
 set(allowed_core "core")
 set(allowed_platform "core;platform")
 set(allowed_services "core;platform;services")
