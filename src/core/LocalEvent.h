@@ -20,6 +20,9 @@ struct LocalEvent
     std::optional<QString> location;
     std::optional<QString> notes;
     std::optional<QString> url;
+    // Invalid when the event carries none: the change monitor skips events without a
+    // last-modified date and tells added from modified by the creation date.
+    QDateTime created;
     QDateTime lastModified;
 
     friend bool operator==(const LocalEvent &, const LocalEvent &) = default;

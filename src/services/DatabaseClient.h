@@ -1,16 +1,48 @@
 #pragma once
 
+#include "core/Clock.h"
+#include "core/Result.h"
+#include "core/SyncRecords.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
 namespace tolvo {
 
-// The SQLite store of push channels and event mappings.
-// Its operations arrive with the work that builds it.
+class AppDatabase;
+
+// The SQLite store of push channels and event mappings. Every operation is synchronous and
+// one transaction; errors of SQLite (busy, full disk, a UNIQUE violation) reach the caller
+// unchanged, and a failed write leaves the database as it was.
 struct DatabaseClient
 {
     static constexpr const char *dependencyKey = "databaseClient";
 
-    static DatabaseClient liveValue() { return {}; }
-    static DatabaseClient testValue() { return {}; }
-    static DatabaseClient previewValue() { return {}; }
+    // Updates the row with the channel's calendar id, or inserts one.
+    std::function<VoidResult(const CalendarChannel &)> storeCalendarChannel;
+    std::function<Result<QList<CalendarChannel>>()> calendarChannels;
+    // Deleting a calendar id that has no row is fine.
+    std::function<VoidResult(const QString &calendarId)> deleteCalendarChannelByCalendarId;
+    // Points the Google event's row at the local event (keeping its id), or inserts one;
+    // dated now.
+    std::function<VoidResult(const QString &ekEventIdentifier, const QString &googleEventId)>
+        saveEventMapping;
+    std::function<VoidResult(const QString &googleEventId)> deleteEventMapping;
+    std::function<Result<std::optional<EventMapping>>(const QString &googleEventId)>
+        retrieveEventMapping;
+
+    static DatabaseClient over(std::shared_ptr<AppDatabase> database, Clock clock = systemClock());
+
+    // The process's database file; a file that cannot be opened stops the process.
+    static DatabaseClient liveValue();
+    // A real database file in a temporary folder of this process, so test runs never share
+    // or keep rows.
+    static DatabaseClient testValue();
+    static DatabaseClient previewValue() { return liveValue(); }
 };
 
 } // namespace tolvo

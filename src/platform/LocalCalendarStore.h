@@ -1,0 +1,109 @@
+#pragma once
+
+#include "core/Clock.h"
+#include "core/LocalCalendar.h"
+#include "core/LocalEvent.h"
+#include "core/Result.h"
+
+#include <QFileSystemWatcher>
+#include <QHash>
+#include <QMap>
+#include <QObject>
+#include <QTimeZone>
+#include <QTimer>
+
+#include <chrono>
+#include <optional>
+
+namespace tolvo {
+
+// The local calendar store: a root folder with one vdir folder per calendar ("displayname",
+// "color" and "source" files, one .ics file per event), so that other calendar tools can read
+// and sync the same folders. Writes replace whole files atomically; a file that cannot be
+// parsed is skipped (and logged once per change of it), never rewritten or removed.
+// Lives on the thread that made it.
+class LocalCalendarStore : public QObject
+{
+    Q_OBJECT
+public:
+    enum ErrorCode { calendarNotFound = 1, eventNotFound = 2, writeFailed = 3 };
+
+    struct Options
+    {
+        // All-day dates and times without a zone are read in this zone.
+        QTimeZone localZone = QTimeZone::systemTimeZone();
+        Clock clock = systemClock();
+        // How long a burst of file changes is gathered before one storeChanged.
+        std::chrono::milliseconds rescanDelay {200};
+    };
+
+    static constexpr const char *defaultCalendarTitle = "Calendar";
+
+    // Creates the root when needed; a root without any calendar gets one named "Calendar".
+    explicit LocalCalendarStore(QString root, Options options, QObject *parent = nullptr);
+    explicit LocalCalendarStore(QString root)
+        : LocalCalendarStore(std::move(root), Options {})
+    {
+    }
+
+    // "<generic data location>/Tolvo/calendars".
+    static QString defaultRoot();
+    const QString &root() const { return m_root; }
+    const QTimeZone &localZone() const { return m_options.localZone; }
+
+    // Sorted by title.
+    QList<LocalCalendar> calendars() const;
+    std::optional<LocalCalendar> calendar(const QString &identifier) const;
+    Result<LocalCalendar> createCalendar(
+        const QString &title, const QString &color, LocalCalendarSource source);
+
+    // The events of every calendar that overlap [start, end), by start.
+    QList<LocalEvent> events(const QDateTime &start, const QDateTime &end);
+    std::optional<LocalEvent> event(const QString &identifier);
+    // Writes the event into its calendar (`calendarId`), committed at once; an event without
+    // an identifier gets a new one. Answers the event as stored (identifier, created and
+    // last-modified dates filled in).
+    Result<LocalEvent> save(LocalEvent event);
+    VoidResult remove(const QString &identifier);
+
+signals:
+    // Something in the root changed on disk (any writer, this store included).
+    void storeChanged();
+
+private:
+    struct FileState
+    {
+        quint64 inode = 0;
+        qint64 size = 0;
+        qint64 modifiedNs = 0;
+        qint64 changedNs = 0;
+        friend bool operator==(const FileState &, const FileState &) = default;
+    };
+    struct CachedFile
+    {
+        FileState state;
+        std::optional<LocalEvent> event; // nothing when the file cannot be read
+    };
+    using Snapshot = QMap<QString, FileState>;
+
+    void ensureRoot();
+    QStringList calendarFolders() const;
+    // Brings the parsed events up to date with the disk.
+    void refresh();
+    void remember(const QString &path, const QString &calendarId);
+    QString pathFor(const QString &calendarId, const QString &identifier) const;
+    Snapshot snapshot() const;
+    void watchEverything();
+    void onPathChanged();
+    void rescan();
+
+    QString m_root;
+    Options m_options;
+    QHash<QString, CachedFile> m_files;
+    QHash<QString, QString> m_pathByIdentifier;
+    QFileSystemWatcher m_watcher;
+    QTimer m_rescanTimer;
+    Snapshot m_notified;
+};
+
+} // namespace tolvo

@@ -1,0 +1,153 @@
+#include "services/DatabaseClient.h"
+
+#include "services/AppDatabase.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+namespace tolvo {
+
+namespace {
+const QString channelTable = QString::fromLatin1(AppDatabase::calendarChannelTable);
+const QString mappingTable = QString::fromLatin1(AppDatabase::eventMappingTable);
+
+Error missingColumn(const QString &table, const char *column)
+{
+    return Error::make(ErrorDomain::decoding, 0,
+        QStringLiteral("A row of \"%1\" has no column \"%2\".").arg(table, QLatin1String(column)));
+}
+
+SqlRow channelRow(const CalendarChannel &channel)
+{
+    return {{QStringLiteral("calendarId"), channel.calendarId},
+        {QStringLiteral("expiration"), channel.expiration},
+        {QStringLiteral("resourceId"), channel.resourceId},
+        {QStringLiteral("channelId"), channel.channelId}};
+}
+
+Result<CalendarChannel> channelFromRow(const SqlRow &row)
+{
+    for (const char *column : {"calendarId", "expiration", "resourceId", "channelId"}) {
+        if (!row.contains(QLatin1String(column)))
+            return failure(missingColumn(channelTable, column));
+    }
+    CalendarChannel channel;
+    channel.calendarId = row.value(QStringLiteral("calendarId")).toString();
+    channel.expiration = row.value(QStringLiteral("expiration")).toDouble();
+    channel.resourceId = row.value(QStringLiteral("resourceId")).toString();
+    channel.channelId = row.value(QStringLiteral("channelId")).toString();
+    return channel;
+}
+
+SqlRow mappingRow(const EventMapping &mapping)
+{
+    SqlRow row {{QStringLiteral("ekEventIdentifier"), mapping.ekEventIdentifier},
+        {QStringLiteral("googleEventId"), mapping.googleEventId},
+        {QStringLiteral("lastSynchronizedDate"), mapping.lastSynchronizedDate}};
+    if (mapping.id)
+        row.insert(QStringLiteral("id"), *mapping.id);
+    return row;
+}
+
+Result<EventMapping> mappingFromRow(const SqlRow &row)
+{
+    for (const char *column :
+        {"id", "ekEventIdentifier", "googleEventId", "lastSynchronizedDate"}) {
+        if (!row.contains(QLatin1String(column)))
+            return failure(missingColumn(mappingTable, column));
+    }
+    EventMapping mapping;
+    const QVariant id = row.value(QStringLiteral("id"));
+    if (id.isValid())
+        mapping.id = id.toLongLong();
+    mapping.ekEventIdentifier = row.value(QStringLiteral("ekEventIdentifier")).toString();
+    mapping.googleEventId = row.value(QStringLiteral("googleEventId")).toString();
+    const auto date
+        = sqliteDateFromText(row.value(QStringLiteral("lastSynchronizedDate")).toString());
+    if (!date)
+        return failure(missingColumn(mappingTable, "lastSynchronizedDate"));
+    mapping.lastSynchronizedDate = *date;
+    return mapping;
+}
+} // namespace
+
+DatabaseClient DatabaseClient::over(std::shared_ptr<AppDatabase> database, Clock clock)
+{
+    DatabaseClient client;
+    client.storeCalendarChannel = [database](const CalendarChannel &channel) {
+        return database->dbWriter().write([&](SqliteConnection &connection) {
+            return connection.save(channelTable, QStringLiteral("calendarId"), channelRow(channel));
+        });
+    };
+    client.calendarChannels = [database] {
+        return database->dbWriter().read(
+            [](SqliteConnection &connection) -> Result<QList<CalendarChannel>> {
+                TRY_ASSIGN(const QList<SqlRow> rows, connection.fetchAll(channelTable));
+                QList<CalendarChannel> channels;
+                for (const SqlRow &row : rows) {
+                    TRY_ASSIGN(CalendarChannel channel, channelFromRow(row));
+                    channels.append(std::move(channel));
+                }
+                return channels;
+            });
+    };
+    client.deleteCalendarChannelByCalendarId = [database](const QString &calendarId) {
+        return database->dbWriter().write([&](SqliteConnection &connection) {
+            return connection.deleteWhere(channelTable, QStringLiteral("calendarId"), calendarId);
+        });
+    };
+    client.saveEventMapping = [database, clock](
+                                  const QString &ekEventIdentifier, const QString &googleEventId) {
+        return database->dbWriter().write([&](SqliteConnection &connection) -> VoidResult {
+            TRY_ASSIGN(const auto existing,
+                connection.fetchOne(mappingTable, QStringLiteral("googleEventId"), googleEventId));
+            EventMapping mapping;
+            if (existing) {
+                TRY_ASSIGN(mapping, mappingFromRow(*existing));
+            }
+            mapping.ekEventIdentifier = ekEventIdentifier;
+            mapping.googleEventId = googleEventId;
+            mapping.lastSynchronizedDate = clock();
+            if (mapping.id) {
+                TRY(connection.update(mappingTable, QStringLiteral("id"), mappingRow(mapping)));
+                return {};
+            }
+            TRY(connection.insert(mappingTable, mappingRow(mapping)));
+            return {};
+        });
+    };
+    client.deleteEventMapping = [database](const QString &googleEventId) {
+        return database->dbWriter().write([&](SqliteConnection &connection) {
+            return connection.deleteWhere(
+                mappingTable, QStringLiteral("googleEventId"), googleEventId);
+        });
+    };
+    client.retrieveEventMapping = [database](const QString &googleEventId) {
+        return database->dbWriter().read(
+            [&](SqliteConnection &connection) -> Result<std::optional<EventMapping>> {
+                TRY_ASSIGN(const auto row,
+                    connection.fetchOne(
+                        mappingTable, QStringLiteral("googleEventId"), googleEventId));
+                if (!row)
+                    return std::optional<EventMapping>();
+                TRY_ASSIGN(EventMapping mapping, mappingFromRow(*row));
+                return std::optional<EventMapping>(std::move(mapping));
+            });
+    };
+    return client;
+}
+
+DatabaseClient DatabaseClient::liveValue()
+{
+    return over(AppDatabase::shared());
+}
+
+DatabaseClient DatabaseClient::testValue()
+{
+    static QTemporaryDir folder;
+    static const std::shared_ptr<AppDatabase> database
+        = AppDatabase::openOrStop(QDir(folder.path()).filePath(QStringLiteral("db.sqlite")));
+    return over(database);
+}
+
+} // namespace tolvo

@@ -1,0 +1,196 @@
+#include "services/DatabaseClient.h"
+#include "platform/SqliteMigrator.h"
+#include "services/AppDatabase.h"
+#include "support/FakeClock.h"
+#include "support/TestMain.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <bit>
+
+using namespace tolvo;
+
+namespace {
+const char *helperPathVariable = "TOLVO_DATABASE_HELPER_PATH";
+
+CalendarChannel channel(const QString &calendarId, const QString &channelId, double expiration)
+{
+    return CalendarChannel {
+        calendarId, expiration, QStringLiteral("resource-") + channelId, channelId};
+}
+} // namespace
+
+class DatabaseClientTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    test::FakeClock m_clock;
+    int m_files = 0;
+
+    // A fresh database file per test, under a folder that does not exist yet.
+    QString freshPath()
+    {
+        return m_dir.filePath(QStringLiteral("app%1/Tolvo/db.sqlite").arg(++m_files));
+    }
+    DatabaseClient open(const QString &path)
+    {
+        auto database = AppDatabase::open(path);
+        if (!database)
+            qFatal("%s", qUtf8Printable(database.error().describe()));
+        return DatabaseClient::over(*database, m_clock.clock());
+    }
+
+private slots:
+    void firstStartCreatesTheFileAndSecondStartMigratesNothing()
+    {
+        const QString path = freshPath();
+        {
+            DatabaseClient client = open(path);
+            QVERIFY(QFile::exists(path));
+            QVERIFY(client.storeCalendarChannel(
+                channel(QStringLiteral("work"), QStringLiteral("c1"), 1.5)));
+        }
+        // The second open would fail on "CREATE TABLE" if v1 ran again.
+        auto database = AppDatabase::open(path);
+        QVERIFY2(database, database ? "" : qPrintable(database.error().describe()));
+        QCOMPARE(SqliteMigrator::appliedIdentifiers((*database)->dbWriter()),
+            QStringList {QStringLiteral("v1")});
+        const auto channels = DatabaseClient::over(*database).calendarChannels();
+        QVERIFY(channels);
+        QCOMPARE(channels->size(), 1);
+        QCOMPARE(channels->first().channelId, QStringLiteral("c1"));
+    }
+
+    void channelsAreUpsertedByCalendarIdAndKeepTheirExpirationExactly()
+    {
+        DatabaseClient client = open(freshPath());
+        auto empty = client.calendarChannels();
+        QVERIFY(empty);
+        QVERIFY(empty->isEmpty());
+
+        const double expiration = 1741000000123.0 + 1.0 / 3.0;
+        QVERIFY(client.storeCalendarChannel(
+            channel(QStringLiteral("work"), QStringLiteral("first"), 1.0)));
+        QVERIFY(client.storeCalendarChannel(
+            channel(QStringLiteral("work"), QStringLiteral("second"), expiration)));
+        QVERIFY(client.storeCalendarChannel(
+            channel(QStringLiteral("home"), QStringLiteral("third"), 2.0)));
+
+        auto channels = client.calendarChannels();
+        QVERIFY(channels);
+        QCOMPARE(channels->size(), 2);
+        const auto work = std::find_if(channels->cbegin(), channels->cend(),
+            [](const CalendarChannel &c) { return c.calendarId == QStringLiteral("work"); });
+        QVERIFY(work != channels->cend());
+        QCOMPARE(*work, channel(QStringLiteral("work"), QStringLiteral("second"), expiration));
+        QCOMPARE(std::bit_cast<quint64>(work->expiration), std::bit_cast<quint64>(expiration));
+
+        QVERIFY(client.deleteCalendarChannelByCalendarId(QStringLiteral("work")));
+        QVERIFY(client.deleteCalendarChannelByCalendarId(QStringLiteral("never stored")));
+        channels = client.calendarChannels();
+        QVERIFY(channels);
+        QCOMPARE(channels->size(), 1);
+        QCOMPARE(channels->first().calendarId, QStringLiteral("home"));
+    }
+
+    void savingAMappingTwiceKeepsItsIdAndMovesItsDate()
+    {
+        DatabaseClient client = open(freshPath());
+        auto absent = client.retrieveEventMapping(QStringLiteral("g1"));
+        QVERIFY(absent);
+        QVERIFY(!*absent);
+
+        QVERIFY(client.saveEventMapping(QStringLiteral("local-a"), QStringLiteral("g1")));
+        const auto first = client.retrieveEventMapping(QStringLiteral("g1"));
+        QVERIFY(first && *first);
+        QVERIFY((*first)->id.has_value());
+        QCOMPARE((*first)->ekEventIdentifier, QStringLiteral("local-a"));
+        QCOMPARE((*first)->lastSynchronizedDate, m_clock.now());
+
+        m_clock.advanceMs(1500);
+        QVERIFY(client.saveEventMapping(QStringLiteral("local-b"), QStringLiteral("g1")));
+        const auto second = client.retrieveEventMapping(QStringLiteral("g1"));
+        QVERIFY(second && *second);
+        QCOMPARE((*second)->id, (*first)->id);
+        QCOMPARE((*second)->ekEventIdentifier, QStringLiteral("local-b"));
+        QCOMPARE((*second)->googleEventId, QStringLiteral("g1"));
+        QCOMPARE((*second)->lastSynchronizedDate, m_clock.now());
+
+        QVERIFY(client.deleteEventMapping(QStringLiteral("g1")));
+        QVERIFY(client.deleteEventMapping(QStringLiteral("g1")));
+        const auto gone = client.retrieveEventMapping(QStringLiteral("g1"));
+        QVERIFY(gone);
+        QVERIFY(!*gone);
+    }
+
+    void aLocalEventNamedTwiceFailsWithTheUniqueViolation()
+    {
+        DatabaseClient client = open(freshPath());
+        QVERIFY(client.saveEventMapping(QStringLiteral("local-a"), QStringLiteral("g1")));
+        const auto clash = client.saveEventMapping(QStringLiteral("local-a"), QStringLiteral("g2"));
+        QVERIFY(!clash);
+        QVERIFY(clash.error().domain == ErrorDomain::database);
+        QCOMPARE(clash.error().code, 2067); // SQLITE_CONSTRAINT_UNIQUE
+        QVERIFY(clash.error().message.contains(QStringLiteral("ekEventIdentifier")));
+        const auto g2 = client.retrieveEventMapping(QStringLiteral("g2"));
+        QVERIFY(g2);
+        QVERIFY(!*g2);
+    }
+
+    void aDatabaseThatCannotBeOpenedStopsTheProcessNamingPathAndCause_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("cause");
+
+        QDir(m_dir.path()).mkpath(QStringLiteral("garbage/Tolvo"));
+        const QString garbage = m_dir.filePath(QStringLiteral("garbage/Tolvo/db.sqlite"));
+        QFile file(garbage);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(8192, 'x'));
+        file.close();
+        QTest::newRow("not a database") << garbage << QStringLiteral("file is not a database");
+
+        // A plain file where the folder should be.
+        QFile blocker(m_dir.filePath(QStringLiteral("blocked")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QTest::newRow("folder cannot be made")
+            << m_dir.filePath(QStringLiteral("blocked/Tolvo/db.sqlite"))
+            << QStringLiteral("could not be created");
+    }
+
+    void aDatabaseThatCannotBeOpenedStopsTheProcessNamingPathAndCause()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, cause);
+        QProcess helper;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(helperPathVariable), path);
+        environment.insert(QStringLiteral("QTEST_DISABLE_STACK_DUMP"), QStringLiteral("1"));
+        helper.setProcessEnvironment(environment);
+        helper.start(QCoreApplication::applicationFilePath(), {QStringLiteral("openOrStopHelper")});
+        QVERIFY(helper.waitForFinished(30000));
+        QCOMPARE(helper.exitStatus(), QProcess::CrashExit);
+        const QString output
+            = QString::fromUtf8(helper.readAllStandardError() + helper.readAllStandardOutput());
+        QVERIFY2(output.contains(path), qPrintable(output));
+        QVERIFY2(output.contains(cause), qPrintable(output));
+    }
+
+    // Runs only as the child process of the test above.
+    void openOrStopHelper()
+    {
+        const QString path = qEnvironmentVariable(helperPathVariable);
+        if (path.isEmpty())
+            QSKIP("runs only as a helper process");
+        AppDatabase::openOrStop(path);
+        QFAIL("the process should have stopped");
+    }
+};
+
+TOLVO_TEST_MAIN(DatabaseClientTest)
+#include "DatabaseClientTest.moc"

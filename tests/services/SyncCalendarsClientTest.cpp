@@ -1,0 +1,230 @@
+#include "services/SyncCalendarsClient.h"
+#include "core/Dependencies.h"
+#include "platform/LocalCalendarStore.h"
+#include "services/AppDatabase.h"
+#include "support/FakeClock.h"
+#include "support/TestMain.h"
+
+#include <QCoro/QCoroTask>
+#include <QTemporaryDir>
+
+using namespace tolvo;
+
+namespace {
+QDateTime utc(int year, int month, int day, int hour, int minute = 0)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute), Qt::UTC);
+}
+
+GoogleCalendarEvent googleEvent(const QString &id, const QString &summary)
+{
+    GoogleCalendarEvent event;
+    event.id = id;
+    event.summary = summary;
+    event.description = summary + QStringLiteral(" notes");
+    event.location = QStringLiteral("Room 2");
+    event.start = utc(2025, 3, 10, 9);
+    event.end = utc(2025, 3, 10, 10);
+    return event;
+}
+
+// "add g1 Title", "modify g1 Title", "delete g1"; a title "!nostart" makes an event the store
+// refuses.
+GoogleCalendarChange parseChange(const QString &text)
+{
+    const QStringList words = text.trimmed().split(QLatin1Char(' '));
+    GoogleCalendarEvent event = googleEvent(words.value(1), words.value(2));
+    if (words.value(2) == u"!nostart") {
+        event.start.reset();
+        event.end.reset();
+    }
+    if (words.first() == u"add")
+        return GoogleCalendarChange::added(event);
+    if (words.first() == u"modify")
+        return GoogleCalendarChange::modified(event);
+    return GoogleCalendarChange::deleted(event);
+}
+} // namespace
+
+class SyncCalendarsClientTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    test::FakeClock m_clock {utc(2025, 3, 9, 12)};
+    std::shared_ptr<LocalCalendarStore> m_store;
+    UserDefaultsClient m_settings;
+    DatabaseClient m_database;
+    AppleCalendarClient m_apple;
+    QList<Error> m_logged;
+    SyncCalendarsClient m_copier;
+
+    VoidResult copy(const QList<GoogleCalendarChange> &changes)
+    {
+        return QCoro::waitFor(
+            m_copier.syncGoogleChangesToLocal(changes, QStringLiteral("g"), m_store));
+    }
+    QList<LocalEvent> allEvents() const
+    {
+        return m_store->events(utc(2000, 1, 1, 0), utc(2100, 1, 1, 0));
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_store = std::make_shared<LocalCalendarStore>(m_dir->filePath(QStringLiteral("calendars")),
+            LocalCalendarStore::Options {
+                QTimeZone::utc(), m_clock.clock(), std::chrono::milliseconds(10)});
+        m_settings = UserDefaultsClient::atPath(m_dir->filePath(QStringLiteral("settings.ini")));
+        auto database = AppDatabase::open(m_dir->filePath(QStringLiteral("db.sqlite")));
+        QVERIFY(database);
+        m_database = DatabaseClient::over(*database, m_clock.clock());
+        m_apple = AppleCalendarClient::over(std::make_shared<AppleCalendarSession>(
+            m_store, m_settings, CalendarAccessPrompt {}, m_clock.clock()));
+        m_apple.storeCalendar(m_store->calendars().first());
+        m_logged.clear();
+        m_copier = SyncCalendarsClient::over(std::make_shared<SyncCalendarsSession>(m_apple,
+            m_database, CacheManager {}, [this](const Error &error) { m_logged.append(error); }));
+    }
+
+    void scenarios_data()
+    {
+        QTest::addColumn<QStringList>("calls"); // one call per entry, changes split by ';'
+        QTest::addColumn<QStringList>("copies"); // "googleId=title" of every mapped copy
+        QTest::addColumn<int>("events"); // events in the store afterwards
+        QTest::addColumn<int>("logged");
+
+        QTest::newRow("added") << QStringList {"add g1 First"} << QStringList {"g1=First"} << 1
+                               << 0;
+        QTest::newRow("added, then modified") << QStringList {"add g1 First", "modify g1 Second"}
+                                              << QStringList {"g1=Second"} << 1 << 0;
+        QTest::newRow("added, modified, deleted")
+            << QStringList {"add g1 First", "modify g1 Second", "delete g1"} << QStringList {} << 0
+            << 0;
+        QTest::newRow("modified without a mapping makes the copy")
+            << QStringList {"modify g1 Second"} << QStringList {"g1=Second"} << 1 << 0;
+        QTest::newRow("added twice keeps one copy")
+            << QStringList {"add g1 First", "add g1 Again"} << QStringList {"g1=Again"} << 1 << 0;
+        QTest::newRow("copy removed by hand, then modified")
+            << QStringList {"add g1 First", "!removeCopy g1", "modify g1 Second"}
+            << QStringList {"g1=Second"} << 1 << 0;
+        QTest::newRow("deleted without a mapping")
+            << QStringList {"delete g1"} << QStringList {} << 0 << 0;
+        QTest::newRow("copy removed by hand, then deleted")
+            << QStringList {"add g1 First", "!removeCopy g1", "delete g1"} << QStringList {} << 0
+            << 0;
+        QTest::newRow("no chosen calendar")
+            << QStringList {"!unchoose", "add g1 First", "modify g2 X"} << QStringList {} << 0 << 0;
+        QTest::newRow("no chosen calendar still updates existing copies")
+            << QStringList {"add g1 First", "!unchoose", "modify g1 Second"}
+            << QStringList {"g1=Second"} << 1 << 0;
+        QTest::newRow("a failing change does not stop the batch")
+            << QStringList {"add g1 First; add g2 !nostart; add g3 Third"}
+            << QStringList {"g1=First", "g3=Third"} << 2 << 1;
+    }
+
+    void scenarios()
+    {
+        QFETCH(QStringList, calls);
+        QFETCH(QStringList, copies);
+        QFETCH(int, events);
+        QFETCH(int, logged);
+
+        std::optional<qint64> firstRowId;
+        for (const QString &call : calls) {
+            if (call == u"!unchoose") {
+                m_settings.remove(QString::fromLatin1(UserDefaultsClient::appleCalendarIdKey));
+                continue;
+            }
+            if (call.startsWith(u"!removeCopy")) {
+                const auto mapping = m_database.retrieveEventMapping(call.section(' ', 1));
+                QVERIFY(mapping && *mapping);
+                QVERIFY(m_store->remove((*mapping)->ekEventIdentifier));
+                continue;
+            }
+            QList<GoogleCalendarChange> changes;
+            for (const QString &change : call.split(QLatin1Char(';')))
+                changes.append(parseChange(change));
+            m_clock.advance(60);
+            QVERIFY(copy(changes)); // the batch is reported as done
+            if (!firstRowId) {
+                const auto mapping = m_database.retrieveEventMapping(QStringLiteral("g1"));
+                if (mapping && *mapping)
+                    firstRowId = (*mapping)->id;
+            }
+        }
+
+        QStringList found;
+        for (const QString &googleId : QStringList {"g1", "g2", "g3"}) {
+            const auto mapping = m_database.retrieveEventMapping(googleId);
+            QVERIFY(mapping);
+            if (!*mapping)
+                continue;
+            const auto event = m_store->event((*mapping)->ekEventIdentifier);
+            QVERIFY2(event, "a mapping names a missing event");
+            found.append(googleId + QLatin1Char('=') + event->title);
+            if (googleId == u"g1") {
+                QCOMPARE((*mapping)->id, firstRowId); // rows are updated, not replaced
+                QCOMPARE((*mapping)->lastSynchronizedDate, m_clock.now());
+            }
+        }
+        QCOMPARE(found, copies);
+        QCOMPARE(allEvents().size(), events);
+        QCOMPARE(m_logged.size(), logged);
+    }
+
+    void theFieldsAreCopied()
+    {
+        GoogleCalendarEvent event = googleEvent(QStringLiteral("g1"), QStringLiteral("Offsite"));
+        event.isAllDay = true;
+        event.start = utc(2025, 3, 12, 0);
+        event.end = utc(2025, 3, 14, 0);
+        event.hangoutLink = QStringLiteral("https://meet.example/abc");
+        QVERIFY(copy({GoogleCalendarChange::added(event)}));
+        auto copies = allEvents();
+        QCOMPARE(copies.size(), 1);
+        LocalEvent local = copies.first();
+        QCOMPARE(local.calendarId, m_store->calendars().first().identifier);
+        QCOMPARE(local.title, QStringLiteral("Offsite"));
+        QCOMPARE(local.notes, QStringLiteral("Offsite notes"));
+        QCOMPARE(local.location, QStringLiteral("Room 2"));
+        QVERIFY(local.isAllDay);
+        QCOMPARE(local.start, utc(2025, 3, 12, 0));
+        QCOMPARE(local.end, utc(2025, 3, 14, 0));
+        QVERIFY(!local.url);
+
+        // Without a start or end the copy keeps its own; absent texts are cleared.
+        GoogleCalendarEvent changed = event;
+        changed.isAllDay = false;
+        changed.start.reset();
+        changed.end = utc(2025, 3, 12, 18);
+        changed.summary.reset();
+        changed.description.reset();
+        QVERIFY(copy({GoogleCalendarChange::modified(changed)}));
+        local = *m_store->event(local.identifier);
+        QCOMPARE(local.start, utc(2025, 3, 12, 0));
+        QCOMPARE(local.end, utc(2025, 3, 12, 18));
+        QVERIFY(!local.isAllDay);
+        QCOMPARE(local.title, QString());
+        QVERIFY(!local.notes);
+        QCOMPARE(m_logged.size(), 0);
+    }
+
+    void theContainerBuildsTheCopierAndItsServices()
+    {
+        // The copier reads the local calendar client, which must not read the copier back.
+        Dependencies::reset();
+        const auto copier = Dependencies::current<SyncCalendarsClient>();
+        QVERIFY(copier.syncGoogleChangesToLocal);
+        const auto apple = Dependencies::current<AppleCalendarClient>();
+        QVERIFY(apple.eventStore());
+        QCOMPARE(apple.eventStore()->calendars().size(), 1);
+        QVERIFY(QCoro::waitFor(copier.syncGoogleChangesToLocal({}, QString(), apple.eventStore())));
+        Dependencies::reset();
+    }
+};
+
+TOLVO_TEST_MAIN(SyncCalendarsClientTest)
+#include "SyncCalendarsClientTest.moc"
