@@ -2,6 +2,8 @@
 
 #include "platform/SecretStore.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -38,12 +40,12 @@ private slots:
         // An empty password line creates and unlocks the login keyring.
         m_keyring.write("\n");
         m_keyring.closeWriteChannel();
-        // It prints its control socket once it serves the bus.
-        QByteArray output;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (output += m_keyring.readAllStandardOutput()).contains("GNOME_KEYRING_CONTROL")
-                || m_keyring.state() != QProcess::Running,
-            10000);
+        // Ready once it owns the Secret Service name (asking does not start another one).
+        const auto serving = [] {
+            return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                QStringLiteral("org.freedesktop.secrets"));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(serving() || m_keyring.state() != QProcess::Running, 10000);
         QVERIFY2(
             m_keyring.state() == QProcess::Running, m_keyring.readAllStandardError().constData());
     }
