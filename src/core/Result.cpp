@@ -14,6 +14,7 @@ QString toString(ErrorDomain domain)
     case ErrorDomain::sync: return QStringLiteral("sync");
     case ErrorDomain::decoding: return QStringLiteral("decoding");
     case ErrorDomain::io: return QStringLiteral("io");
+    case ErrorDomain::keychain: return QStringLiteral("keychain");
     case ErrorDomain::invalidInput: return QStringLiteral("invalidInput");
     case ErrorDomain::unimplemented: return QStringLiteral("unimplemented");
     case ErrorDomain::other: return QStringLiteral("other");

@@ -19,6 +19,7 @@ enum class ErrorDomain {
     sync,
     decoding,
     io,
+    keychain, // code = a KeychainCode
     invalidInput,
     unimplemented,
     other,

@@ -1,0 +1,57 @@
+#include "platform/OAuthSignIn.h"
+
+#include "platform/LoopbackReceiver.h"
+
+#include <QCoro/QCoroSignal>
+#include <QDesktopServices>
+#include <QTimer>
+
+#include <memory>
+
+namespace tolvo {
+
+BrowserOpener systemBrowserOpener()
+{
+    return [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+}
+
+QCoro::Task<Result<TokenResponse>> signIn(
+    QNetworkAccessManager *network, SignInOptions options, CancelToken cancel)
+{
+    if (cancel.isCancelled())
+        co_return failure(Error::cancellation());
+    auto receiver = std::make_unique<LoopbackReceiver>(options.successPage);
+    const Result<QUrl> redirectUri = receiver->start();
+    if (!redirectUri)
+        co_return failure(redirectUri.error());
+    const AuthorizationRequest request = makeAuthorizationRequest(options.config, *redirectUri);
+    receiver->expectState(request.state);
+    if (!options.openBrowser || !options.openBrowser(request.url))
+        co_return failure(ErrorDomain::oauth, oauthcode::browserFailed,
+            QStringLiteral("The browser could not be opened for the sign-in."));
+
+    // Whichever comes first: the redirect, the timeout or a cancellation. The waiter belongs to
+    // this frame, so nothing resumes us after it is gone.
+    OneShot done;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    QObject::connect(&timeout, &QTimer::timeout, &done, &OneShot::fire);
+    QObject::connect(receiver->completed(), &OneShot::fired, &done, &OneShot::fire);
+    QObject::connect(cancel.state(), &CancelState::cancelled, &done, &OneShot::fire);
+    timeout.start(options.timeout);
+    co_await qCoro(&done, &OneShot::fired);
+    receiver->stop();
+
+    if (cancel.isCancelled())
+        co_return failure(Error::cancellation());
+    if (!receiver->outcome())
+        co_return failure(ErrorDomain::oauth, oauthcode::timedOut,
+            QStringLiteral("The browser did not come back from the sign-in."));
+    const Result<QString> code = *receiver->outcome();
+    if (!code)
+        co_return failure(code.error());
+    co_return co_await exchangeCode(
+        network, options.config, *code, request.codeVerifier, request.redirectUri, options.clock);
+}
+
+} // namespace tolvo
