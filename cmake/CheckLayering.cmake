@@ -1,4 +1,3 @@
-cmake_minimum_required(VERSION 3.25)
 # Fails when a file includes a header from a layer above its own (see TolvoTargets.cmake).
 cmake_minimum_required(VERSION 3.25) # IN_LIST below needs the policies of a known version
 set(allowed_core "core")

@@ -32,6 +32,8 @@ struct Error
     ErrorDomain domain = ErrorDomain::other;
     int code = 0;
     QString message;
+    // The service's own name for the failure, when it gives one (Google's "fullSyncRequired").
+    QString reason;
 
     // The stored sign-in can no longer be refreshed.
     static constexpr int oauthInvalidGrant = -10;

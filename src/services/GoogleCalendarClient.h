@@ -1,16 +1,68 @@
 #pragma once
 
+#include "core/Endpoints.h"
+#include "core/GoogleCalendar.h"
+#include "core/GoogleCalendarEvent.h"
+#include "core/Requests.h"
+#include "core/Result.h"
+#include "core/SyncRecords.h"
+#include "platform/AuthorizationSession.h"
+#include "platform/CurrentAuthSession.h"
+#include "services/LoggerClient.h"
+
+#include <QCoro/QCoroTask>
+#include <QList>
+#include <QTimeZone>
+
+#include <functional>
+#include <memory>
+
 namespace tolvo {
 
-// The Google Calendar REST operations.
-// Its operations arrive with the work that builds it.
+// The Google Calendar v3 operations Tolvo uses. Every request is signed by the process's
+// current session; every failure is logged and handed back unchanged (HTTP status as code).
+// One incremental sync token is kept per calendar, used and replaced by `fetchEvents` alone.
 struct GoogleCalendarClient
 {
     static constexpr const char *dependencyKey = "googleCalendarClient";
 
-    static GoogleCalendarClient liveValue() { return {}; }
-    static GoogleCalendarClient testValue() { return {}; }
-    static GoogleCalendarClient previewValue() { return {}; }
+    template<typename T> using Async = QCoro::Task<Result<T>>;
+
+    // Makes `session` the current one (when given), then lists the account's calendars.
+    std::function<Async<QList<GoogleCalendar>>(std::shared_ptr<AuthorizationSession> session)>
+        fetchCalendarList;
+    // The calendar's changes since its sync token (all events, deleted ones included, without
+    // one). An expired token is dropped and replaced by a fresh baseline, which is no change.
+    std::function<Async<QList<GoogleCalendarEvent>>(const QString &calendarId)> fetchEvents;
+    // Registers a push channel with the backend's notification address.
+    std::function<Async<CalendarChannel>(const QString &calendarId)> watch;
+    std::function<Async<bool>(const QString &channelId, const QString &resourceId)> stop;
+    // The single events of the days from `start`'s day to `end`'s day, by start time.
+    std::function<Async<QList<GoogleCalendarEvent>>(
+        const QDateTime &start, const QDateTime &end, const QString &calendarId)>
+        fetchEventsForDate;
+    std::function<Async<bool>(const CalendarEventRequest &request)> createEvent;
+    std::function<Async<bool>(const DeleteEventRequest &request)> deleteEvent;
+    // False, without a request, when the request has no event id.
+    std::function<Async<bool>(const CalendarEventRequest &request)> updateEvent;
+
+    struct Environment
+    {
+        QUrl apiRoot;
+        QUrl backendBase;
+        CurrentAuthSessionPtr current;
+        LoggerClient logger;
+        QTimeZone zone = QTimeZone::systemTimeZone();
+        Clock clock = systemClock();
+    };
+    // Endpoints, session holder and logger from the container; the system's zone.
+    static Environment environment();
+    static GoogleCalendarClient make(Environment environment);
+
+    static GoogleCalendarClient liveValue();
+    // Sample calendars, a sample channel, empty lists and successful writes.
+    static GoogleCalendarClient testValue();
+    static GoogleCalendarClient previewValue() { return testValue(); }
 };
 
 } // namespace tolvo

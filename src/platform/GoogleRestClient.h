@@ -1,0 +1,58 @@
+#pragma once
+
+#include "core/Result.h"
+#include "platform/CurrentAuthSession.h"
+
+#include <QCoro/QCoroTask>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QStringList>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include <memory>
+#include <optional>
+
+namespace tolvo {
+
+// Google's error body into an Error: the HTTP status as code and Google's reason kept. A 403
+// that is a rate limit carries 429, so that it never reads as missing permissions.
+Error googleErrorFromResponse(int status, const QByteArray &body);
+
+// A small client of Google's JSON REST APIs: paths built from escaped segments under a root,
+// requests signed by the process's current session, pages followed. Main thread only.
+class GoogleRestClient
+{
+public:
+    GoogleRestClient(QUrl apiRoot, CurrentAuthSessionPtr current);
+
+    // The URL of `segments` (each escaped as one path segment) under the root.
+    QUrl url(const QStringList &segments, const QUrlQuery &query = {}) const;
+
+    // One request. An empty answer (204) gives an empty object.
+    QCoro::Task<Result<QJsonObject>> send(QByteArray method, QStringList segments,
+        QUrlQuery query = {}, std::optional<QJsonObject> body = std::nullopt);
+
+    struct Listing
+    {
+        QJsonArray items;
+        QString nextSyncToken; // from the last page
+    };
+    // A list request, following nextPageToken until the last page.
+    QCoro::Task<Result<Listing>> list(QStringList segments, QUrlQuery query = {});
+
+    // Refuses to follow more pages than this, or a page token it has already seen.
+    static constexpr int maximumPages = 1000;
+
+private:
+    static QCoro::Task<Result<QJsonObject>> sendRequest(
+        std::shared_ptr<QNetworkAccessManager> network, CurrentAuthSessionPtr current, QUrl url,
+        QByteArray method, std::optional<QJsonObject> body);
+
+    QUrl m_apiRoot;
+    CurrentAuthSessionPtr m_current;
+    std::shared_ptr<QNetworkAccessManager> m_network;
+};
+
+} // namespace tolvo

@@ -1,0 +1,269 @@
+#include "services/GoogleCalendarClient.h"
+
+#include "platform/GoogleRestClient.h"
+#include "services/GoogleCalendarMapping.h"
+
+#include <QHash>
+#include <QJsonDocument>
+#include <QUuid>
+
+namespace tolvo {
+
+namespace {
+
+// The state every operation shares: the REST client and the per-calendar sync tokens.
+class CalendarSession : public QObject
+{
+public:
+    explicit CalendarSession(GoogleCalendarClient::Environment environment)
+        : env(std::move(environment))
+        , rest(env.apiRoot, env.current)
+    {
+        if (env.current) {
+            // A sign-out (no session) forgets every calendar's position with it.
+            connect(env.current.get(), &CurrentAuthSession::sessionChanged, this, [this] {
+                if (!env.current->session())
+                    syncTokens.clear();
+            });
+        }
+    }
+
+    template<typename T> Result<T> logged(Result<T> result)
+    {
+        if (!result)
+            env.logger.logError(result.error());
+        return result;
+    }
+
+    GoogleCalendarClient::Environment env;
+    GoogleRestClient rest;
+    QHash<QString, QString> syncTokens;
+};
+
+using SessionPtr = std::shared_ptr<CalendarSession>;
+
+QList<GoogleCalendarEvent> mapEvents(const QJsonArray &items, const QTimeZone &zone)
+{
+    QList<GoogleCalendarEvent> events;
+    events.reserve(items.size());
+    for (const QJsonValue &item : items)
+        events.append(google::eventFromResource(item.toObject(), zone));
+    return events;
+}
+
+QStringList eventsPath(const QString &calendarId)
+{
+    return {QStringLiteral("calendars"), calendarId, QStringLiteral("events")};
+}
+
+QCoro::Task<Result<QList<GoogleCalendar>>> fetchCalendarList(
+    SessionPtr self, std::shared_ptr<AuthorizationSession> session)
+{
+    if (session && self->env.current)
+        self->env.current->setSession(session);
+    const QStringList path {
+        QStringLiteral("users"), QStringLiteral("me"), QStringLiteral("calendarList")};
+    auto listing = co_await self->rest.list(path);
+    if (!listing)
+        co_return self->logged<QList<GoogleCalendar>>(failure(listing.error()));
+    QList<GoogleCalendar> calendars;
+    const QDateTime now = self->env.clock();
+    for (const QJsonValue &entry : listing->items)
+        calendars.append(google::calendarFromResource(entry.toObject(), now));
+    co_return calendars;
+}
+
+QCoro::Task<Result<GoogleRestClient::Listing>> listIncremental(SessionPtr self, QString calendarId)
+{
+    QUrlQuery query;
+    const QString token = self->syncTokens.value(calendarId);
+    if (!token.isEmpty())
+        query.addQueryItem(QStringLiteral("syncToken"), token);
+    query.addQueryItem(QStringLiteral("showDeleted"), QStringLiteral("true"));
+    auto listing = co_await self->rest.list(eventsPath(calendarId), query);
+    co_return listing;
+}
+
+QCoro::Task<Result<QList<GoogleCalendarEvent>>> fetchEvents(SessionPtr self, QString calendarId)
+{
+    auto listing = co_await listIncremental(self, calendarId);
+    if (!listing && listing.error().code == 410 && self->syncTokens.contains(calendarId)) {
+        // Google no longer knows the token: take a fresh baseline. What changed in between
+        // cannot be told apart from what was there, so nothing is reported as a change.
+        self->env.logger.log(QStringLiteral("Sync token expired for a calendar; listing it anew."),
+            LogLevel::warning);
+        self->syncTokens.remove(calendarId);
+        auto baseline = co_await listIncremental(self, calendarId);
+        if (!baseline)
+            co_return self->logged<QList<GoogleCalendarEvent>>(failure(baseline.error()));
+        if (baseline->nextSyncToken.isEmpty())
+            self->syncTokens.remove(calendarId);
+        else
+            self->syncTokens.insert(calendarId, baseline->nextSyncToken);
+        co_return QList<GoogleCalendarEvent>();
+    }
+    if (!listing)
+        co_return self->logged<QList<GoogleCalendarEvent>>(failure(listing.error()));
+    if (listing->nextSyncToken.isEmpty())
+        self->syncTokens.remove(calendarId);
+    else
+        self->syncTokens.insert(calendarId, listing->nextSyncToken);
+    co_return mapEvents(listing->items, self->env.zone);
+}
+
+QCoro::Task<Result<QList<GoogleCalendarEvent>>> fetchEventsForDate(
+    SessionPtr self, QDateTime start, QDateTime end, QString calendarId)
+{
+    QUrlQuery query = google::dayWindowQuery(start, end, self->env.zone);
+    query.addQueryItem(QStringLiteral("singleEvents"), QStringLiteral("true"));
+    query.addQueryItem(QStringLiteral("orderBy"), QStringLiteral("startTime"));
+    auto listing = co_await self->rest.list(eventsPath(calendarId), query);
+    if (!listing)
+        co_return self->logged<QList<GoogleCalendarEvent>>(failure(listing.error()));
+    co_return mapEvents(listing->items, self->env.zone);
+}
+
+QCoro::Task<Result<CalendarChannel>> watch(SessionPtr self, QString calendarId)
+{
+    const QString channelId = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    QStringList path = eventsPath(calendarId);
+    path.append(QStringLiteral("watch"));
+    const QJsonObject body = google::watchBody(channelId, calendarId, self->env.backendBase);
+    auto answer = co_await self->rest.send("POST", path, QUrlQuery(), body);
+    if (!answer)
+        co_return self->logged<CalendarChannel>(failure(answer.error()));
+    co_return self->logged(google::channelFromWatchAnswer(calendarId, *answer));
+}
+
+QCoro::Task<Result<bool>> stop(SessionPtr self, QString channelId, QString resourceId)
+{
+    const QStringList path {QStringLiteral("channels"), QStringLiteral("stop")};
+    const QJsonObject body {
+        {QStringLiteral("id"), channelId}, {QStringLiteral("resourceId"), resourceId}};
+    auto answer = co_await self->rest.send("POST", path, QUrlQuery(), body);
+    if (!answer)
+        co_return self->logged<bool>(failure(answer.error()));
+    self->env.logger.log(QStringLiteral("stoped channel ") + channelId, LogLevel::info);
+    co_return true;
+}
+
+QCoro::Task<Result<bool>> write(
+    SessionPtr self, CalendarEventRequest request, google::WriteKind kind)
+{
+    QStringList path = eventsPath(request.calendar.id);
+    bool hasMeet = false;
+    if (kind == google::WriteKind::update) {
+        if (!request.eventId)
+            co_return false;
+        path.append(*request.eventId);
+        if (request.shouldCreateGoogleMeet) {
+            auto current = co_await self->rest.send("GET", path);
+            if (!current)
+                co_return self->logged<bool>(failure(current.error()));
+            hasMeet = !current->value(QStringLiteral("hangoutLink")).toString().isEmpty();
+        }
+    }
+    const google::EventWrite write = google::eventWrite(request, kind, hasMeet, self->env.zone);
+    QUrlQuery query;
+    if (write.conferenceDataVersion)
+        query.addQueryItem(QStringLiteral("conferenceDataVersion"), QStringLiteral("1"));
+    // A patch keeps what the form does not edit (attendees, recurrence, colour...).
+    const QByteArray method = kind == google::WriteKind::create ? "POST" : "PATCH";
+    auto answer = co_await self->rest.send(method, path, query, write.body);
+    if (!answer)
+        co_return self->logged<bool>(failure(answer.error()));
+    self->env.logger.log(
+        QString::fromUtf8(QJsonDocument(*answer).toJson(QJsonDocument::Compact)), LogLevel::info);
+    co_return true;
+}
+
+QCoro::Task<Result<bool>> deleteEvent(SessionPtr self, DeleteEventRequest request)
+{
+    QStringList path = eventsPath(request.calendarId);
+    path.append(request.eventId);
+    auto answer = co_await self->rest.send("DELETE", path);
+    if (!answer)
+        co_return self->logged<bool>(failure(answer.error()));
+    self->env.logger.log(QString(), LogLevel::info);
+    co_return true;
+}
+
+template<typename T> QCoro::Task<Result<T>> ready(T value)
+{
+    co_return value;
+}
+
+} // namespace
+
+GoogleCalendarClient::Environment GoogleCalendarClient::environment()
+{
+    const auto endpoints = Dependencies::current<Endpoints>();
+    return Environment {endpoints.calendarApiRoot, endpoints.backendBase,
+        Dependencies::current<CurrentAuthSessionPtr>(), Dependencies::current<LoggerClient>()};
+}
+
+GoogleCalendarClient GoogleCalendarClient::make(Environment environment)
+{
+    auto self = std::make_shared<CalendarSession>(std::move(environment));
+    GoogleCalendarClient client;
+    client.fetchCalendarList = [self](std::shared_ptr<AuthorizationSession> session) {
+        return tolvo::fetchCalendarList(self, std::move(session));
+    };
+    client.fetchEvents
+        = [self](const QString &calendarId) { return tolvo::fetchEvents(self, calendarId); };
+    client.watch = [self](const QString &calendarId) { return tolvo::watch(self, calendarId); };
+    client.stop = [self](const QString &channelId, const QString &resourceId) {
+        return tolvo::stop(self, channelId, resourceId);
+    };
+    client.fetchEventsForDate
+        = [self](const QDateTime &start, const QDateTime &end, const QString &calendarId) {
+              return tolvo::fetchEventsForDate(self, start, end, calendarId);
+          };
+    client.createEvent = [self](const CalendarEventRequest &request) {
+        return write(self, request, google::WriteKind::create);
+    };
+    client.deleteEvent
+        = [self](const DeleteEventRequest &request) { return tolvo::deleteEvent(self, request); };
+    client.updateEvent = [self](const CalendarEventRequest &request) {
+        return write(self, request, google::WriteKind::update);
+    };
+    return client;
+}
+
+GoogleCalendarClient GoogleCalendarClient::liveValue()
+{
+    return make(environment());
+}
+
+GoogleCalendarClient GoogleCalendarClient::testValue()
+{
+    GoogleCalendarClient client;
+    client.fetchCalendarList = [](std::shared_ptr<AuthorizationSession>) {
+        GoogleCalendar tasks;
+        tasks.id = QStringLiteral("1");
+        tasks.summary = QStringLiteral("Tasks");
+        tasks.backgroundColor = QStringLiteral("#000000");
+        tasks.accessRole = QStringLiteral("owner");
+        GoogleCalendar events;
+        events.id = QStringLiteral("2");
+        events.summary = QStringLiteral("Events");
+        events.backgroundColor = QStringLiteral("#ac725e");
+        events.accessRole = QStringLiteral("owner");
+        return ready(QList<GoogleCalendar> {tasks, events});
+    };
+    client.fetchEvents = [](const QString &) { return ready(QList<GoogleCalendarEvent>()); };
+    client.watch = [](const QString &) {
+        return ready(CalendarChannel {QStringLiteral("123"), 1263816378173617.0,
+            QStringLiteral("f123asd"), QStringLiteral("11111")});
+    };
+    client.stop = [](const QString &, const QString &) { return ready(true); };
+    client.fetchEventsForDate = [](const QDateTime &, const QDateTime &, const QString &) {
+        return ready(QList<GoogleCalendarEvent>());
+    };
+    client.createEvent = [](const CalendarEventRequest &) { return ready(true); };
+    client.deleteEvent = [](const DeleteEventRequest &) { return ready(true); };
+    client.updateEvent = [](const CalendarEventRequest &) { return ready(true); };
+    return client;
+}
+
+} // namespace tolvo

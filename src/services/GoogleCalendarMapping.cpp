@@ -1,0 +1,205 @@
+#include "services/GoogleCalendarMapping.h"
+
+#include "core/DateHelpers.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QUuid>
+
+namespace tolvo::google {
+
+namespace {
+std::optional<QString> optionalText(const QJsonObject &json, const char *key)
+{
+    const QJsonValue value = json.value(QLatin1String(key));
+    if (!value.isString())
+        return std::nullopt;
+    return value.toString();
+}
+
+std::optional<QDateTime> boundary(const QJsonObject &time, const QTimeZone &zone)
+{
+    if (time.contains(QStringLiteral("dateTime"))) {
+        const QDateTime moment = parseTimestamp(time.value(QStringLiteral("dateTime")).toString());
+        if (moment.isValid())
+            return moment;
+        return std::nullopt;
+    }
+    if (time.contains(QStringLiteral("date"))) {
+        const QDate date
+            = QDate::fromString(time.value(QStringLiteral("date")).toString(), Qt::ISODate);
+        return resolveLocalTime(date, QTime(0, 0), zone);
+    }
+    return std::nullopt;
+}
+
+QString withoutTrailingSlash(const QUrl &url)
+{
+    QString text = url.toString();
+    while (text.endsWith(QLatin1Char('/')))
+        text.chop(1);
+    return text;
+}
+
+QString upperUuid()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+QString rfc3339(const QDateTime &moment, const QTimeZone &zone)
+{
+    // The wall time and the offset of that very instant, so the text names the same moment.
+    const QDateTime local = moment.toTimeZone(zone);
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+QJsonObject writeBoundary(const QDateTime &moment, bool allDay, const QTimeZone &zone)
+{
+    if (allDay)
+        return {{QStringLiteral("date"), moment.toTimeZone(zone).date().toString(Qt::ISODate)}};
+    return {{QStringLiteral("dateTime"), rfc3339(moment, zone)}};
+}
+} // namespace
+
+QDateTime parseTimestamp(const QString &text)
+{
+    QDateTime moment = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!moment.isValid())
+        moment = QDateTime::fromString(text, Qt::ISODate);
+    return moment.isValid() ? moment.toUTC() : QDateTime();
+}
+
+GoogleCalendar calendarFromResource(const QJsonObject &entry, const QDateTime &now)
+{
+    GoogleCalendar calendar;
+    calendar.id = entry.value(QStringLiteral("id")).toString();
+    calendar.summary = entry.value(QStringLiteral("summary")).toString();
+    calendar.backgroundColor = entry.value(QStringLiteral("backgroundColor")).toString();
+    calendar.accessRole = optionalText(entry, "accessRole");
+    calendar.isSelected = true;
+    calendar.createdDate = now;
+    return calendar;
+}
+
+GoogleCalendarEvent eventFromResource(const QJsonObject &resource, const QTimeZone &zone)
+{
+    GoogleCalendarEvent event;
+    event.id = resource.value(QStringLiteral("id")).toString();
+    if (const auto created = optionalText(resource, "created"))
+        event.created = dateComponents(parseTimestamp(*created));
+    if (const auto updated = optionalText(resource, "updated"))
+        event.updated = dateComponents(parseTimestamp(*updated));
+    const QJsonObject start = resource.value(QStringLiteral("start")).toObject();
+    const QJsonObject end = resource.value(QStringLiteral("end")).toObject();
+    event.start = boundary(start, zone);
+    event.end = boundary(end, zone);
+    event.summary = optionalText(resource, "summary");
+    event.status = googleCalendarEventStatus(resource.value(QStringLiteral("status")).toString())
+                       .value_or(GoogleCalendarEventStatus::tentative);
+    event.iCalUID = optionalText(resource, "iCalUID");
+    event.description = optionalText(resource, "description");
+    event.hangoutLink = optionalText(resource, "hangoutLink");
+    event.location = optionalText(resource, "location");
+    const QJsonArray overrides = resource.value(QStringLiteral("reminders"))
+                                     .toObject()
+                                     .value(QStringLiteral("overrides"))
+                                     .toArray();
+    const QJsonValue minutes = overrides.isEmpty()
+        ? QJsonValue()
+        : overrides.first().toObject().value(QStringLiteral("minutes"));
+    event.reminderMinutes = minutes.isDouble() ? minutes.toInteger() : 30;
+    event.isAllDay = start.contains(QStringLiteral("date")) && end.contains(QStringLiteral("date"));
+    return event;
+}
+
+QUrlQuery dayWindowQuery(const QDateTime &start, const QDateTime &end, const QTimeZone &zone)
+{
+    const auto from = resolveLocalTime(start.toTimeZone(zone).date(), QTime(0, 0, 0), zone);
+    const auto to = resolveLocalTime(end.toTimeZone(zone).date(), QTime(23, 59, 59), zone);
+    QUrlQuery query;
+    if (from)
+        query.addQueryItem(QStringLiteral("timeMin"), rfc3339(*from, zone));
+    if (to)
+        query.addQueryItem(QStringLiteral("timeMax"), rfc3339(*to, zone));
+    return query;
+}
+
+QJsonObject watchBody(const QString &channelId, const QString &calendarId, const QUrl &backendBase)
+{
+    return {{QStringLiteral("id"), channelId}, {QStringLiteral("type"), QStringLiteral("web_hook")},
+        {QStringLiteral("address"),
+            withoutTrailingSlash(backendBase) + QStringLiteral("/notification-handler")},
+        {QStringLiteral("token"), sha256Hex(calendarId)}};
+}
+
+Result<CalendarChannel> channelFromWatchAnswer(const QString &calendarId, const QJsonObject &answer)
+{
+    const QJsonValue id = answer.value(QStringLiteral("id"));
+    const QJsonValue resourceId = answer.value(QStringLiteral("resourceId"));
+    const QJsonValue expirationValue = answer.value(QStringLiteral("expiration"));
+    double expiration = 0;
+    bool haveExpiration = false;
+    if (expirationValue.isDouble()) {
+        expiration = expirationValue.toDouble();
+        haveExpiration = true;
+    } else if (expirationValue.isString()) {
+        expiration = expirationValue.toString().toDouble(&haveExpiration);
+    }
+    if (!id.isString() || !resourceId.isString() || !haveExpiration)
+        return failure(ErrorDomain::decoding, 0,
+            QStringLiteral("The watch answer lacks its id, resourceId or expiration."));
+    return CalendarChannel {calendarId, expiration, resourceId.toString(), id.toString()};
+}
+
+EventWrite eventWrite(
+    const CalendarEventRequest &request, WriteKind kind, bool hasMeet, const QTimeZone &zone)
+{
+    EventWrite write;
+    write.body.insert(QStringLiteral("summary"), request.title);
+    if (request.description)
+        write.body.insert(QStringLiteral("description"), *request.description);
+    if (request.location)
+        write.body.insert(QStringLiteral("location"), *request.location);
+    write.body.insert(
+        QStringLiteral("start"), writeBoundary(request.startDate, request.isAllDay, zone));
+    QJsonObject end = writeBoundary(request.endDate, request.isAllDay, zone);
+    if (request.isAllDay) {
+        // Google's all-day end is exclusive: a one-day event ends on the next day.
+        const QDate startDay = request.startDate.toTimeZone(zone).date();
+        const QDate endDay = request.endDate.toTimeZone(zone).date();
+        if (endDay <= startDay)
+            end.insert(QStringLiteral("date"), startDay.addDays(1).toString(Qt::ISODate));
+    }
+    write.body.insert(QStringLiteral("end"), end);
+    write.body.insert(QStringLiteral("reminders"),
+        QJsonObject {{QStringLiteral("useDefault"), false},
+            {QStringLiteral("overrides"),
+                QJsonArray {QJsonObject {{QStringLiteral("method"), QStringLiteral("email")},
+                    {QStringLiteral("minutes"), static_cast<double>(request.reminderTime)}}}}});
+
+    const QJsonObject createRequest {{QStringLiteral("createRequest"),
+        QJsonObject {{QStringLiteral("requestId"), upperUuid()},
+            {QStringLiteral("conferenceSolutionKey"),
+                QJsonObject {{QStringLiteral("type"), QStringLiteral("hangoutsMeet")}}}}}};
+    if (kind == WriteKind::create) {
+        if (request.shouldCreateGoogleMeet) {
+            write.body.insert(QStringLiteral("conferenceData"), createRequest);
+            write.conferenceDataVersion = true;
+        }
+        return write;
+    }
+    if (request.shouldCreateGoogleMeet) {
+        // An existing link stays valid for the attendees: ask for a conference only when none.
+        if (!hasMeet) {
+            write.body.insert(QStringLiteral("conferenceData"), createRequest);
+            write.conferenceDataVersion = true;
+        }
+    } else {
+        write.body.insert(QStringLiteral("conferenceData"),
+            QJsonObject {{QStringLiteral("entryPoints"), QJsonArray()}});
+        write.conferenceDataVersion = true;
+    }
+    return write;
+}
+
+} // namespace tolvo::google
