@@ -7,6 +7,7 @@
 #include "components/Icons.h"
 #include "components/MacEditorTextView.h"
 #include "components/Palette.h"
+#include "components/Popover.h"
 #include "components/StyledButton.h"
 #include "components/TolvoTextField.h"
 #include "components/VisualEffectView.h"
@@ -139,6 +140,16 @@ QWidget *gallery()
                     "rather than scrolling sideways");
     editor->setFixedSize(420, 110);
     addRow(QStringLiteral("Editor"), {editor});
+
+    // The popover's card, laid inline here rather than popped up.
+    auto *details = new QLabel(QStringLiteral("Weekly planning\n09:30 - 10:15"));
+    QPalette detailsPalette = details->palette();
+    detailsPalette.setColor(
+        QPalette::WindowText, DynamicColor {palette::textDark(), Qt::white}.resolve());
+    details->setPalette(detailsPalette);
+    auto *popover = new Popover(details);
+    popover->setWindowFlags(Qt::Widget);
+    addRow(QStringLiteral("Popover"), {popover});
 
     auto *backdrop = new VisualEffectView;
     backdrop->setFixedSize(120, 60);
