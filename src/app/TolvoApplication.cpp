@@ -1,6 +1,8 @@
 #include "app/TolvoApplication.h"
 
 #include "BuildConfig.h"
+#include "components/Appearance.h"
+#include "platform/ColorSchemePortal.h"
 
 #include <QFont>
 #include <QFontDatabase>
@@ -21,6 +23,23 @@ TolvoApplication::TolvoApplication(int &argc, char **argv)
     font.setFamilies({QStringLiteral("Inter"), QStringLiteral("DejaVu Sans")});
     font.setPixelSize(13);
     setFont(font);
+
+    // Light or dark follows the desktop's own setting where a portal publishes it.
+    auto *portal = new ColorSchemePortal(QDBusConnection::sessionBus(), this);
+    connect(portal, &ColorSchemePortal::changed, this, [](ColorSchemePortal::Scheme scheme) {
+        switch (scheme) {
+        case ColorSchemePortal::Scheme::dark:
+            Appearance::instance().setDesktopScheme(ColorScheme::dark);
+            break;
+        case ColorSchemePortal::Scheme::light:
+            Appearance::instance().setDesktopScheme(ColorScheme::light);
+            break;
+        case ColorSchemePortal::Scheme::noPreference:
+            Appearance::instance().setDesktopScheme(std::nullopt);
+            break;
+        }
+    });
+    portal->start();
 
     m_window = std::make_unique<QMainWindow>();
     m_window->setWindowTitle(QStringLiteral("Tolvo"));

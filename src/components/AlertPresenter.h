@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include <QMessageBox>
+class QWidget;
+
+namespace tolvo {
+
+class AlertItem;
+
+// Shows a view model's alert as a window-modal message box over `host`, for every screen the
+// same way. Choosing a button clears the alert first and then runs the button's action, so an
+// action may raise the next alert. Clearing the alert from code closes the box without running
+// anything; a new alert replaces the one shown. The box is opened with open(), never exec():
+// a nested event loop inside a running coroutine is a trap.
+class AlertPresenter : public QObject
+{
+    Q_OBJECT
+public:
+    AlertPresenter(AlertItem *alert, QWidget *host);
+    ~AlertPresenter() override;
+
+    QMessageBox *messageBox() const { return m_box; }
+
+private:
+    void sync();
+    void dismissSilently();
+
+    QPointer<AlertItem> m_alert;
+    QPointer<QWidget> m_host;
+    QPointer<QMessageBox> m_box;
+};
+
+} // namespace tolvo

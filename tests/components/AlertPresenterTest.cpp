@@ -1,0 +1,151 @@
+#include "components/AlertPresenter.h"
+#include "core/AlertType.h"
+#include "support/TestMain.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+using namespace tolvo;
+
+namespace {
+
+QAbstractButton *buttonLabelled(QMessageBox *box, const QString &label)
+{
+    for (QAbstractButton *button : box->buttons()) {
+        if (button->text() == label)
+            return button;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class AlertPresenterTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void showsTheAlertTexts()
+    {
+        QWidget host;
+        host.show();
+        AlertItem item;
+        AlertPresenter presenter(&item, &host);
+        QVERIFY(!presenter.messageBox());
+        item.set(AlertType::error(Error::make(ErrorDomain::http, 500, "<b>not markup</b>")));
+        QMessageBox *box = presenter.messageBox();
+        QVERIFY(box);
+        QVERIFY(box->isVisible());
+        QCOMPARE(box->windowModality(), Qt::WindowModal);
+        QCOMPARE(box->text(), QStringLiteral("Error occurred"));
+        QCOMPARE(box->informativeText(), QStringLiteral("<b>not markup</b>"));
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->buttons().size(), 1);
+    }
+
+    void aButtonClearsTheAlertBeforeItsAction_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<int>("runs");
+        QTest::newRow("Refresh") << "Refresh" << 1;
+        QTest::newRow("Ok") << "Ok" << 0;
+    }
+
+    void aButtonClearsTheAlertBeforeItsAction()
+    {
+        QFETCH(QString, label);
+        QFETCH(int, runs);
+        QWidget host;
+        host.show();
+        AlertItem item;
+        AlertPresenter presenter(&item, &host);
+        int handled = 0;
+        bool clearedFirst = false;
+        item.set(AlertType::expiredToken([&] {
+            ++handled;
+            clearedFirst = !item.isSet();
+            // A retry that fails again raises the next alert; it must survive.
+            item.set(AlertType::simpleError());
+        }));
+        QMessageBox *box = presenter.messageBox();
+        QVERIFY(box);
+        QPointer<QMessageBox> guard(box);
+        buttonLabelled(box, label)->click();
+        QCOMPARE(handled, runs);
+        if (runs) {
+            QVERIFY(clearedFirst);
+            QVERIFY(item.isSet());
+            QCOMPARE(item.value()->kind(), AlertType::Kind::simpleError);
+            QVERIFY(presenter.messageBox());
+            QCOMPARE(
+                presenter.messageBox()->informativeText(), QStringLiteral("Something went wrong"));
+        } else {
+            QVERIFY(!item.isSet());
+            QVERIFY(!presenter.messageBox());
+        }
+        QTRY_VERIFY(!guard || !guard->isVisible());
+    }
+
+    void okRunsTheSuccessHandlerOnce()
+    {
+        QWidget host;
+        host.show();
+        AlertItem item;
+        AlertPresenter presenter(&item, &host);
+        int handled = 0;
+        item.set(AlertType::eventCreatedSuccessfully([&] { ++handled; }));
+        buttonLabelled(presenter.messageBox(), "OK")->click();
+        QCOMPARE(handled, 1);
+        QVERIFY(!item.isSet());
+        QVERIFY(!presenter.messageBox());
+    }
+
+    void clearingFromCodeClosesWithoutRunningAnything()
+    {
+        QWidget host;
+        host.show();
+        AlertItem item;
+        AlertPresenter presenter(&item, &host);
+        int handled = 0;
+        item.set(AlertType::reportSendedSuccessfully([&] { ++handled; }));
+        QPointer<QMessageBox> box = presenter.messageBox();
+        item.clear();
+        QVERIFY(!presenter.messageBox());
+        QTRY_VERIFY(!box || !box->isVisible());
+        QCoreApplication::processEvents();
+        QCOMPARE(handled, 0);
+    }
+
+    void closingTheBoxClearsTheAlert()
+    {
+        QWidget host;
+        host.show();
+        AlertItem item;
+        AlertPresenter presenter(&item, &host);
+        int handled = 0;
+        item.set(AlertType::expiredToken([&] { ++handled; }));
+        presenter.messageBox()->reject();
+        QVERIFY(!item.isSet());
+        QCOMPARE(handled, 0);
+    }
+
+    void aNewAlertReplacesTheShownOne()
+    {
+        QWidget host;
+        host.show();
+        AlertItem item;
+        AlertPresenter presenter(&item, &host);
+        int handled = 0;
+        item.set(AlertType::eventUpdatedSuccessfully([&] { ++handled; }));
+        QPointer<QMessageBox> first = presenter.messageBox();
+        item.set(AlertType::equalDates());
+        QVERIFY(presenter.messageBox() != first);
+        QCOMPARE(presenter.messageBox()->informativeText(),
+            QStringLiteral("Start time cannot be equal end time"));
+        QTRY_VERIFY(!first || !first->isVisible());
+        QCOMPARE(handled, 0);
+        QVERIFY(item.isSet());
+    }
+};
+
+TOLVO_WIDGET_TEST_MAIN(AlertPresenterTest)
+#include "AlertPresenterTest.moc"

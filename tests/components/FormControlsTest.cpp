@@ -1,0 +1,279 @@
+#include "components/MacEditorTextView.h"
+#include "components/Popover.h"
+#include "components/TolvoTextField.h"
+#include "components/WindowReader.h"
+#include "support/TestMain.h"
+
+#include <QLabel>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+using namespace tolvo;
+
+namespace {
+
+// Stands in for a form's view model: a text property that re-announces every write, and
+// an editor bound to it both ways, the way the forms bind theirs.
+class FormModel : public QObject
+{
+    Q_OBJECT
+public:
+    QString description;
+    int writes = 0;
+    void setDescription(const QString &text)
+    {
+        description = text;
+        ++writes;
+        emit descriptionChanged(text);
+    }
+signals:
+    void descriptionChanged(const QString &text);
+};
+
+void bind(FormModel &model, MacEditorTextView &editor)
+{
+    QObject::connect(&editor, &MacEditorTextView::textChanged, &model, &FormModel::setDescription);
+    QObject::connect(&model, &FormModel::descriptionChanged, &editor, &MacEditorTextView::setText);
+}
+
+// Grabs a control on a black parent, so that what it leaves unpainted shows black.
+QImage grabOnBlack(QWidget &control)
+{
+    QWidget parent;
+    parent.setAutoFillBackground(true);
+    QPalette palette = parent.palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    parent.setPalette(palette);
+    parent.resize(control.size());
+    QWidget *oldParent = control.parentWidget();
+    control.setParent(&parent);
+    control.move(0, 0);
+    control.show();
+    const QImage image = parent.grab().toImage();
+    control.setParent(oldParent);
+    return image;
+}
+
+QPalette darkPalette()
+{
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(30, 30, 30));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::Base, QColor(40, 40, 40));
+    dark.setColor(QPalette::PlaceholderText, QColor(200, 200, 200));
+    return dark;
+}
+
+} // namespace
+
+class FormControlsTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup() { QApplication::setPalette(QPalette()); }
+
+    void fieldIsAWhiteCardWithoutFrame()
+    {
+        QApplication::setPalette(darkPalette());
+        TolvoTextField field;
+        field.setText(QStringLiteral("Standup"));
+        field.resize(200, 40);
+        QCOMPARE(field.palette().color(QPalette::Text), QColor(48, 48, 48));
+        QCOMPARE(field.palette().color(QPalette::PlaceholderText), QColor(163, 176, 187));
+        QVERIFY(!field.hasFrame());
+        QImage image = grabOnBlack(field);
+        QCOMPARE(image.pixelColor(0, 0), QColor(Qt::black)); // outside radius 16
+        QCOMPARE(image.pixelColor(100, 1), QColor(Qt::white));
+
+        field.setInvalid(true);
+        image = grabOnBlack(field);
+        QCOMPARE(image.pixelColor(100, 1), QColor(Qt::red));
+        field.setInvalid(false);
+        QCOMPARE(grabOnBlack(field).pixelColor(100, 1), QColor(Qt::white));
+    }
+
+    void hintKeepsItsRoomAndShowsWhileFocused()
+    {
+        TolvoTextField field;
+        field.setHint(QStringLiteral("hh:mm"));
+        const QSize hidden = field.sizeHint();
+        field.setHintShown(true);
+        QCOMPARE(field.sizeHint(), hidden);
+        QVERIFY(hidden.width() >= field.fontMetrics().horizontalAdvance("hh:mm") + 32);
+
+        field.resize(120, 36);
+        field.show();
+        field.activateWindow();
+        field.setFocus();
+        QVERIFY(QTest::qWaitForWindowActive(&field));
+        QVERIFY(field.hasFocus());
+        auto greyIn = [](const QImage &image) {
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 16; x < 60; ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    if (qAbs(c.red() - 163) < 20 && qAbs(c.blue() - 187) < 20 && c.red() < 200)
+                        return true;
+                }
+            return false;
+        };
+        QVERIFY(greyIn(field.grab().toImage()));
+        field.setHintShown(false);
+        QVERIFY(!greyIn(field.grab().toImage()));
+    }
+
+    void editorKeepsCaretAndUndoThroughTheBinding()
+    {
+        FormModel model;
+        MacEditorTextView editor;
+        bind(model, editor);
+        editor.resize(300, 120);
+        editor.show();
+        editor.editor()->setFocus();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+
+        model.setDescription(QStringLiteral("Agenda"));
+        QCOMPARE(editor.text(), QStringLiteral("Agenda"));
+        QTextCursor cursor = editor.editor()->textCursor();
+        cursor.setPosition(2);
+        editor.editor()->setTextCursor(cursor);
+        QTest::keyClicks(editor.editor(), QStringLiteral("XY"));
+        QCOMPARE(model.description, QStringLiteral("AgXYenda"));
+        QCOMPARE(editor.editor()->textCursor().position(), 4);
+
+        editor.editor()->undo();
+        QVERIFY(editor.text() != QStringLiteral("AgXYenda"));
+        QCOMPARE(model.description, editor.text());
+
+        // A shorter text from outside than where the caret stands: clamped, no trouble.
+        cursor = editor.editor()->textCursor();
+        cursor.setPosition(6);
+        editor.editor()->setTextCursor(cursor);
+        model.setDescription(QStringLiteral("Hi"));
+        QCOMPARE(editor.text(), QStringLiteral("Hi"));
+        QCOMPARE(editor.editor()->textCursor().position(), 2);
+    }
+
+    void editorWrapsAndSignalsFocus()
+    {
+        MacEditorTextView editor;
+        editor.resize(200, 120);
+        QSignalSpy began(&editor, &MacEditorTextView::editingChanged);
+        QSignalSpy ended(&editor, &MacEditorTextView::committed);
+        editor.show();
+        editor.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
+        editor.setText(
+            QString(200, QLatin1Char('w')).replace(QRegularExpression("(w{9})"), "\\1 "));
+        QCOMPARE(editor.editor()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(editor.editor()->document()->blockCount(), 1);
+        QVERIFY(editor.editor()->document()->firstBlock().layout()->lineCount() > 1);
+        QCOMPARE(editor.editor()->font().pixelSize(), 14);
+        QCOMPARE(
+            editor.editor()->font().fixedPitch() || QFontInfo(editor.editor()->font()).fixedPitch(),
+            true);
+
+        editor.editor()->setFocus();
+        QTRY_COMPARE(began.count(), 1);
+        QWidget other;
+        auto *field = new QLabel(&other);
+        field->setFocusPolicy(Qt::StrongFocus);
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QTRY_COMPARE(ended.count(), 1);
+        QCOMPARE(began.count(), 1);
+    }
+
+    void editorStaysReadableOnADarkDesktop()
+    {
+        QApplication::setPalette(darkPalette());
+        MacEditorTextView editor;
+        editor.resize(200, 80);
+        editor.setText(QStringLiteral("██████"));
+        QCOMPARE(editor.editor()->palette().color(QPalette::Text), QColor(48, 48, 48));
+        const QImage image = grabOnBlack(editor);
+        QCOMPARE(image.pixelColor(0, 0), QColor(Qt::black)); // outside radius 16
+        QCOMPARE(image.pixelColor(100, 78), QColor(Qt::white));
+        bool dark = false;
+        for (int x = 16; x < 80 && !dark; ++x)
+            for (int y = 0; y < 30 && !dark; ++y)
+                dark = image.pixelColor(x, y).lightness() < 80;
+        QVERIFY2(dark, "text is drawn dark on the white card");
+    }
+
+    void windowReaderBuildsOnceShown()
+    {
+        QWidget window;
+        QList<QWidget *> built;
+        QList<QWidget *> auxiliary;
+        auto *reader = new WindowReader(
+            [&built](QWidget *window) {
+                built << window;
+                return new QLabel(QStringLiteral("content"));
+            },
+            [&auxiliary](QWidget *window) { auxiliary << window; }, &window);
+        (new QVBoxLayout(&window))->addWidget(reader);
+        QVERIFY(built.isEmpty());
+        QVERIFY(!reader->content());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(built, QList<QWidget *> {&window});
+        QCOMPARE(reader->readWindow(), &window);
+        QCOMPARE(auxiliary, QList<QWidget *> {&window});
+        window.hide();
+        window.show();
+        QCOMPARE(built.size(), 1);
+        QCOMPARE(auxiliary, (QList<QWidget *> {&window, &window}));
+    }
+
+    void popoverPlacesItselfAndFlips()
+    {
+        const QRect area(0, 0, 1000, 800);
+        bool flipped = true;
+        QRect placed = Popover::placement(QRect(100, 100, 40, 20), QSize(200, 150), area, &flipped);
+        QVERIFY(!flipped);
+        QCOMPARE(placed.top(), 100 + 20 + Popover::gap);
+        QCOMPARE(placed.left(), 119 - 100); // centred under the anchor
+
+        placed = Popover::placement(QRect(100, 700, 40, 20), QSize(200, 150), area, &flipped);
+        QVERIFY(flipped);
+        QCOMPARE(placed.bottom(), 700 - 1 - Popover::gap);
+
+        placed = Popover::placement(QRect(980, 100, 20, 20), QSize(200, 150), area, &flipped);
+        QCOMPARE(placed.right(), area.right());
+    }
+
+    void popoverOpensAtItsAnchorAndAPressThereClosesIt()
+    {
+        QWidget window;
+        window.resize(400, 300);
+        auto *anchor = new QWidget(&window);
+        anchor->setGeometry(20, 20, 60, 24);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        Popover popover(new QLabel(QStringLiteral("Details")));
+        QSignalSpy closed(&popover, &Popover::closed);
+        popover.showFor(anchor);
+        QVERIFY(popover.isVisible());
+        QCOMPARE(popover.anchor(), anchor);
+        QCOMPARE(popover.y(), anchor->mapToGlobal(QPoint(0, 0)).y() + 24 + Popover::gap);
+        QCOMPARE(popover.grab().toImage().pixelColor(0, 0).alpha(), 0); // rounded corner
+
+        const QPoint onAnchor = popover.mapFromGlobal(anchor->mapToGlobal(QPoint(30, 12)));
+        QTest::mousePress(&popover, Qt::LeftButton, Qt::NoModifier, onAnchor);
+        QVERIFY(!popover.isVisible());
+        QVERIFY(popover.testAttribute(Qt::WA_NoMouseReplay));
+        QCOMPARE(closed.count(), 1);
+
+        popover.showFor(anchor);
+        const QPoint elsewhere = popover.mapFromGlobal(window.mapToGlobal(QPoint(350, 250)));
+        QTest::mousePress(&popover, Qt::LeftButton, Qt::NoModifier, elsewhere);
+        QVERIFY(!popover.isVisible());
+        QVERIFY(!popover.testAttribute(Qt::WA_NoMouseReplay));
+    }
+};
+
+TOLVO_WIDGET_TEST_MAIN(FormControlsTest)
+#include "FormControlsTest.moc"

@@ -1,0 +1,149 @@
+#include "components/Palette.h"
+#include "components/Appearance.h"
+#include "components/TintEffect.h"
+#include "support/TestMain.h"
+
+#include <QPainter>
+#include <QWidget>
+
+using namespace tolvo;
+
+namespace {
+
+// Paints a filled circle so that the grab has opaque, edge and transparent pixels.
+class Blob : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(10, 200, 30));
+        painter.drawEllipse(rect().adjusted(4, 4, -4, -4));
+    }
+};
+
+} // namespace
+
+class PaletteTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void parsesHexText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QColor>("expected");
+        const QColor fallback(1, 1, 0, 1);
+        QTest::newRow("six with hash") << "#303A48" << QColor(48, 58, 72);
+        QTest::newRow("six bare") << "303A48" << QColor(48, 58, 72);
+        QTest::newRow("three white") << "#FFF" << QColor(255, 255, 255);
+        QTest::newRow("three F0A") << "#F0A" << QColor(255, 0, 170);
+        QTest::newRow("three with junk around") << "  #abc\n" << QColor(170, 187, 204);
+        QTest::newRow("eight alpha first") << "#80FF0000" << QColor(255, 0, 0, 128);
+        QTest::newRow("eight opaque") << "FF303030" << QColor(48, 48, 48, 255);
+        QTest::newRow("0x prefix counts as characters") << "0xFFFFFF" << QColor(255, 255, 255, 0);
+        QTest::newRow("no hex digits") << "GGGGGG" << QColor(0, 0, 0);
+        QTest::newRow("inner blank kept") << "#12 3456" << fallback;
+        QTest::newRow("empty") << "" << fallback;
+        QTest::newRow("only junk") << " # " << fallback;
+        QTest::newRow("five") << "#12345" << fallback;
+        QTest::newRow("seven") << "1234567" << fallback;
+        QTest::newRow("trailing junk trimmed") << "#379BFF);" << QColor(55, 155, 255);
+        QTest::newRow("partly readable") << "#12GG56" << QColor(0, 0, 0x12);
+    }
+
+    void parsesHexText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QColor, expected);
+        const QColor color = colorFromHex(text);
+        QCOMPARE(color.rgba(), expected.rgba());
+        QCOMPARE(color.spec(), QColor::Rgb);
+    }
+
+    void paletteColours()
+    {
+        QCOMPARE(palette::backgroundDark(), QColor(48, 58, 72));
+        QCOMPARE(palette::accentBlue(), QColor(55, 155, 255));
+        QCOMPARE(palette::textDark(), QColor(48, 48, 48));
+        QCOMPARE(palette::textGray(), QColor(163, 176, 187));
+        QCOMPARE(palette::backgroundLight(), QColor(238, 239, 242));
+        QCOMPARE(palette::primaryBlue(), QColor(48, 102, 190));
+    }
+
+    void dynamicColourFollowsAppearance()
+    {
+        const DynamicColor color {Qt::black, Qt::white};
+        QCOMPARE(color.resolve(ColorScheme::light), QColor(Qt::black));
+        QCOMPARE(color.resolve(ColorScheme::dark), QColor(Qt::white));
+
+        QSignalSpy changed(&Appearance::instance(), &Appearance::changed);
+        Appearance::instance().setOverride(ColorScheme::dark);
+        QCOMPARE(color.resolve(), QColor(Qt::white));
+        Appearance::instance().setOverride(ColorScheme::light);
+        QCOMPARE(color.resolve(), QColor(Qt::black));
+        QCOMPARE(changed.count(), 2);
+        Appearance::instance().setOverride(ColorScheme::light);
+        QCOMPARE(changed.count(), 2); // nothing changed, nothing announced
+        Appearance::instance().setOverride(std::nullopt);
+    }
+
+    void desktopSchemeWinsOverPaletteButNotOverride()
+    {
+        auto &appearance = Appearance::instance();
+        QPalette darkPalette;
+        darkPalette.setColor(QPalette::Window, QColor(30, 30, 30));
+        darkPalette.setColor(QPalette::WindowText, QColor(240, 240, 240));
+        const QPalette saved = QGuiApplication::palette();
+        QGuiApplication::setPalette(darkPalette);
+        QCOMPARE(appearance.scheme(), ColorScheme::dark);
+        appearance.setDesktopScheme(ColorScheme::light);
+        QCOMPARE(appearance.scheme(), ColorScheme::light);
+        appearance.setOverride(ColorScheme::dark);
+        QCOMPARE(appearance.scheme(), ColorScheme::dark);
+        appearance.setOverride(std::nullopt);
+        appearance.setDesktopScheme(std::nullopt);
+        QGuiApplication::setPalette(saved);
+        QCOMPARE(appearance.scheme(), ColorScheme::light);
+    }
+
+    void tintRecoloursEverythingDrawn()
+    {
+        QWidget parent;
+        parent.setAttribute(Qt::WA_TranslucentBackground);
+        parent.resize(40, 40);
+        auto *blob = new Blob(&parent);
+        blob->resize(40, 40);
+        applyTint(blob, QColor(200, 20, 120));
+        applyTint(blob, QColor()); // invalid: the first tint stays
+        QVERIFY(qobject_cast<TintEffect *>(blob->graphicsEffect()));
+
+        const QImage image = parent.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        int painted = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (pixel.alpha() == 0)
+                    continue;
+                // Not a trace of the original green, even at the faintest edge.
+                QVERIFY(pixel.green() < pixel.red());
+                if (pixel.alpha() < 64)
+                    continue; // faint edges round too much once unpremultiplied
+                ++painted;
+                QVERIFY2(qAbs(pixel.red() - 200) <= 3 && qAbs(pixel.green() - 20) <= 3
+                        && qAbs(pixel.blue() - 120) <= 3,
+                    qPrintable(QStringLiteral("%1,%2 %3").arg(x).arg(y).arg(pixel.name())));
+            }
+        }
+        QVERIFY(painted > 500);
+        QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
+        QCOMPARE(image.pixelColor(20, 20), QColor(200, 20, 120));
+    }
+};
+
+TOLVO_WIDGET_TEST_MAIN(PaletteTest)
+#include "PaletteTest.moc"

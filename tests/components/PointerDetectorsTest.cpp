@@ -1,0 +1,193 @@
+#include "components/ClickCountDetector.h"
+#include "components/ClickCounter.h"
+#include "components/HoverDetector.h"
+#include "support/TestMain.h"
+
+#include <QWidget>
+
+using namespace tolvo;
+
+// The mouse hook QtTest exports: events with chosen timestamps go through the real path.
+Q_WIDGETS_EXPORT void qt_handleMouseEvent(QWindow *window, const QPointF &local,
+    const QPointF &global, Qt::MouseButtons state, Qt::MouseButton button, QEvent::Type type,
+    Qt::KeyboardModifiers mods, int timestamp);
+
+namespace {
+
+struct Row
+{
+    QWidget *widget;
+    QStringList *log;
+};
+
+void press(QWidget *target, int timestamp, Qt::MouseButton button = Qt::LeftButton)
+{
+    QWindow *window = target->window()->windowHandle();
+    const QPointF local = target->mapTo(target->window(), QPointF(10, 10));
+    const QPointF global = target->mapToGlobal(QPointF(10, 10));
+    qt_handleMouseEvent(
+        window, local, global, button, button, QEvent::MouseButtonPress, Qt::NoModifier, timestamp);
+    qt_handleMouseEvent(window, local, global, Qt::NoButton, button, QEvent::MouseButtonRelease,
+        Qt::NoModifier, timestamp + 20);
+    QCoreApplication::processEvents();
+}
+
+QString name(MouseClickType type)
+{
+    return type == MouseClickType::single ? QStringLiteral("single") : QStringLiteral("double");
+}
+
+} // namespace
+
+class PointerDetectorsTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void countsClicks_data()
+    {
+        QTest::addColumn<QList<int>>("times");
+        QTest::addColumn<QList<int>>("xs");
+        QTest::addColumn<QList<int>>("counts");
+        QTest::newRow("one") << QList<int> {0} << QList<int> {0} << QList<int> {1};
+        QTest::newRow("double") << QList<int> {0, 100} << QList<int> {0, 0} << QList<int> {1, 2};
+        QTest::newRow("triple") << QList<int> {0, 100, 200} << QList<int> {0, 1, 2}
+                                << QList<int> {1, 2, 3};
+        QTest::newRow("slow") << QList<int> {0, 401} << QList<int> {0, 0} << QList<int> {1, 1};
+        QTest::newRow("at the interval")
+            << QList<int> {0, 400} << QList<int> {0, 0} << QList<int> {1, 2};
+        QTest::newRow("moved away")
+            << QList<int> {0, 100} << QList<int> {0, 6} << QList<int> {1, 1};
+        QTest::newRow("restarts after a pause") << QList<int> {0, 100, 1000,
+            1100} << QList<int> {0, 0, 0, 0} << QList<int> {1, 2, 1, 2};
+    }
+
+    void countsClicks()
+    {
+        QFETCH(QList<int>, times);
+        QFETCH(QList<int>, xs);
+        QFETCH(QList<int>, counts);
+        ClickCounter counter(400, 5);
+        QList<int> actual;
+        for (qsizetype i = 0; i < times.size(); ++i)
+            actual << counter.press(quint64(1000 + times[i]), QPointF(xs[i], 0));
+        QCOMPARE(actual, counts);
+    }
+
+    void tellsSingleFromDoubleClicks_data()
+    {
+        QTest::addColumn<QList<int>>("times");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("single") << QList<int> {0} << QStringList {"single"};
+        QTest::newRow("fast double") << QList<int> {0, 100} << QStringList {"double"};
+        QTest::newRow("triple") << QList<int> {0, 100, 200} << QStringList {"double", "double"};
+    }
+
+    void tellsSingleFromDoubleClicks()
+    {
+        QFETCH(QList<int>, times);
+        QFETCH(QStringList, expected);
+        QWidget window;
+        window.resize(100, 100);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QStringList log;
+        new ClickCountDetector(&window, [&log](MouseClickType type) { log << name(type); });
+        static int base = 100000;
+        base += 10000;
+        for (int t : times)
+            press(&window, base + t);
+        QTest::qWait(120);
+        QVERIFY2(!log.contains("single") || expected.contains("single"), "nothing early");
+        QTest::qWait(250);
+        QCOMPARE(log, expected);
+    }
+
+    void slowDoubleGivesSingleThenDouble()
+    {
+        QWidget window;
+        window.resize(100, 100);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QStringList log;
+        new ClickCountDetector(&window, [&log](MouseClickType type) { log << name(type); });
+        press(&window, 500000);
+        QTest::qWait(260);
+        QCOMPARE(log, QStringList {"single"});
+        press(&window, 500300);
+        QCOMPARE(log, (QStringList {"single", "double"}));
+    }
+
+    void ignoresOtherButtonsAndKeepsPressesFromTheParent()
+    {
+        QWidget window;
+        window.resize(200, 100);
+        auto *block = new QWidget(&window);
+        block->setGeometry(0, 0, 50, 50);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        int parentPresses = 0;
+        struct Counter : QObject
+        {
+            int *count;
+            bool eventFilter(QObject *, QEvent *event) override
+            {
+                if (event->type() == QEvent::MouseButtonPress)
+                    ++*count;
+                return false;
+            }
+        } counter;
+        counter.count = &parentPresses;
+        window.installEventFilter(&counter);
+        QStringList log;
+        new ClickCountDetector(block, [&log](MouseClickType type) { log << name(type); });
+        press(block, 700000, Qt::RightButton);
+        press(block, 800000);
+        QTest::qWait(300);
+        QCOMPARE(log, QStringList {"single"});
+        QCOMPARE(parentPresses, 1); // the right click only
+    }
+
+    void aPendingSingleDiesWithItsWidget()
+    {
+        QWidget window;
+        window.resize(100, 100);
+        auto *block = new QWidget(&window);
+        block->setGeometry(0, 0, 50, 50);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto log = std::make_shared<QStringList>();
+        new ClickCountDetector(block, [log](MouseClickType type) { *log << name(type); });
+        press(block, 900000);
+        delete block;
+        QTest::qWait(300);
+        QVERIFY(log->isEmpty());
+    }
+
+    void reportsHoverInAndOut()
+    {
+        QWidget window;
+        window.resize(300, 100);
+        auto *a = new QWidget(&window);
+        a->setGeometry(0, 0, 100, 100);
+        auto *b = new QWidget(&window);
+        b->setGeometry(100, 0, 100, 100);
+        QStringList log;
+        new HoverDetector(a, [&log](bool inside) { log << QStringLiteral("a %1").arg(inside); });
+        new HoverDetector(b, [&log](bool inside) { log << QStringLiteral("b %1").arg(inside); });
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QWindow *handle = window.windowHandle();
+        QTest::mouseMove(handle, QPoint(250, 50));
+        log.clear(); // the pointer's arrival in the window is not what is tested
+        QTest::mouseMove(handle, QPoint(50, 50));
+        QCOMPARE(log, QStringList {"a 1"});
+        QTest::mouseMove(handle, QPoint(150, 50));
+        QCOMPARE(log, (QStringList {"a 1", "a 0", "b 1"}));
+        QTest::mouseMove(handle, QPoint(250, 50));
+        QCOMPARE(log, (QStringList {"a 1", "a 0", "b 1", "b 0"}));
+    }
+};
+
+TOLVO_WIDGET_TEST_MAIN(PointerDetectorsTest)
+#include "PointerDetectorsTest.moc"

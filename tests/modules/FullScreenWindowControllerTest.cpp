@@ -1,0 +1,166 @@
+#include "modules/FullScreenNotification/FullScreenWindowController.h"
+#include "components/StyledButton.h"
+#include "modules/FullScreenNotification/FullScreenView.h"
+#include "modules/FullScreenNotification/FullScreenViewModel.h"
+#include "support/TestMain.h"
+
+#include <QLabel>
+#include <QScreen>
+
+using namespace tolvo;
+
+namespace {
+
+GoogleCalendarEvent sampleEvent()
+{
+    GoogleCalendarEvent event;
+    event.id = QStringLiteral("evt-1");
+    event.summary = QStringLiteral("Weekly planning <b>");
+    event.start = QDateTime::currentDateTime().addSecs(600);
+    event.end = event.start->addSecs(1800);
+    event.hangoutLink = QStringLiteral("https://meet.google.com/abc-defg-hij");
+    return event;
+}
+
+// What the opener saw, in order.
+struct Calls
+{
+    QStringList log;
+    std::function<void()> close()
+    {
+        return [this] { log << QStringLiteral("close"); };
+    }
+    std::function<void(SnoozeTime)> snooze()
+    {
+        return [this](SnoozeTime time) { log << QStringLiteral("snooze %1").arg(int(time)); };
+    }
+};
+
+} // namespace
+
+class FullScreenWindowControllerTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void coversTheScreenWithTheEvent()
+    {
+        Calls calls;
+        auto *controller
+            = new FullScreenWindowController(sampleEvent(), calls.snooze(), calls.close());
+        QPointer<FullScreenWindowController> guard(controller);
+        FullScreenView *view = controller->view();
+        QVERIFY(view);
+        QVERIFY(view->isVisible());
+        QVERIFY(view->isFullScreen());
+        QVERIFY(view->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QVERIFY(view->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(view->geometry(), QGuiApplication::primaryScreen()->geometry());
+        QCOMPARE(view->titleLabel()->text(), QStringLiteral("Weekly planning <b>"));
+        QCOMPARE(view->titleLabel()->textFormat(), Qt::PlainText);
+        QCOMPARE(view->titleLabel()->font().pixelSize(), 32);
+        QCOMPARE(view->timeRangeLabel()->text(), controller->viewModel()->timeRangeText());
+        QVERIFY(!view->timeToMeetingLabel()->isVisible());
+        QCOMPARE(view->dismissButton()->text(), QStringLiteral("Dismiss"));
+        QCOMPARE(view->dismissButton()->style(), ButtonStyle::grayed);
+        QCOMPARE(view->joinButton()->text(), QStringLiteral("Join with Google Meet"));
+        QCOMPARE(view->joinButton()->style(), ButtonStyle::blue);
+        QCOMPARE(view->snoozeButton(SnoozeTime::minute)->text(), QStringLiteral("1 minute"));
+        QCOMPARE(view->snoozeButton(SnoozeTime::fiveMinutes)->text(), QStringLiteral("5 minutes"));
+        QCOMPARE(view->snoozeButton(SnoozeTime::untilEvent)->text(), QStringLiteral("Until event"));
+        QCOMPARE(view->dismissButton()->size(), QSize(180, 30));
+
+        // Title, times, actions and snooze sit 50 apart, in that order.
+        const int titleBottom = view->titleLabel()->geometry().bottom();
+        const int timeTop = view->timeRangeLabel()->geometry().top();
+        QCOMPARE(timeTop - titleBottom - 1, 50);
+        QVERIFY(view->dismissButton()->y() > view->timeRangeLabel()->y());
+        QVERIFY(view->snoozeButton(SnoozeTime::minute)->y() > view->dismissButton()->y());
+        controller->closeReminder();
+        QTRY_VERIFY(!guard);
+    }
+
+    void eachButtonAnswersOnceAndCloses_data()
+    {
+        QTest::addColumn<int>("button"); // -1 Dismiss, else a SnoozeTime
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("Dismiss") << -1 << "close";
+        QTest::newRow("1 minute") << int(SnoozeTime::minute) << "snooze 0";
+        QTest::newRow("5 minutes") << int(SnoozeTime::fiveMinutes) << "snooze 1";
+        QTest::newRow("Until event") << int(SnoozeTime::untilEvent) << "snooze 2";
+    }
+
+    void eachButtonAnswersOnceAndCloses()
+    {
+        QFETCH(int, button);
+        QFETCH(QString, expected);
+        Calls calls;
+        auto *controller
+            = new FullScreenWindowController(sampleEvent(), calls.snooze(), calls.close());
+        QPointer<FullScreenWindowController> guard(controller);
+        QPointer<FullScreenView> view = controller->view();
+        StyledButton *target
+            = button < 0 ? view->dismissButton() : view->snoozeButton(SnoozeTime(button));
+        target->click();
+        target->click(); // a second press before the window is gone answers nothing
+        QCOMPARE(calls.log, QStringList {expected});
+        QTRY_VERIFY(!guard);
+        QVERIFY(!view);
+        QCOMPARE(calls.log, QStringList {expected});
+    }
+
+    void windowManagerCloseDismisses()
+    {
+        Calls calls;
+        auto *controller
+            = new FullScreenWindowController(sampleEvent(), calls.snooze(), calls.close());
+        QPointer<FullScreenWindowController> guard(controller);
+        // What Alt+F4 or a close button sends.
+        QCloseEvent close;
+        QCoreApplication::sendEvent(controller->view()->windowHandle(), &close);
+        QCOMPARE(calls.log, QStringList {"close"});
+        QTRY_VERIFY(!guard);
+        QCOMPARE(calls.log, QStringList {"close"});
+    }
+
+    void joinOpensTheMeetAddressAndStaysOpen()
+    {
+        Calls calls;
+        QList<QUrl> opened;
+        auto *controller = new FullScreenWindowController(sampleEvent(), calls.snooze(),
+            calls.close(), FullScreenWindowController::defaultScreen(),
+            [&opened](const QUrl &url) { opened << url; });
+        controller->view()->joinButton()->click();
+        QCOMPARE(opened, QList<QUrl> {QUrl("https://meet.google.com/abc-defg-hij")});
+        QVERIFY(calls.log.isEmpty());
+        QVERIFY(controller->view()->isVisible());
+
+        // Without a link the button is still there and does nothing.
+        GoogleCalendarEvent plain = sampleEvent();
+        plain.hangoutLink.reset();
+        auto *second = new FullScreenWindowController(plain, calls.snooze(), calls.close(),
+            FullScreenWindowController::defaultScreen(),
+            [&opened](const QUrl &url) { opened << url; });
+        QVERIFY(second->view()->joinButton()->isVisible());
+        second->view()->joinButton()->click();
+        QCOMPARE(opened.size(), 1);
+        controller->closeReminder();
+        second->closeReminder();
+        QCOMPARE(calls.log, (QStringList {"close", "close"}));
+    }
+
+    void withoutAScreenNothingShowsAndTheStatusReturns()
+    {
+        Calls calls;
+        auto *controller
+            = new FullScreenWindowController(sampleEvent(), calls.snooze(), calls.close(), nullptr);
+        QPointer<FullScreenWindowController> guard(controller);
+        QVERIFY(!controller->view());
+        QVERIFY(controller->windows().isEmpty());
+        QVERIFY(calls.log.isEmpty()); // not before the opener has finished opening
+        QTRY_VERIFY(!guard);
+        QCOMPARE(calls.log, QStringList {"close"});
+    }
+};
+
+TOLVO_WIDGET_TEST_MAIN(FullScreenWindowControllerTest)
+#include "FullScreenWindowControllerTest.moc"

@@ -1,0 +1,232 @@
+// Every shared control on one page, in the light or the dark appearance, for a person to look
+// at (or to grab to PNG offscreen: QT_QPA_PLATFORM=offscreen tolvo-gallery --grab out.png).
+
+#include "components/Appearance.h"
+#include "components/BusySpinner.h"
+#include "components/Fonts.h"
+#include "components/Icons.h"
+#include "components/MacEditorTextView.h"
+#include "components/Palette.h"
+#include "components/Popover.h"
+#include "components/StyledButton.h"
+#include "components/TolvoTextField.h"
+#include "components/VisualEffectView.h"
+#include "modules/FullScreenNotification/FullScreenView.h"
+#include "modules/FullScreenNotification/FullScreenViewModel.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+using namespace tolvo;
+
+namespace {
+
+QLabel *caption(const QString &text)
+{
+    auto *label = new QLabel(text);
+    label->setFont(uiFont(12, QFont::DemiBold));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, DynamicColor {palette::textDark(), Qt::white}.resolve());
+    label->setPalette(palette);
+    return label;
+}
+
+QWidget *swatch(const QColor &color, const QString &name)
+{
+    auto *box = new QLabel(name);
+    box->setFixedSize(120, 40);
+    box->setAlignment(Qt::AlignCenter);
+    box->setAutoFillBackground(true);
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Window, color);
+    palette.setColor(QPalette::WindowText, color.lightness() > 150 ? Qt::black : Qt::white);
+    box->setPalette(palette);
+    return box;
+}
+
+StyledButton *button(ButtonStyle style, const QString &text, QSize size, bool down = false)
+{
+    auto *result = new StyledButton(style, text);
+    if (size.isValid())
+        result->setFixedSize(size);
+    result->setDown(down);
+    return result;
+}
+
+QWidget *gallery()
+{
+    auto *page = new QWidget;
+    page->setAutoFillBackground(true);
+    QPalette background = page->palette();
+    background.setColor(QPalette::Window,
+        DynamicColor {palette::backgroundLight(), palette::backgroundDark()}.resolve());
+    page->setPalette(background);
+
+    auto *grid = new QGridLayout(page);
+    grid->setContentsMargins(24, 24, 24, 24);
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(14);
+    int row = 0;
+    auto addRow = [&](const QString &title, const QList<QWidget *> &widgets) {
+        grid->addWidget(caption(title), row, 0, Qt::AlignLeft | Qt::AlignVCenter);
+        auto *line = new QHBoxLayout;
+        line->setSpacing(12);
+        for (QWidget *widget : widgets)
+            line->addWidget(widget, 0, Qt::AlignVCenter);
+        line->addStretch();
+        grid->addLayout(line, row, 1);
+        ++row;
+    };
+
+    addRow(QStringLiteral("Palette"),
+        {swatch(palette::backgroundDark(), "backgroundDark"),
+            swatch(palette::accentBlue(), "accentBlue"), swatch(palette::textDark(), "textDark"),
+            swatch(palette::textGray(), "textGray"),
+            swatch(palette::backgroundLight(), "backgroundLight"),
+            swatch(palette::primaryBlue(), "#3066BE")});
+    const QSize formButton(100, 35);
+    addRow(QStringLiteral("Buttons"),
+        {button(ButtonStyle::gray, "Cancel", formButton),
+            button(ButtonStyle::grayed, "Edit", formButton),
+            button(ButtonStyle::blue, "Save", formButton),
+            button(ButtonStyle::blue, "Refresh", QSize())});
+    addRow(QStringLiteral("Pressed"),
+        {button(ButtonStyle::gray, "Cancel", formButton, true),
+            button(ButtonStyle::grayed, "Edit", formButton, true),
+            button(ButtonStyle::blue, "Save", formButton, true)});
+    auto *selectedDay = button(ButtonStyle::calendar, "12", QSize(32, 32));
+    selectedDay->setSelected(true);
+    auto *previous = button(ButtonStyle::calendarArrow, QString(), QSize());
+    previous->setSymbol("chevron-left");
+    auto *next = button(ButtonStyle::calendarArrow, QString(), QSize(), true);
+    next->setSymbol("chevron-right");
+    auto *withIcon = button(ButtonStyle::blue, "Join Google Meet", QSize(170, 30));
+    withIcon->setSymbol("video");
+    addRow(QStringLiteral("Calendar"),
+        {button(ButtonStyle::calendar, "11", QSize(32, 32)), selectedDay, previous, next,
+            withIcon});
+
+    QList<QWidget *> icons;
+    for (const char *name :
+        {"chevron-left", "chevron-right", "clock", "map-pin", "file-text", "video", "pencil",
+            "trash-2", "ellipsis", "x", "check", "square-check", "square", "log-out"}) {
+        auto *icon = new QLabel;
+        icon->setPixmap(symbolPixmap(QString::fromLatin1(name), QSize(20, 20), palette::textGray(),
+            icon->devicePixelRatioF()));
+        icon->setToolTip(QString::fromLatin1(name));
+        icons << icon;
+    }
+    addRow(QStringLiteral("Symbols"), icons);
+
+    auto *field = new TolvoTextField;
+    field->setText("Weekly planning");
+    field->setFixedWidth(200);
+    auto *hint = new TolvoTextField;
+    hint->setHint("hh:mm");
+    hint->setHintShown(true);
+    auto *invalid = new TolvoTextField;
+    invalid->setPlaceholderText("Title");
+    invalid->setInvalid(true);
+    invalid->setFixedWidth(200);
+    addRow(QStringLiteral("Fields"), {field, hint, invalid});
+
+    auto *editor = new MacEditorTextView;
+    editor->setText("Agenda:\n- numbers for Q3\n- a long line that wraps inside the card "
+                    "rather than scrolling sideways");
+    editor->setFixedSize(420, 110);
+    addRow(QStringLiteral("Editor"), {editor});
+
+    // The popover's card, laid inline here rather than popped up.
+    auto *details = new QLabel(QStringLiteral("Weekly planning\n09:30 - 10:15"));
+    QPalette detailsPalette = details->palette();
+    detailsPalette.setColor(
+        QPalette::WindowText, DynamicColor {palette::textDark(), Qt::white}.resolve());
+    details->setPalette(detailsPalette);
+    auto *popover = new Popover(details);
+    popover->setWindowFlags(Qt::Widget);
+    addRow(QStringLiteral("Popover"), {popover});
+
+    auto *backdrop = new VisualEffectView;
+    backdrop->setFixedSize(120, 60);
+    addRow(QStringLiteral("Spinner, backdrop"), {new BusySpinner, backdrop});
+    grid->setRowStretch(row, 1);
+    return page;
+}
+
+GoogleCalendarEvent sampleEvent()
+{
+    GoogleCalendarEvent event;
+    event.summary = QStringLiteral("Quarterly planning with the design team");
+    event.start = QDateTime(QDate(2025, 3, 5), QTime(9, 30));
+    event.end = QDateTime(QDate(2025, 3, 5), QTime(10, 15));
+    event.hangoutLink = QStringLiteral("https://meet.google.com/abc-defg-hij");
+    return event;
+}
+
+// The reminder is see-through: paint a stand-in desktop behind it for the picture.
+QImage reminderPicture(QWidget &view)
+{
+    QImage window(view.size(), QImage::Format_ARGB32_Premultiplied);
+    window.fill(Qt::transparent);
+    view.render(&window, QPoint(), QRegion(), QWidget::DrawChildren);
+    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    QLinearGradient desktop(0, 0, image.width(), image.height());
+    desktop.setColorAt(0, QColor(70, 130, 180));
+    desktop.setColorAt(1, QColor(200, 120, 80));
+    painter.fillRect(image.rect(), desktop);
+    painter.drawImage(0, 0, window);
+    return image;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QFont font(QStringLiteral("Inter"));
+    font.setFamilies({QStringLiteral("Inter"), QStringLiteral("DejaVu Sans")});
+    font.setPixelSize(13);
+    app.setFont(font);
+
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addOption({"dark", "Draw the dark appearance."});
+    parser.addOption({"light", "Draw the light appearance."});
+    parser.addOption({"reminder", "Show the full-screen reminder instead of the controls."});
+    parser.addOption({"grab", "Write the window to a PNG file and quit.", "file"});
+    parser.process(app);
+    if (parser.isSet("dark"))
+        Appearance::instance().setOverride(ColorScheme::dark);
+    else if (parser.isSet("light"))
+        Appearance::instance().setOverride(ColorScheme::light);
+
+    std::unique_ptr<QWidget> window;
+    std::unique_ptr<FullScreenViewModel> viewModel;
+    if (parser.isSet("reminder")) {
+        viewModel = std::make_unique<FullScreenViewModel>(sampleEvent());
+        window = std::make_unique<FullScreenView>(
+            viewModel.get(), [] { QApplication::quit(); }, [](SnoozeTime) { QApplication::quit(); },
+            [] {});
+        window->setAttribute(Qt::WA_TranslucentBackground);
+        window->resize(1280, 800);
+    } else {
+        window = std::unique_ptr<QWidget>(gallery());
+        window->setWindowTitle(QStringLiteral("Tolvo gallery"));
+        window->resize(window->sizeHint().expandedTo(QSize(900, 0)));
+    }
+    window->show();
+
+    if (parser.isSet("grab")) {
+        QApplication::processEvents();
+        const QImage image
+            = parser.isSet("reminder") ? reminderPicture(*window) : window->grab().toImage();
+        return image.save(parser.value("grab")) ? 0 : 1;
+    }
+    return app.exec();
+}
