@@ -4,6 +4,16 @@
 
 set(TOLVO_WARNINGS -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
 
+# A header that a later glob adds must re-run moc; otherwise an existing build folder keeps
+# the old moc list and the link fails on the new class's vtable. moc re-runs when a list file
+# of the folder changes, so the source list becomes one: rewritten only when it differs.
+function(tolvo_track_sources name sources)
+  set(source_list ${CMAKE_CURRENT_BINARY_DIR}/${name}_sources.cmake)
+  list(JOIN sources "\n# " source_text)
+  file(CONFIGURE OUTPUT ${source_list} CONTENT "# ${source_text}\n")
+  include(${source_list})
+endfunction()
+
 function(tolvo_add_library name)
   cmake_parse_arguments(ARG "AUTOMOC" "" "GLOBS;EXCLUDE;DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${ARG_GLOBS})
@@ -20,13 +30,7 @@ function(tolvo_add_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
   target_compile_options(${name} PRIVATE ${TOLVO_WARNINGS})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
-  # A header that a later glob adds must re-run moc; otherwise an existing build folder keeps
-  # the old moc list and the link fails on the new class's vtable. moc re-runs when a list file
-  # of the folder changes, so the source list becomes one: rewritten only when it differs.
-  set(source_list ${CMAKE_CURRENT_BINARY_DIR}/${name}_sources.cmake)
-  list(JOIN sources "\n# " source_text)
-  file(CONFIGURE OUTPUT ${source_list} CONTENT "# ${source_text}\n")
-  include(${source_list})
+  tolvo_track_sources(${name} "${sources}")
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
 endfunction()
 

@@ -37,11 +37,11 @@ EventStreamReader::EventStreamReader(QUrl url, EventStreamTimeouts timeouts, Can
     m_idleTimer.setSingleShot(true);
     connect(&m_headTimer, &QTimer::timeout, this, [this] {
         abortWith(Error::make(ErrorDomain::network, networkcode::timedOut,
-                              QStringLiteral("The event stream did not answer in time.")));
+            QStringLiteral("The event stream did not answer in time.")));
     });
     connect(&m_idleTimer, &QTimer::timeout, this, [this] {
         abortWith(Error::make(ErrorDomain::network, networkcode::timedOut,
-                              QStringLiteral("The event stream went silent.")));
+            QStringLiteral("The event stream went silent.")));
     });
     connect(m_reply.get(), &QNetworkReply::metaDataChanged, this, [this] {
         m_headSeen = true;
@@ -101,8 +101,8 @@ void EventStreamReader::finished()
     continuation.finish();
 }
 
-QCoro::Task<Result<std::shared_ptr<EventStreamReader>>> EventStreamReader::open(QUrl url,
-    EventStreamTimeouts timeouts, CancelToken token)
+QCoro::Task<Result<std::shared_ptr<EventStreamReader>>> EventStreamReader::open(
+    QUrl url, EventStreamTimeouts timeouts, CancelToken token)
 {
     if (token.isCancelled())
         co_return failure(Error::cancellation());
@@ -125,8 +125,10 @@ QCoro::Task<Result<std::shared_ptr<EventStreamReader>>> EventStreamReader::open(
             Error::make(ErrorDomain::network, networkcode::other, QStringLiteral("No answer."))));
     }
     if (status != 200) {
-        Error error = CalendarSyncError{CalendarSyncError::Kind::sseConnectionFailed, {}}.toError();
-        error.message = QStringLiteral("The event stream answered with HTTP status %1.").arg(status);
+        Error error
+            = CalendarSyncError {CalendarSyncError::Kind::sseConnectionFailed, {}}.toError();
+        error.message
+            = QStringLiteral("The event stream answered with HTTP status %1.").arg(status);
         co_return failure(error);
     }
     co_return reader;

@@ -20,9 +20,9 @@ namespace tolvo {
 struct EventStreamTimeouts
 {
     // Connecting and the response head; never a quiet body.
-    std::chrono::milliseconds head{60'000};
+    std::chrono::milliseconds head {60'000};
     // A body silent this long (not even a keep-alive comment) counts as broken.
-    std::chrono::milliseconds idle{90'000};
+    std::chrono::milliseconds idle {90'000};
 };
 
 // One connection to a server-sent-events stream, read as text lines. Each connection has its
@@ -36,8 +36,8 @@ public:
     // Resolves once the response head is in: a reader for status 200, otherwise the failure
     // (the sync domain's sseConnectionFailed for another status, the transport error, or the
     // cancellation error when `token` is cancelled).
-    static QCoro::Task<Result<std::shared_ptr<EventStreamReader>>> open(QUrl url,
-        EventStreamTimeouts timeouts, CancelToken token);
+    static QCoro::Task<Result<std::shared_ptr<EventStreamReader>>> open(
+        QUrl url, EventStreamTimeouts timeouts, CancelToken token);
 
     // The next line without its line end; nothing once the body has ended normally; the failure
     // when the connection broke, went silent or was cancelled.

@@ -1,0 +1,420 @@
+#include "services/CalendarSyncSession.h"
+
+#include "core/ChangeClassification.h"
+#include "core/DateHelpers.h"
+#include "core/StartTask.h"
+#include "core/TaskGroup.h"
+
+#include <QElapsedTimer>
+
+namespace tolvo {
+
+namespace {
+bool isCancellation(const VoidResult &result)
+{
+    return !result && result.error().isCancellation();
+}
+} // namespace
+
+CalendarSyncSession::CalendarSyncSession(Services services)
+    : m_services(std::move(services))
+    , m_timers(m_services.scheduler)
+{
+}
+
+CalendarSyncSession::Ptr CalendarSyncSession::create(Services services)
+{
+    Ptr session(new CalendarSyncSession(std::move(services)));
+    session->m_self = session;
+    return session;
+}
+
+bool CalendarSyncSession::isListening(const QString &calendarId) const
+{
+    const auto found = m_follows.constFind(calendarId);
+    return found != m_follows.constEnd() && !found->listener.isCancelled();
+}
+
+quint64 CalendarSyncSession::bumpGeneration(const QString &calendarId)
+{
+    const quint64 next = ++m_nextGeneration;
+    m_generations.insert(calendarId, next);
+    return next;
+}
+
+void CalendarSyncSession::cancelFollow(const QString &calendarId)
+{
+    const auto found = m_follows.find(calendarId);
+    if (found != m_follows.end()) {
+        found->listener.cancel();
+        if (found->monitor)
+            found->monitor->cancel();
+        m_follows.erase(found);
+    }
+    bumpGeneration(calendarId);
+    m_retryDelays.remove(calendarId);
+}
+
+QUrl CalendarSyncSession::streamUrl(const QString &calendarId) const
+{
+    QString base = m_services.backendBase.toString();
+    while (base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    return QUrl(base + QStringLiteral("/events/") + sha256Hex(calendarId));
+}
+
+std::chrono::milliseconds CalendarSyncSession::nextRetryDelay(const QString &calendarId)
+{
+    const auto previous = m_retryDelays.value(calendarId, std::chrono::milliseconds(0));
+    const auto delay = previous.count() == 0
+        ? m_services.timings.retryFirst
+        : std::min(previous * 2, m_services.timings.retryMaximum);
+    m_retryDelays.insert(calendarId, delay);
+    return delay;
+}
+
+// ---- opening the stream ----
+
+SyncStream CalendarSyncSession::sync(Ptr self, QStringList calendarIds)
+{
+    // One set of listeners at a time: the earlier stream ends quietly with its producers.
+    const QStringList followed = self->m_follows.keys();
+    for (const QString &calendarId : followed)
+        self->cancelFollow(calendarId);
+    if (self->m_stream)
+        self->m_stream->continuation().finish();
+
+    SyncStream stream;
+    self->m_stream = stream;
+    startDetached(runSyncGroup(self, calendarIds, stream.continuation()));
+    return stream;
+}
+
+QCoro::Task<> CalendarSyncSession::runSyncGroup(
+    Ptr self, QStringList calendarIds, SyncStream::Continuation continuation)
+{
+    TaskGroup group;
+    for (const QString &calendarId : calendarIds) {
+        group.add(channelChild(self, calendarId, continuation));
+        CancelToken monitor;
+        self->m_follows[calendarId].monitor = monitor;
+        group.add(monitorChild(self, calendarId, continuation, monitor));
+    }
+    const VoidResult result = co_await group.waitForAll();
+    // A deliberate stop is not a failure of the stream.
+    if (!result && !result.error().isCancellation())
+        continuation.finish(result.error());
+}
+
+QCoro::Task<VoidResult> CalendarSyncSession::channelChild(
+    Ptr self, QString calendarId, SyncStream::Continuation continuation)
+{
+    // The previous channel is stopped before the new one is registered, whatever the stop's
+    // outcome; its failure is the child's, ahead of the set-up's.
+    const VoidResult stopped = co_await stopStoredChannel(self, calendarId);
+    const VoidResult followed = co_await follow(self, calendarId, continuation);
+    if (!stopped)
+        co_return stopped;
+    co_return followed;
+}
+
+QCoro::Task<VoidResult> CalendarSyncSession::monitorChild(
+    Ptr self, QString calendarId, SyncStream::Continuation continuation, CancelToken token)
+{
+    co_await self->m_services.apple.startLocalChangeMonitoring(calendarId, continuation, token);
+    co_return VoidResult {};
+}
+
+// ---- following one calendar ----
+
+QCoro::Task<VoidResult> CalendarSyncSession::addCalendar(Ptr self, QString calendarId)
+{
+    if (!self->m_stream)
+        co_return failure(ErrorDomain::sync, 0,
+            QStringLiteral("No sync stream is open to deliver the calendar into."));
+    const VoidResult result = co_await follow(self, calendarId, self->m_stream->continuation());
+    co_return result;
+}
+
+QCoro::Task<VoidResult> CalendarSyncSession::follow(
+    Ptr self, QString calendarId, SyncStream::Continuation continuation)
+{
+    // Exactly one listener per calendar: a new follow replaces the running one.
+    Follow &entry = self->m_follows[calendarId];
+    entry.listener.cancel();
+    entry.listener = CancelToken();
+    const CancelToken token = entry.listener;
+    const quint64 current = self->bumpGeneration(calendarId);
+    const VoidResult result
+        = co_await watchAndListen(self, calendarId, continuation, token, current);
+    if (isCancellation(result))
+        co_return VoidResult {};
+    co_return result;
+}
+
+QCoro::Task<VoidResult> CalendarSyncSession::watchAndListen(Ptr self, QString calendarId,
+    SyncStream::Continuation continuation, CancelToken token, quint64 generation)
+{
+    // Set-up failures are retried while the calendar stays followed, so a passing failure
+    // neither unfollows it nor silently ends its live sync.
+    while (true) {
+        auto channel = co_await self->m_services.google.watch(calendarId);
+        if (token.isCancelled() || self->generation(calendarId) != generation) {
+            if (channel)
+                startDetached(
+                    self->m_services.google.stop(channel->channelId, channel->resourceId));
+            co_return failure(Error::cancellation());
+        }
+        if (channel) {
+            const VoidResult stored = self->m_services.database.storeCalendarChannel(*channel);
+            if (stored) {
+                self->m_retryDelays.remove(calendarId);
+                self->armRenewal(*channel, channel->expirationDate(), generation);
+                break;
+            }
+            // The Google client has logged its own failures already.
+            self->m_services.logger.logError(stored.error());
+        }
+        const auto delay = self->nextRetryDelay(calendarId);
+        const VoidResult waited = co_await sleepFor(delay, token);
+        if (!waited)
+            co_return waited;
+    }
+    const VoidResult listened = co_await listenForChanges(self, calendarId, continuation, token);
+    co_return listened;
+}
+
+// ---- stopping ----
+
+QCoro::Task<VoidResult> CalendarSyncSession::cleanUp(Ptr self, QString calendarId)
+{
+    self->cancelFollow(calendarId);
+    const VoidResult stopped = co_await stopStoredChannel(self, calendarId);
+    co_return stopped;
+}
+
+QCoro::Task<VoidResult> CalendarSyncSession::cleanUpAll(Ptr self)
+{
+    const QStringList followed = self->m_follows.keys();
+    for (const QString &calendarId : followed)
+        self->cancelFollow(calendarId);
+    const auto rows = self->m_services.database.calendarChannels();
+    if (!rows)
+        co_return failure(rows.error());
+    TaskGroup stops;
+    for (const CalendarChannel &channel : *rows) {
+        self->bumpGeneration(channel.calendarId);
+        stops.add(stopChannel(self, channel));
+    }
+    // A refused stop keeps its row; sign-out goes on regardless.
+    co_await stops.waitForAll();
+    co_return VoidResult {};
+}
+
+QCoro::Task<VoidResult> CalendarSyncSession::stopStoredChannel(Ptr self, QString calendarId)
+{
+    const auto rows = self->m_services.database.calendarChannels();
+    if (!rows)
+        co_return failure(rows.error());
+    for (const CalendarChannel &channel : *rows) {
+        if (channel.calendarId == calendarId) {
+            const VoidResult stopped = co_await stopChannel(self, channel);
+            co_return stopped;
+        }
+    }
+    co_return VoidResult {};
+}
+
+QCoro::Task<VoidResult> CalendarSyncSession::stopChannel(Ptr self, CalendarChannel channel)
+{
+    const auto stopped
+        = co_await self->m_services.google.stop(channel.channelId, channel.resourceId);
+    if (!stopped)
+        co_return failure(stopped.error());
+    if (!*stopped)
+        co_return VoidResult {};
+    const VoidResult deleted
+        = self->m_services.database.deleteCalendarChannelByCalendarId(channel.calendarId);
+    if (!deleted)
+        co_return deleted;
+    if (const TimerRef timer = self->m_runningTimers.take(channel.calendarId))
+        self->m_timers.cancel(timer);
+    co_return VoidResult {};
+}
+
+// ---- renewal ----
+
+void CalendarSyncSession::armRenewal(
+    const CalendarChannel &channel, const QDateTime &fireDate, quint64 generation)
+{
+    TimerRef timer = makeChannelTimer(
+        fireDate, channel,
+        [weakSelf = m_self, generation](const CalendarChannel &expiring) {
+            if (auto self = weakSelf.lock())
+                startDetached(renewChannel(self, expiring, generation));
+        },
+        m_timers);
+    // A replaced timer must not fire later and re-follow a calendar the user has left.
+    if (const TimerRef displaced = m_runningTimers.take(channel.calendarId))
+        m_timers.cancel(displaced);
+    m_runningTimers.insert(channel.calendarId, timer);
+}
+
+QCoro::Task<> CalendarSyncSession::renewChannel(
+    Ptr self, CalendarChannel previous, quint64 generation)
+{
+    const QString calendarId = previous.calendarId;
+    if (self->generation(calendarId) != generation)
+        co_return;
+    auto renewed = co_await self->m_services.google.watch(calendarId);
+    if (self->generation(calendarId) != generation) {
+        // Unfollowed meanwhile: the new channel must not linger at Google or in the store.
+        if (renewed)
+            startDetached(self->m_services.google.stop(renewed->channelId, renewed->resourceId));
+        co_return;
+    }
+    const VoidResult stored = renewed ? self->m_services.database.storeCalendarChannel(*renewed)
+                                      : VoidResult(failure(renewed.error()));
+    if (!stored) {
+        if (renewed)
+            self->m_services.logger.logError(stored.error());
+        const auto delay = self->nextRetryDelay(calendarId);
+        self->armRenewal(previous, self->m_timers.now().addMSecs(delay.count()), generation);
+        co_return;
+    }
+    self->m_retryDelays.remove(calendarId);
+    self->armRenewal(*renewed, renewed->expirationDate(), generation);
+}
+
+// ---- listening ----
+
+QCoro::Task<Result<QList<GoogleCalendarChange>>> CalendarSyncSession::fetchChanges(
+    Ptr self, QString calendarId)
+{
+    auto events = co_await self->m_services.google.fetchEvents(calendarId);
+    if (!events)
+        co_return failure(events.error());
+    co_return classifyChanges(*events);
+}
+
+QCoro::Task<VoidResult> CalendarSyncSession::listenForChanges(
+    Ptr self, QString calendarId, SyncStream::Continuation continuation, CancelToken token)
+{
+    const auto &timings = self->m_services.timings;
+    // The first signal must find an incremental position, or it would report the whole
+    // calendar as new: take one now and discard what it lists.
+    while (true) {
+        auto primed = co_await self->m_services.google.fetchEvents(calendarId);
+        if (token.isCancelled())
+            co_return failure(Error::cancellation());
+        if (primed)
+            break;
+        const VoidResult waited = co_await sleepFor(timings.pause, token);
+        if (!waited)
+            co_return waited;
+    }
+
+    // After the first connection every reconnection fetches once, because what changed while
+    // the stream was away may never be signalled (a relay that restarts loses its pending
+    // flags, and a dropped stream cannot be told from one the server ended).
+    bool catchUp = false;
+    while (true) {
+        QElapsedTimer timer;
+        timer.start();
+        const Pass pass = co_await listenOnce(self, calendarId, continuation, token, catchUp);
+        if (pass.end == PassEnd::cancelled || token.isCancelled())
+            co_return failure(Error::cancellation());
+        if (pass.caughtUp)
+            catchUp = false;
+        if (pass.end == PassEnd::failed) {
+            catchUp = true;
+            const VoidResult waited = co_await sleepFor(timings.pause, token);
+            if (!waited)
+                co_return waited;
+            continue;
+        }
+        // A stream that closes at once with nothing in it is misbehaving: no tight loop, and
+        // no fetch for each of its turns.
+        if (timer.elapsed() < timings.minimumPass.count() && !pass.deliveredLine) {
+            const VoidResult waited = co_await sleepFor(timings.minimumPass, token);
+            if (!waited)
+                co_return waited;
+            continue;
+        }
+        catchUp = true;
+    }
+}
+
+QCoro::Task<CalendarSyncSession::Pass> CalendarSyncSession::listenOnce(Ptr self, QString calendarId,
+    SyncStream::Continuation continuation, CancelToken token, bool catchUp)
+{
+    Pass pass;
+    auto reader = co_await EventStreamReader::open(
+        self->streamUrl(calendarId), self->m_services.timings.stream, token);
+    if (token.isCancelled()) {
+        pass.end = PassEnd::cancelled;
+        co_return pass;
+    }
+    if (!reader)
+        co_return pass;
+    const auto ended = [&pass](const VoidResult &handled) {
+        pass.end = isCancellation(handled) ? PassEnd::cancelled : PassEnd::failed;
+        return pass;
+    };
+    if (catchUp) {
+        const VoidResult handled = co_await handleSignal(self, calendarId, continuation, token);
+        if (!handled)
+            co_return ended(handled);
+        pass.caughtUp = true;
+    }
+    // One event of the stream (its field lines up to the blank line) is one signal;
+    // comment lines only keep the connection alive.
+    bool eventPending = false;
+    while (true) {
+        auto line = co_await (*reader)->nextLine();
+        if (token.isCancelled()) {
+            pass.end = PassEnd::cancelled;
+            co_return pass;
+        }
+        if (!line)
+            co_return pass;
+        const bool bodyEnded = !line->has_value();
+        if (!bodyEnded) {
+            pass.deliveredLine = true;
+            if ((*line)->startsWith(QLatin1Char(':')))
+                continue;
+            if (!(*line)->isEmpty()) {
+                eventPending = true;
+                continue;
+            }
+        }
+        if (eventPending) {
+            eventPending = false;
+            const VoidResult handled = co_await handleSignal(self, calendarId, continuation, token);
+            if (!handled)
+                co_return ended(handled);
+        }
+        if (bodyEnded) {
+            pass.end = PassEnd::endedNormally;
+            co_return pass;
+        }
+    }
+}
+
+QCoro::Task<VoidResult> CalendarSyncSession::handleSignal(
+    Ptr self, QString calendarId, SyncStream::Continuation continuation, CancelToken token)
+{
+    auto changes = co_await fetchChanges(self, calendarId);
+    if (token.isCancelled())
+        co_return failure(Error::cancellation());
+    if (!changes)
+        co_return failure(changes.error());
+    continuation.yield(CalendarSyncUpdate::googleChanges(calendarId, *changes));
+    if (!self->m_services.apple.isAccessCalendar())
+        co_return VoidResult {};
+    const VoidResult copied = co_await self->m_services.copier.syncGoogleChangesToLocal(
+        *changes, calendarId, self->m_services.apple.eventStore());
+    co_return copied;
+}
+
+} // namespace tolvo

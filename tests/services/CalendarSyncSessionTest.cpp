@@ -1,0 +1,423 @@
+#include "core/DateHelpers.h"
+#include "core/OneShot.h"
+#include "core/StartTask.h"
+#include "services/AppDatabase.h"
+#include "services/GoogleCalendarSyncClient.h"
+#include "support/FakeEventStreamServer.h"
+#include "support/FakeGoogleCalendar.h"
+#include "support/TestMain.h"
+
+#include <QCoro/QCoroSignal>
+#include <QJsonArray>
+#include <QTemporaryDir>
+
+using namespace tolvo;
+using namespace std::chrono_literals;
+using test::FakeEventStreamServer;
+using test::FakeGoogleCalendar;
+
+namespace {
+const QString calendarA = QStringLiteral("team#a@group.calendar.google.com");
+const QString calendarB = QStringLiteral("b@example.com");
+const QString calendarC = QStringLiteral("c@example.com");
+
+QCoro::Task<void> untilCancelled(CancelToken token)
+{
+    if (token.isCancelled())
+        co_return;
+    OneShot done;
+    token.onCancel(&done, [&done] { done.fire(); });
+    co_await qCoro(&done, &OneShot::fired);
+}
+
+// Collects a stream's items as they come, and whether (and how) it ended.
+struct StreamLog
+{
+    QList<CalendarSyncUpdate> items;
+    bool ended = false;
+    std::optional<Error> error;
+};
+
+QCoro::Task<> drain(SyncStream stream, std::shared_ptr<StreamLog> log)
+{
+    while (true) {
+        auto next = co_await stream.next();
+        if (!next) {
+            log->error = next.error();
+            log->ended = true;
+            co_return;
+        }
+        if (!next->has_value()) {
+            log->ended = true;
+            co_return;
+        }
+        log->items.append(**next);
+    }
+}
+
+QCoro::Task<> runAndRecord(
+    QCoro::Task<VoidResult> task, std::shared_ptr<std::optional<VoidResult>> out)
+{
+    *out = co_await std::move(task);
+}
+} // namespace
+
+// The engine against the Calendar fake and a scripted event-stream server, over loopback, with
+// the pauses shortened.
+class CalendarSyncSessionTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<FakeGoogleCalendar> m_google;
+    std::unique_ptr<FakeEventStreamServer> m_relay;
+    std::shared_ptr<LogRecorder> m_log;
+    DatabaseClient m_database;
+    std::shared_ptr<QList<QList<GoogleCalendarChange>>> m_copies;
+    bool m_access = false;
+    CalendarSyncSession::Ptr m_session;
+    GoogleCalendarSyncClient m_client;
+
+    static QString stream(const QString &calendarId) { return sha256Hex(calendarId); }
+
+    int eventFetches(const QString &calendarId) const
+    {
+        int count = 0;
+        for (const auto &request :
+            m_google->requestsTo(QStringLiteral("GET"), QStringLiteral("events")))
+            count += request.segments.value(1) == calendarId;
+        return count;
+    }
+
+    std::shared_ptr<StreamLog> open(const QStringList &ids)
+    {
+        auto log = std::make_shared<StreamLog>();
+        startDetached(drain(m_client.sync(ids), log));
+        return log;
+    }
+
+    std::shared_ptr<std::optional<VoidResult>> follow(const QString &calendarId)
+    {
+        auto result = std::make_shared<std::optional<VoidResult>>();
+        startDetached(runAndRecord(m_client.addCalendar(calendarId), result));
+        return result;
+    }
+
+    QList<CalendarChannel> rows() const
+    {
+        return m_database.calendarChannels().value_or(QList<CalendarChannel>());
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_google = std::make_unique<FakeGoogleCalendar>();
+        m_relay = std::make_unique<FakeEventStreamServer>();
+        QVERIFY(m_google->start());
+        QVERIFY(m_relay->start());
+        m_google->acceptAccessToken(QStringLiteral("live"));
+        for (const QString &id : {calendarA, calendarB, calendarC})
+            m_google->addCalendar(id, id);
+        m_log = std::make_shared<LogRecorder>();
+        auto current = std::make_shared<CurrentAuthSession>();
+        TokenResponse tokens;
+        tokens.accessToken = QStringLiteral("live");
+        tokens.refreshToken = QStringLiteral("r");
+        tokens.expiresAt = QDateTime::currentDateTimeUtc().addSecs(3600);
+        current->setSession(AuthorizationSession::create({}, tokens));
+
+        auto database = AppDatabase::open(m_dir->filePath(QStringLiteral("db.sqlite")));
+        QVERIFY(database);
+        m_database = DatabaseClient::over(*database);
+        m_copies = std::make_shared<QList<QList<GoogleCalendarChange>>>();
+        m_access = false;
+
+        AppleCalendarClient apple;
+        apple.startLocalChangeMonitoring = [](const QString &, SyncStream::Continuation,
+                                               CancelToken token) { return untilCancelled(token); };
+        apple.isAccessCalendar = [this] { return m_access; };
+        apple.eventStore = [] { return std::shared_ptr<LocalCalendarStore>(); };
+        SyncCalendarsClient copier;
+        copier.syncGoogleChangesToLocal
+            = [copies = m_copies](const QList<GoogleCalendarChange> &changes, const QString &,
+                  std::shared_ptr<LocalCalendarStore>) {
+                  copies->append(changes);
+                  return []() -> QCoro::Task<VoidResult> { co_return VoidResult {}; }();
+              };
+
+        SyncTimings timings;
+        timings.pause = 60ms;
+        timings.minimumPass = 100ms;
+        timings.retryFirst = 40ms;
+        timings.retryMaximum = 160ms;
+        timings.stream.head = 2s;
+        timings.stream.idle = 5s;
+        m_session = CalendarSyncSession::create(
+            {GoogleCalendarClient::make({m_google->apiRoot(), m_relay->baseUrl(), current,
+                 LoggerClient::recording(m_log), QTimeZone::utc()}),
+                m_database, apple, copier, LoggerClient::recording(m_log), m_relay->baseUrl(),
+                timings, std::make_shared<TimerScheduler>()});
+        m_client = GoogleCalendarSyncClient::over(m_session);
+    }
+    void cleanup()
+    {
+        QCoro::waitFor(m_client.cleanUpAll());
+        m_client = {};
+        m_session.reset();
+        QVERIFY2(m_google->unexpectedRequests().isEmpty(),
+            qPrintable(m_google->unexpectedRequests().join(QLatin1Char('\n'))));
+    }
+
+    void emptySyncStaysOpenAndAFollowDeliversIntoIt()
+    {
+        const auto log = open({});
+        const QJsonObject event = m_google->addEvent(calendarA, {{"summary", "Before"}});
+        const auto followed = follow(calendarA);
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        // The baseline fetch reported nothing: the event that existed is not news.
+        QVERIFY(log->items.isEmpty());
+        QCOMPARE(rows().size(), 1);
+        QCOMPARE(rows().first().calendarId, calendarA);
+
+        m_google->modifyEvent(calendarA, event.value(QStringLiteral("id")).toString(),
+            {{"summary", "After"},
+                {"updated", QDateTime::currentDateTimeUtc().addSecs(60).toString(Qt::ISODate)}});
+        m_relay->send(stream(calendarA), "data: {\"state\":\"exists\"}\n\n");
+        QTRY_COMPARE(log->items.size(), 1);
+        const auto *update = log->items.first().google();
+        QVERIFY(update);
+        QCOMPARE(update->calendarId, calendarA);
+        QCOMPARE(update->changes.size(), 1);
+        QCOMPARE(update->changes.first().kind(), GoogleCalendarChange::Kind::modified);
+        QVERIFY(!log->ended);
+        QVERIFY(!followed->has_value()); // still following
+        QVERIFY(m_copies->isEmpty()); // no access, no copy
+    }
+
+    void oneFetchPerEventInOrder()
+    {
+        const auto log = open({calendarA});
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        m_access = true;
+        const int before = eventFetches(calendarA);
+        m_google->addEvent(calendarA, {{"summary", "New"}});
+        // Three events, a keep-alive comment and stray blank lines in one burst.
+        m_relay->send(
+            stream(calendarA), "data: a\n\n: keep-alive\n\ndata: b\nid: 2\n\n\n\ndata: c\n\n");
+        QTRY_COMPARE(log->items.size(), 3);
+        QCOMPARE(eventFetches(calendarA) - before, 3);
+        QCOMPARE(log->items.at(0).google()->changes.size(), 1);
+        QCOMPARE(
+            log->items.at(0).google()->changes.first().kind(), GoogleCalendarChange::Kind::added);
+        QVERIFY(log->items.at(1).google()->changes.isEmpty()); // still yielded
+        QVERIFY(log->items.at(2).google()->changes.isEmpty());
+        QCOMPARE(m_copies->size(), 3);
+        QByteArray streamHead;
+        for (const QByteArray &head : m_relay->requestHeads()) {
+            if (head.startsWith("GET /events/"))
+                streamHead = head;
+        }
+        QVERIFY(streamHead.contains("Accept: text/event-stream"));
+        QVERIFY(streamHead.contains("Cache-Control: no-cache"));
+    }
+
+    void previousChannelIsStoppedFirstAndARefusalIsRemembered()
+    {
+        QVERIFY(m_database.storeCalendarChannel(
+            {calendarA, 1e15, QStringLiteral("old-res"), QStringLiteral("OLD")}));
+        const auto log = open({calendarA});
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        const auto stops = m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("stop"));
+        QCOMPARE(stops.size(), 1);
+        QCOMPARE(stops.first().body.value(QStringLiteral("id")).toString(), QStringLiteral("OLD"));
+        const auto watches = m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch"));
+        QCOMPARE(watches.size(), 1);
+        QCOMPARE(rows().size(), 1);
+        QCOMPARE(
+            rows().first().channelId, watches.first().body.value(QStringLiteral("id")).toString());
+        QVERIFY(!log->ended); // the failure waits for every child; the monitor runs on
+    }
+
+    void cleanUpStopsTheChannelListenerAndTimer()
+    {
+        const auto followed = follow(calendarA);
+        open({});
+        m_client = GoogleCalendarSyncClient::over(m_session);
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 0);
+        QVERIFY(followed->has_value()); // no stream yet: refused at once
+        QVERIFY(!followed->value());
+
+        const auto log = open({calendarA});
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        QVERIFY(m_session->renewalTimer(calendarA));
+        const QString channelId = rows().first().channelId;
+        QVERIFY(QCoro::waitFor(m_client.cleanUp(calendarA)));
+        QVERIFY(rows().isEmpty());
+        QVERIFY(!m_session->renewalTimer(calendarA));
+        QCOMPARE(m_session->pendingTimerCount(), std::size_t(0));
+        QCOMPARE(m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("stop"))
+                     .last()
+                     .body.value(QStringLiteral("id"))
+                     .toString(),
+            channelId);
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 0);
+        QVERIFY(!m_session->isListening(calendarA));
+        // Nothing is fetched for an unfollowed calendar any more.
+        const int fetches = eventFetches(calendarA);
+        QTest::qWait(200);
+        QCOMPARE(eventFetches(calendarA), fetches);
+        QVERIFY(QCoro::waitFor(m_client.cleanUp(QStringLiteral("never-followed"))));
+        QVERIFY(!log->error);
+    }
+
+    void cleanUpAllKeepsTheRowsOfRefusedStops()
+    {
+        const auto log = open({calendarA, calendarB, calendarC});
+        QTRY_COMPARE(rows().size(), 3);
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarC)), 1);
+        m_google->failNext(QStringLiteral("channels/stop"), 500);
+        QVERIFY(QCoro::waitFor(m_client.cleanUpAll()));
+        QCOMPARE(rows().size(), 1);
+        QVERIFY(m_session->renewalTimer(rows().first().calendarId));
+        for (const QString &id : {calendarA, calendarB, calendarC})
+            QTRY_COMPARE(m_relay->openStreams(stream(id)), 0);
+        QVERIFY(!log->error);
+    }
+
+    void expiringChannelsAreRenewedAndTheRowNamesTheNewest()
+    {
+        m_google->setChannelLifetimeMs(250);
+        open({calendarA});
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch")).size() >= 3,
+            5000);
+        const auto watches = m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch"));
+        m_google->setChannelLifetimeMs(3'600'000);
+        QTRY_COMPARE(rows().first().channelId,
+            m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch"))
+                .last()
+                .body.value(QStringLiteral("id"))
+                .toString());
+        // The listener was not touched by the renewals.
+        QCOMPARE(m_relay->connectionCount(stream(calendarA)), 1);
+        QCOMPARE(m_session->pendingTimerCount(), std::size_t(1));
+        const QString newest = rows().first().channelId;
+        QVERIFY(QCoro::waitFor(m_client.cleanUp(calendarA)));
+        QCOMPARE(m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("stop"))
+                     .last()
+                     .body.value(QStringLiteral("id"))
+                     .toString(),
+            newest);
+        QVERIFY(watches.size() >= 3);
+    }
+
+    void failedSetUpIsRetriedAndLogged()
+    {
+        m_google->failNext(QStringLiteral("watch"), 500);
+        m_google->failNext(QStringLiteral("watch"), 503);
+        const auto log = open({calendarA});
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        QCOMPARE(m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch")).size(), 3);
+        QCOMPARE(m_log->errors().size(), 2);
+        QCOMPARE(rows().size(), 1);
+        QVERIFY(!log->ended);
+    }
+
+    void failedRenewalIsRetried()
+    {
+        m_google->setChannelLifetimeMs(150);
+        open({calendarA});
+        QTRY_COMPARE(rows().size(), 1);
+        m_google->setChannelLifetimeMs(3'600'000);
+        m_google->failNext(QStringLiteral("watch"), 500);
+        // The failed renewal is logged and tried again; the row then names a live channel.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch")).size() >= 3,
+            5000);
+        QTRY_VERIFY(!m_log->errors().isEmpty());
+        QTRY_COMPARE(rows().first().channelId,
+            m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch"))
+                .last()
+                .body.value(QStringLiteral("id"))
+                .toString());
+    }
+
+    void aBrokenStreamReconnectsAndCatchesUp()
+    {
+        const auto log = open({calendarA});
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        QTest::qWait(150); // a stream that lived, not one that closed at once
+        m_relay->abortStreams(stream(calendarA));
+        // Changed while the connection is down; no line ever announces it.
+        m_google->addEvent(calendarA, {{"summary", "While away"}});
+        QTRY_COMPARE(m_relay->connectionCount(stream(calendarA)), 2);
+        QTRY_COMPARE(log->items.size(), 1);
+        QCOMPARE(log->items.first().google()->changes.size(), 1);
+        QCOMPARE(log->items.first().google()->changes.first().event().summary,
+            std::optional<QString>("While away"));
+    }
+
+    void refusedStreamsAreRetriedAfterThePause()
+    {
+        m_relay->setStatus(404);
+        const auto log = open({calendarA});
+        QTRY_VERIFY(m_relay->connectionCount(stream(calendarA)) >= 3);
+        QVERIFY(log->items.isEmpty());
+        QVERIFY(m_log->errors().isEmpty()); // retried quietly
+        m_relay->setStatus(200);
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+    }
+
+    void streamsThatCloseAtOnceDoNotSpin()
+    {
+        m_relay->setCloseImmediately(true);
+        open({calendarA});
+        QTRY_COMPARE(m_relay->connectionCount(stream(calendarA)), 1);
+        QTest::qWait(500);
+        // With a 100 ms minimum pass, at most a handful of reconnects fit in half a second.
+        QVERIFY2(m_relay->connectionCount(stream(calendarA)) <= 7,
+            qPrintable(QString::number(m_relay->connectionCount(stream(calendarA)))));
+    }
+
+    void aNewSyncEndsTheEarlierQuietly()
+    {
+        const auto first = open({calendarA});
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        const auto second = open({calendarA});
+        QTRY_VERIFY(first->ended);
+        QVERIFY(!first->error);
+        QTRY_COMPARE(m_relay->connectionCount(stream(calendarA)), 2);
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        // One listener: one signal is one fetch and one item.
+        const int before = eventFetches(calendarA);
+        m_relay->send(stream(calendarA), "data: x\n\n");
+        QTRY_COMPARE(second->items.size(), 1);
+        QTest::qWait(100);
+        QCOMPARE(eventFetches(calendarA) - before, 1);
+        QCOMPARE(first->items.size(), 0);
+    }
+
+    void followingTwiceKeepsOneListener()
+    {
+        open({});
+        const auto first = follow(calendarA);
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        const auto second = follow(calendarA);
+        QTRY_VERIFY(first->has_value());
+        QVERIFY(first->value()); // replaced, not failed
+        QTRY_COMPARE(m_relay->connectionCount(stream(calendarA)), 2);
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        QCOMPARE(rows().size(), 1);
+        QCOMPARE(rows().first().channelId,
+            m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch"))
+                .last()
+                .body.value(QStringLiteral("id"))
+                .toString());
+        QVERIFY(!second->has_value());
+    }
+};
+
+TOLVO_TEST_MAIN(CalendarSyncSessionTest)
+#include "CalendarSyncSessionTest.moc"
