@@ -14,7 +14,8 @@
 
 namespace tolvo {
 
-// A stream with any number of producers and one consumer, buffered without bound. Producers
+// A stream with any number of producers and one consumer, buffered without bound (or keeping
+// only the newest items, when made so). Producers
 // yield items and finish it (with or without an error); anything yielded after the finish is
 // dropped. The consumer awaits next() and may end the stream itself, which tells the producers
 // through onTermination. Everything runs on one thread (the main loop).
@@ -23,6 +24,7 @@ template<typename T> class AsyncStream
     struct State
     {
         std::deque<T> items;
+        std::size_t limit = 0; // 0: unbounded; otherwise the oldest waiting item is dropped
         bool finished = false;
         std::optional<Error> error;
         QPointer<OneShot> waiter;
@@ -52,6 +54,8 @@ public:
         {
             if (m_state->finished)
                 return false;
+            if (m_state->limit > 0 && m_state->items.size() >= m_state->limit)
+                m_state->items.pop_front();
             m_state->items.push_back(std::move(item));
             m_state->wake();
             return true;
@@ -88,6 +92,14 @@ public:
     AsyncStream()
         : m_state(std::make_shared<State>())
     {
+    }
+
+    // A stream that keeps only the `limit` newest waiting items.
+    static AsyncStream keepingNewest(std::size_t limit)
+    {
+        AsyncStream stream;
+        stream.m_state->limit = limit;
+        return stream;
     }
 
     Continuation continuation() const { return Continuation(m_state); }
