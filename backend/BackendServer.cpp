@@ -86,6 +86,10 @@ public:
 
     ~Loop()
     {
+        if (m_listener != nullptr) {
+            std::lock_guard lock(listenersMutex());
+            listeners().erase(m_listener);
+        }
         // Freeing the server closes the connections still open; their close callbacks run
         // now and need the members below.
         if (m_http != nullptr) {
@@ -162,6 +166,11 @@ public:
             return tl::unexpected(std::string("could not attach the listener"));
         }
         m_listener = listener;
+        // The listener's context is evhttp's, so its error callback finds us through this.
+        {
+            std::lock_guard lock(listenersMutex());
+            listeners()[m_listener] = this;
+        }
         evconnlistener_set_error_cb(m_listener, &Loop::onAcceptError);
 
         sockaddr_storage bound {};
@@ -485,10 +494,26 @@ private:
         event_base_loopexit(static_cast<Loop *>(context)->m_base, nullptr);
     }
 
-    static void onAcceptError(evconnlistener *listener, void *context)
+    static std::mutex &listenersMutex()
+    {
+        static std::mutex mutex;
+        return mutex;
+    }
+
+    static std::unordered_map<evconnlistener *, Loop *> &listeners()
+    {
+        static std::unordered_map<evconnlistener *, Loop *> map;
+        return map;
+    }
+
+    static void onAcceptError(evconnlistener *listener, void *)
     {
         // Out of file descriptors, libevent would retry at once for ever: pause instead.
-        auto *loop = static_cast<Loop *>(context);
+        Loop *loop = nullptr;
+        {
+            std::lock_guard lock(listenersMutex());
+            loop = listeners().at(listener);
+        }
         const int error = EVUTIL_SOCKET_ERROR();
         loop->log(std::string("accept failed (") + evutil_socket_error_to_string(error)
             + "): pausing new connections");
@@ -608,7 +633,7 @@ tl::expected<void, std::string> BackendServer::start()
     if (m_runner->current() != nullptr || m_runner->thread.joinable()) {
         return tl::unexpected(std::string("the relay is already running"));
     }
-    auto loop = std::make_shared<Loop>(m_options);
+    auto loop = std::make_shared<Loop>(optionsForStart());
     if (auto listening = loop->listen(); !listening) {
         return listening;
     }
@@ -626,7 +651,7 @@ tl::expected<void, std::string> BackendServer::run()
     if (m_runner->current() != nullptr || m_runner->thread.joinable()) {
         return tl::unexpected(std::string("the relay is already running"));
     }
-    auto loop = std::make_shared<Loop>(m_options);
+    auto loop = std::make_shared<Loop>(optionsForStart());
     if (auto listening = loop->listen(); !listening) {
         return listening;
     }
@@ -640,6 +665,16 @@ tl::expected<void, std::string> BackendServer::run()
     std::lock_guard lock(m_runner->mutex);
     m_runner->loop.reset();
     return {};
+}
+
+BackendOptions BackendServer::optionsForStart() const
+{
+    // Listeners come back to the address they know: a restart keeps the port picked before.
+    BackendOptions options = m_options;
+    if (options.port == 0) {
+        options.port = m_runner->port;
+    }
+    return options;
 }
 
 void BackendServer::stop()

@@ -18,7 +18,8 @@ namespace tolvo::backend {
 // - `run()` serves on the calling thread until SIGTERM, SIGINT or `stop()` (the executable);
 // - `start()` serves on a thread of its own and returns once listening (tests, in-process).
 // Either way `stop()` ends every stream cleanly (its chunked body is closed) and returns once
-// the server has let go of its port; a stopped server can be started again on the same port.
+// the server has let go of its port. A stopped server can be started again; it then listens on
+// the port it had, even when that was picked with port 0.
 // The accessors may be called from any thread.
 class BackendServer
 {
@@ -44,6 +45,8 @@ public:
 private:
     class Loop;
     struct Runner;
+
+    BackendOptions optionsForStart() const;
 
     BackendOptions m_options;
     std::unique_ptr<Runner> m_runner;

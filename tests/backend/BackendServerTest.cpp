@@ -10,6 +10,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -26,6 +27,11 @@ const QByteArray nameA
 const QByteArray nameB
     = QCryptographicHash::hash("team@example.com", QCryptographicHash::Sha256).toHex();
 const QByteArray nameC(64, 'c');
+
+QByteArray nameNumbered(int i)
+{
+    return QByteArray::number(i, 16).rightJustified(64, '0');
+}
 
 QByteArray eventLine(const QByteArray &state, const QByteArray &channelId)
 {
@@ -205,6 +211,31 @@ private:
             return 0;
         }
         return m_server->port();
+    }
+
+    // Starts the executable on a free port; the port, or 0. Its log stays readable.
+    static quint16 startExecutable(QProcess &relay, QStringList arguments = {})
+    {
+        relay.setReadChannel(QProcess::StandardError);
+        relay.start(TOLVO_BACKEND_EXECUTABLE,
+            arguments << "--port"
+                      << "0");
+        if (!relay.waitForStarted()) {
+            return 0;
+        }
+        static const QRegularExpression listening("listening on 127\\.0\\.0\\.1:(\\d+)");
+        QByteArray log;
+        QDeadlineTimer deadline(5000);
+        while (!deadline.hasExpired()) {
+            relay.waitForReadyRead(100);
+            log += relay.peek(1 << 20);
+            if (const auto match = listening.match(QString::fromUtf8(log)); match.hasMatch()) {
+                return quint16(match.captured(1).toUInt());
+            }
+            log.clear();
+        }
+        qWarning("%s", log.constData());
+        return 0;
     }
 
     std::size_t subscribers(const QByteArray &name) const
@@ -500,40 +531,62 @@ private slots:
         QVERIFY(stream.waitForClose());
         QCOMPARE(m_server->subscriberCount(nameA.toStdString()), std::size_t(0));
 
-        // A relay started again on the same port serves the listener that comes back.
-        BackendOptions options;
-        options.port = port;
-        options.log = [](std::string_view) {};
-        BackendServer again(options);
-        const auto started = again.start();
-        QVERIFY2(started, started ? "" : started.error().c_str());
-        QCOMPARE(again.port(), port);
+        // Started again, it listens where the listener will look for it.
+        const auto restarted = m_server->start();
+        QVERIFY2(restarted, restarted ? "" : restarted.error().c_str());
+        QCOMPARE(m_server->port(), port);
         Stream back(port, nameA);
-        QTRY_COMPARE(again.subscriberCount(nameA.toStdString()), std::size_t(1));
+        QTRY_COMPARE(subscribers(nameA), std::size_t(1));
+        QCOMPARE(notify(port, nameA, "exists", "chan-2"), 200);
+        QVERIFY(back.waitForBody(eventLine("exists", "chan-2").size()));
+    }
 
-        // And the stopped one can be started again too.
-        QVERIFY(m_server->start());
-        QVERIFY(m_server->port() != 0);
-        QVERIFY(m_server->port() != port);
+    void executableUnderAFileLimitAnswersAndRecovers()
+    {
+        QProcess relay;
+        relay.setChildProcessModifier([] {
+            const rlimit limit {100, 100};
+            setrlimit(RLIMIT_NOFILE, &limit);
+        });
+        const quint16 port = startExecutable(relay);
+        QVERIFY(port != 0);
+
+        // The cap follows the file limit, so streams past it are refused with 503...
+        std::vector<std::unique_ptr<Stream>> streams;
+        for (int i = 0; i < 36; ++i) {
+            streams.push_back(std::make_unique<Stream>(port, nameNumbered(i)));
+            QVERIFY(streams.back()->waitForHead());
+            QCOMPARE(streams.back()->status(), 200);
+        }
+        Stream refused(port, nameB);
+        QVERIFY(refused.waitForHead());
+        QCOMPARE(refused.status(), 503);
+
+        // ...and connections that exhaust the descriptors anyway only pause accepting.
+        std::vector<std::unique_ptr<Client>> idle;
+        for (int i = 0; i < 80; ++i) {
+            idle.push_back(std::make_unique<Client>(port));
+        }
+        QTest::qWait(50);
+        idle.clear();
+        QDeadlineTimer deadline(5000);
+        int status = 0;
+        while (status != 200 && !deadline.hasExpired()) {
+            status = notify(port, nameNumbered(35));
+        }
+        QCOMPARE(status, 200);
+        QVERIFY(streams.back()->waitForBody(eventLine("exists", "chan-1").size()));
+        relay.terminate();
+        QVERIFY(relay.waitForFinished(5000));
+        QCOMPARE(relay.exitCode(), 0);
+        QVERIFY(relay.readAllStandardError().contains("accept failed"));
     }
 
     void executableServesAndStopsOnSigterm()
     {
         QProcess relay;
-        relay.start(TOLVO_BACKEND_EXECUTABLE, {"--listen", "127.0.0.1", "--port", "0"});
-        QVERIFY(relay.waitForStarted());
-        static const QRegularExpression listening("listening on 127\\.0\\.0\\.1:(\\d+)");
-        QByteArray log;
-        quint16 port = 0;
-        QDeadlineTimer deadline(5000);
-        while (port == 0 && !deadline.hasExpired()) {
-            relay.waitForReadyRead(100);
-            log += relay.readAllStandardError();
-            if (const auto match = listening.match(QString::fromUtf8(log)); match.hasMatch()) {
-                port = quint16(match.captured(1).toUInt());
-            }
-        }
-        QVERIFY2(port != 0, log.constData());
+        const quint16 port = startExecutable(relay, {"--listen", "127.0.0.1"});
+        QVERIFY(port != 0);
 
         Stream stream(port, nameA);
         QVERIFY(stream.waitForHead());
@@ -550,7 +603,7 @@ private slots:
             return ended;
         });
         QVERIFY(ended);
-        log += relay.readAllStandardError();
+        const QByteArray log = relay.readAllStandardError();
         QVERIFY2(log.contains("stopped"), log.constData());
     }
 
