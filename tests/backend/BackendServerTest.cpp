@@ -84,11 +84,13 @@ QByteArray dechunk(const QByteArray &raw, bool *ended = nullptr)
 class Client
 {
 public:
-    explicit Client(quint16 port)
+    explicit Client(quint16 port, const QHostAddress &host = QHostAddress::LocalHost)
     {
-        m_socket.connectToHost(QHostAddress::LocalHost, port);
-        m_socket.waitForConnected(5000);
+        m_socket.connectToHost(host, port);
+        m_connected = m_socket.waitForConnected(5000);
     }
+
+    bool connected() const { return m_connected; }
 
     void send(const QByteArray &bytes)
     {
@@ -159,13 +161,14 @@ public:
 private:
     QTcpSocket m_socket;
     QByteArray m_raw;
+    bool m_connected = false;
 };
 
 class Stream : public Client
 {
 public:
-    Stream(quint16 port, const QByteArray &name)
-        : Client(port)
+    Stream(quint16 port, const QByteArray &name, const QHostAddress &host = QHostAddress::LocalHost)
+        : Client(port, host)
     {
         send("GET /events/" + name
             + " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/event-stream\r\n"
@@ -580,6 +583,25 @@ private slots:
         QVERIFY(relay.waitForFinished(5000));
         QCOMPARE(relay.exitCode(), 0);
         QVERIFY(relay.readAllStandardError().contains("accept failed"));
+    }
+
+    void listensOnIPv6()
+    {
+        BackendOptions options;
+        options.listenAddress = "::1";
+        options.port = 0;
+        options.log = [](std::string_view) {};
+        m_server = std::make_unique<BackendServer>(options);
+        if (const auto started = m_server->start(); !started) {
+            QSKIP(started.error().c_str());
+        }
+        const quint16 port = m_server->port();
+        QVERIFY(port != 0);
+        Stream stream(port, nameA, QHostAddress::LocalHostIPv6);
+        QVERIFY(stream.waitForHead());
+        QCOMPARE(stream.status(), 200);
+        // Only where it was told to listen.
+        QVERIFY(!Client(port, QHostAddress::LocalHost).connected());
     }
 
     void executableServesAndStopsOnSigterm()
