@@ -21,7 +21,7 @@ struct BackendOptions
     std::string listenAddress = "127.0.0.1"; // an IPv4 or IPv6 literal
     std::uint16_t port = 8080; // 0 picks a free port (see BackendServer::port)
 
-    std::chrono::milliseconds keepAlivePeriod = 30s;
+    std::chrono::milliseconds keepAlivePeriod = 30s; // 0: no keep-alive comments
     // A notification for a stream name nobody listens to waits this long for a listener.
     std::chrono::milliseconds pendingLifetime = 15min;
     // A connection that is not an event stream and sends nothing for this long is closed.

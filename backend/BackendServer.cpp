@@ -186,8 +186,10 @@ public:
         m_stopEvent = event_new(m_base, -1, 0, &Loop::onStop, this);
         m_stopDeadline = event_new(m_base, -1, 0, &Loop::onStopDeadline, this);
         m_resumeAccept = event_new(m_base, -1, 0, &Loop::onResumeAccept, this);
-        const timeval period = toTimeval(m_options.keepAlivePeriod);
-        event_add(m_keepAlive, &period);
+        if (m_options.keepAlivePeriod.count() > 0) {
+            const timeval period = toTimeval(m_options.keepAlivePeriod);
+            event_add(m_keepAlive, &period);
+        }
         log("listening on " + endpoint(m_port));
         return {};
     }
@@ -314,13 +316,10 @@ private:
 
     void keepPending(const std::string &name, const std::string &line)
     {
-        bool evicted = false;
-        {
-            std::lock_guard lock(m_stateMutex);
-            evicted = m_pending.remember(name, line, PendingNotifications::Clock::now());
-        }
-        if (evicted) {
-            log("too many pending notifications: dropped the oldest");
+        std::lock_guard lock(m_stateMutex);
+        if (m_pending.remember(name, line, PendingNotifications::Clock::now())) {
+            // Counted, and logged once per keep-alive period: a flood must not flood the log.
+            ++m_evictedPending;
         }
     }
 
@@ -430,9 +429,15 @@ private:
     static void onKeepAlive(evutil_socket_t, short, void *context)
     {
         auto *loop = static_cast<Loop *>(context);
+        std::size_t evicted = 0;
         {
             std::lock_guard lock(loop->m_stateMutex);
             loop->m_pending.dropExpired(PendingNotifications::Clock::now());
+            std::swap(evicted, loop->m_evictedPending);
+        }
+        if (evicted > 0) {
+            loop->log("too many pending notifications: dropped the " + std::to_string(evicted)
+                + " oldest");
         }
         std::vector<std::pair<Stream *, const char *>> dropped;
         for (auto &[name, list] : loop->m_streams) {
@@ -601,6 +606,7 @@ private:
     std::unordered_map<std::string, std::vector<Stream *>> m_streams;
     std::size_t m_openStreams = 0;
     PendingNotifications m_pending;
+    std::size_t m_evictedPending = 0;
 };
 
 struct BackendServer::Runner
