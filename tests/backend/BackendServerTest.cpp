@@ -4,6 +4,8 @@
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpSocket>
@@ -602,6 +604,33 @@ private slots:
         QCOMPARE(stream.status(), 200);
         // Only where it was told to listen.
         QVERIFY(!Client(port, QHostAddress::LocalHost).connected());
+    }
+
+    void qtClientReadsLinesAndSeesACleanEnd()
+    {
+        // What the application's listener is built on.
+        const quint16 port = startServer();
+        QNetworkAccessManager manager;
+        QNetworkRequest request(QUrl(
+            "http://127.0.0.1:" + QString::number(port) + "/events/" + QString::fromLatin1(nameA)));
+        request.setRawHeader("Accept", "text/event-stream");
+        request.setRawHeader("Cache-Control", "no-cache");
+        request.setTransferTimeout(0);
+        std::unique_ptr<QNetworkReply> reply(manager.get(request));
+        QByteArray received;
+        connect(
+            reply.get(), &QNetworkReply::readyRead, this, [&] { received += reply->readAll(); });
+        QTRY_COMPARE(subscribers(nameA), std::size_t(1));
+        QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+        QCOMPARE(reply->header(QNetworkRequest::ContentTypeHeader).toString(),
+            QString("text/event-stream"));
+
+        QCOMPARE(notify(port, nameA), 200);
+        QTRY_COMPARE(received, eventLine("exists", "chan-1"));
+
+        m_server->stop();
+        QTRY_VERIFY(reply->isFinished());
+        QCOMPARE(reply->error(), QNetworkReply::NoError);
     }
 
     void executableServesAndStopsOnSigterm()
