@@ -1,0 +1,104 @@
+#include "backend/BackendOptions.h"
+
+#include <arpa/inet.h>
+#include <charconv>
+#include <limits>
+
+namespace tolvo::backend {
+
+namespace {
+
+bool isAddressLiteral(const std::string &text)
+{
+    unsigned char buffer[sizeof(in6_addr)];
+    return inet_pton(AF_INET, text.c_str(), buffer) == 1
+        || inet_pton(AF_INET6, text.c_str(), buffer) == 1;
+}
+
+template<typename T> bool parseNumber(const std::string &text, T minimum, T maximum, T &out)
+{
+    unsigned long long value = 0;
+    const char *end = text.data() + text.size();
+    auto [rest, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc {} || rest != end || value < minimum
+        || value > maximum) {
+        return false;
+    }
+    out = static_cast<T>(value);
+    return true;
+}
+
+} // namespace
+
+std::string usageText()
+{
+    return "Usage: tolvo-backend [--listen ADDRESS] [--port PORT] [--max-streams N]\n"
+           "                     [--max-streams-per-name N]\n"
+           "Relays Google Calendar push notifications (POST /notification-handler) to event\n"
+           "streams (GET /events/<stream name>).\n"
+           "  --listen ADDRESS           IPv4 or IPv6 address to listen on (default 127.0.0.1)\n"
+           "  --port PORT                TCP port, 0 for any free port (default 8080)\n"
+           "  --max-streams N            open event streams in all (default 16384)\n"
+           "  --max-streams-per-name N   open event streams per stream name (default 16)\n"
+           "Logs to standard error; stops cleanly on SIGTERM or SIGINT.\n";
+}
+
+tl::expected<CommandLine, std::string> parseCommandLine(const std::vector<std::string> &arguments)
+{
+    CommandLine result;
+    BackendOptions &options = result.options;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string &argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+            result.helpRequested = true;
+            continue;
+        }
+        // Both "--flag value" and "--flag=value".
+        std::string name = argument;
+        std::string value;
+        bool hasValue = false;
+        if (auto equals = argument.find('=');
+            argument.starts_with("--") && equals != std::string::npos) {
+            name = argument.substr(0, equals);
+            value = argument.substr(equals + 1);
+            hasValue = true;
+        }
+        const bool known = name == "--listen" || name == "--port" || name == "--max-streams"
+            || name == "--max-streams-per-name";
+        if (!known) {
+            return tl::unexpected("unknown argument \"" + argument + "\"");
+        }
+        if (!hasValue) {
+            if (i + 1 >= arguments.size()) {
+                return tl::unexpected(name + " needs a value");
+            }
+            value = arguments[++i];
+        }
+        if (name == "--listen") {
+            if (!isAddressLiteral(value)) {
+                return tl::unexpected(
+                    "--listen needs an IPv4 or IPv6 address, not \"" + value + "\"");
+            }
+            options.listenAddress = value;
+        } else if (name == "--port") {
+            if (!parseNumber<std::uint16_t>(value, 0, 65535, options.port)) {
+                return tl::unexpected(
+                    "--port needs a number from 0 to 65535, not \"" + value + "\"");
+            }
+        } else if (name == "--max-streams") {
+            if (!parseNumber<std::size_t>(value, 1, 1'000'000, options.maxStreams)) {
+                return tl::unexpected(
+                    "--max-streams needs a number from 1 to 1000000, not \"" + value + "\"");
+            }
+        } else {
+            if (!parseNumber<std::size_t>(value, 1, 100'000, options.maxStreamsPerName)) {
+                return tl::unexpected(
+                    "--max-streams-per-name needs a number from 1 to 100000, not \"" + value
+                    + "\"");
+            }
+        }
+    }
+    return result;
+}
+
+} // namespace tolvo::backend

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <tl/expected.hpp>
+
+namespace tolvo::backend {
+
+using namespace std::chrono_literals;
+
+// Everything the relay can be tuned with. The defaults are what the executable runs with; tests
+// shorten the periods so that nothing waits for real deadlines.
+struct BackendOptions
+{
+    std::string listenAddress = "127.0.0.1"; // an IPv4 or IPv6 literal
+    std::uint16_t port = 8080; // 0 picks a free port (see BackendServer::port)
+
+    std::chrono::milliseconds keepAlivePeriod = 30s; // 0: no keep-alive comments
+    // A notification for a stream name nobody listens to waits this long for a listener.
+    std::chrono::milliseconds pendingLifetime = 15min;
+    // A connection that is not an event stream and sends nothing for this long is closed.
+    std::chrono::milliseconds idleTimeout = 60s;
+    // An event stream whose queued output makes no progress for this long is closed.
+    std::chrono::milliseconds streamWriteTimeout = 60s;
+
+    std::size_t maxHeaderBytes = 8 * 1024;
+    std::size_t maxBodyBytes = 4 * 1024;
+    std::size_t maxStreamsPerName = 16;
+    // Held-open streams are the only long-lived connections, so this is the connection cap.
+    std::size_t maxStreams = 16384;
+    std::size_t maxPendingNames = 10000;
+    // A stream whose client does not read falls behind; past this much queued output it is
+    // dropped, and the client reconnects and catches up with one fetch.
+    std::size_t maxStreamOutputBytes = 256 * 1024;
+    // Clients send nothing after their GET; one that does is dropped past this much.
+    std::size_t maxStreamInputBytes = 4 * 1024;
+
+    // Where log lines go; empty means standard error.
+    std::function<void(std::string_view line)> log;
+};
+
+struct CommandLine
+{
+    BackendOptions options;
+    bool helpRequested = false;
+};
+
+// Parses the executable's arguments (without the program name).
+tl::expected<CommandLine, std::string> parseCommandLine(const std::vector<std::string> &arguments);
+
+std::string usageText();
+
+} // namespace tolvo::backend
