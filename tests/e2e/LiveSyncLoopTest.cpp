@@ -1,0 +1,159 @@
+#include "LiveSyncFixture.h"
+#include "support/TestMain.h"
+
+#include <QJsonArray>
+
+using namespace tolvo;
+using test::LiveSyncFixture;
+
+namespace {
+const QString calendarA = QStringLiteral("team#a@group.calendar.google.com");
+const QString calendarB = QStringLiteral("b@example.com");
+
+QJsonObject meeting(const QString &summary, int inMinutes)
+{
+    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(60 * inMinutes);
+    return {{"summary", summary},
+        {"start", QJsonObject {{"dateTime", start.toString(Qt::ISODate)}}},
+        {"end", QJsonObject {{"dateTime", start.addSecs(1800).toString(Qt::ISODate)}}}};
+}
+
+bool hasLocal(const LiveSyncFixture &fixture, const QString &title)
+{
+    for (const auto &event : fixture.localEvents()) {
+        if (event.title == title)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+// A change made on the Calendar fake travels through its push channel, the relay, the event
+// stream and the engine to the sync stream and into the local calendar.
+class LiveSyncLoopTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<LiveSyncFixture> m_loop;
+
+private slots:
+    void init()
+    {
+        m_loop = std::make_unique<LiveSyncFixture>();
+        QVERIFY(m_loop->ready);
+        m_loop->google.addCalendar(calendarA, QStringLiteral("Team"));
+        m_loop->google.addCalendar(calendarB, QStringLiteral("B"));
+    }
+    void cleanup()
+    {
+        if (m_loop->ready)
+            QCoro::waitFor(m_loop->client.cleanUpAll());
+        m_loop.reset();
+    }
+
+    void aChangeElsewhereArrivesAndIsCopied()
+    {
+        m_loop->google.addEvent(calendarA, meeting(QStringLiteral("Existing"), 60));
+        const auto received = m_loop->open({calendarA});
+        QTRY_COMPARE(m_loop->subscribers(calendarA), std::size_t(1));
+        QCOMPARE(m_loop->rows().size(), 1);
+        const auto watch
+            = m_loop->google.requestsTo(QStringLiteral("POST"), QStringLiteral("watch"))
+                  .first()
+                  .body;
+        QCOMPARE(watch.value(QStringLiteral("token")).toString(),
+            LiveSyncFixture::streamName(calendarA));
+        QCOMPARE(watch.value(QStringLiteral("address")).toString(),
+            QStringLiteral("http://127.0.0.1:%1/notification-handler").arg(m_loop->backend.port()));
+
+        // Google's "sync" message reaches the listener, which reports nothing new.
+        QTRY_VERIFY(!received->items.isEmpty());
+        QVERIFY(received->changesOf(calendarA).isEmpty());
+
+        const QJsonObject added
+            = m_loop->google.addEvent(calendarA, meeting(QStringLiteral("Planning"), 90));
+        QTRY_COMPARE(received->changesOf(calendarA).size(), 1);
+        QCOMPARE(received->changesOf(calendarA).first().kind(), GoogleCalendarChange::Kind::added);
+        QTRY_VERIFY(hasLocal(*m_loop, QStringLiteral("Planning")));
+        const QString id = added.value(QStringLiteral("id")).toString();
+        QTRY_VERIFY(m_loop->database.retrieveEventMapping(id).value_or(std::nullopt).has_value());
+
+        m_loop->google.modifyEvent(calendarA, id,
+            {{"summary", "Planning, moved"},
+                {"updated", QDateTime::currentDateTimeUtc().addSecs(5).toString(Qt::ISODate)}});
+        QTRY_COMPARE(received->changesOf(calendarA).size(), 2);
+        QCOMPARE(
+            received->changesOf(calendarA).last().kind(), GoogleCalendarChange::Kind::modified);
+        QTRY_VERIFY(hasLocal(*m_loop, QStringLiteral("Planning, moved")));
+
+        m_loop->google.deleteEvent(calendarA, id);
+        QTRY_COMPARE(received->changesOf(calendarA).size(), 3);
+        QCOMPARE(received->changesOf(calendarA).last().kind(), GoogleCalendarChange::Kind::deleted);
+        QTRY_VERIFY(!hasLocal(*m_loop, QStringLiteral("Planning, moved")));
+        QTRY_VERIFY(!m_loop->database.retrieveEventMapping(id).value_or(std::nullopt).has_value());
+        QVERIFY(!received->ended);
+    }
+
+    void nothingIsLostWhileTheRelayIsDown()
+    {
+        const auto received = m_loop->open({calendarA});
+        QTRY_COMPARE(m_loop->subscribers(calendarA), std::size_t(1));
+        QTest::qWait(150);
+        m_loop->backend.stop();
+        // Google's notification for this change finds no relay at all.
+        m_loop->google.addEvent(calendarA, meeting(QStringLiteral("During the outage"), 30));
+        QTest::qWait(150);
+        QVERIFY(m_loop->backend.start());
+        QTRY_COMPARE(m_loop->subscribers(calendarA), std::size_t(1));
+        QTRY_COMPARE(received->changesOf(calendarA).size(), 1);
+        QCOMPARE(received->changesOf(calendarA).first().event().summary,
+            std::optional<QString>("During the outage"));
+        // Exactly once: later signals bring nothing more.
+        m_loop->google.addEvent(calendarA, meeting(QStringLiteral("After"), 30));
+        QTRY_COMPARE(received->changesOf(calendarA).size(), 2);
+        QTest::qWait(200);
+        QCOMPARE(received->changesOf(calendarA).size(), 2);
+    }
+
+    void channelsRenewAndCleanUpStopsEverything()
+    {
+        m_loop->google.setChannelLifetimeMs(300);
+        const auto received = m_loop->open({calendarA});
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_loop->google.requestsTo(QStringLiteral("POST"), QStringLiteral("watch")).size() >= 3,
+            5000);
+        m_loop->google.setChannelLifetimeMs(3'600'000);
+        QTRY_COMPARE(m_loop->rows().first().channelId,
+            m_loop->google.requestsTo(QStringLiteral("POST"), QStringLiteral("watch"))
+                .last()
+                .body.value(QStringLiteral("id"))
+                .toString());
+
+        QVERIFY(QCoro::waitFor(m_loop->client.cleanUp(calendarA)));
+        QVERIFY(m_loop->rows().isEmpty());
+        QTRY_COMPARE(m_loop->subscribers(calendarA), std::size_t(0));
+        const int fetches
+            = m_loop->google.requestsTo(QStringLiteral("GET"), QStringLiteral("events")).size();
+        m_loop->google.addEvent(calendarA, meeting(QStringLiteral("Unfollowed"), 30));
+        QTest::qWait(300);
+        QCOMPARE(m_loop->google.requestsTo(QStringLiteral("GET"), QStringLiteral("events")).size(),
+            fetches);
+        QVERIFY(received->changesOf(calendarA).isEmpty());
+    }
+
+    void signOutKeepsOnlyTheRowsItCouldNotStop()
+    {
+        const auto received = m_loop->open({calendarA, calendarB});
+        QTRY_COMPARE(m_loop->subscribers(calendarA), std::size_t(1));
+        QTRY_COMPARE(m_loop->subscribers(calendarB), std::size_t(1));
+        m_loop->google.failNext(QStringLiteral("channels/stop"), 404);
+        QVERIFY(QCoro::waitFor(m_loop->client.cleanUpAll()));
+        QCOMPARE(m_loop->rows().size(), 1);
+        QTRY_COMPARE(m_loop->subscribers(calendarA), std::size_t(0));
+        QTRY_COMPARE(m_loop->subscribers(calendarB), std::size_t(0));
+        QVERIFY(!received->error);
+    }
+};
+
+TOLVO_TEST_MAIN(LiveSyncLoopTest)
+#include "LiveSyncLoopTest.moc"
