@@ -31,7 +31,7 @@ int main(int argc, char *argv[])
 
     QList<double> latencies;
     for (int i = 0; i < changes; ++i) {
-        const qsizetype before = received->changesOf(calendar).size();
+        const qsizetype before = test::changesOf(*received, calendar).size();
         QElapsedTimer timer;
         timer.start();
         const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(3600);
@@ -40,7 +40,7 @@ int main(int argc, char *argv[])
                 {"start", QJsonObject {{"dateTime", start.toString(Qt::ISODate)}}},
                 {"end", QJsonObject {{"dateTime", start.addSecs(1800).toString(Qt::ISODate)}}}});
         QDeadlineTimer wait(5'000);
-        while (received->changesOf(calendar).size() == before && !wait.hasExpired())
+        while (test::changesOf(*received, calendar).size() == before && !wait.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         latencies.append(timer.nsecsElapsed() / 1e6);
     }

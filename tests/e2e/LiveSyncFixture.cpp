@@ -75,28 +75,20 @@ LiveSyncFixture::LiveSyncFixture(SyncTimings timings)
     ready = true;
 }
 
-QCoro::Task<> LiveSyncFixture::drain(SyncStream stream, std::shared_ptr<Received> received)
-{
-    while (true) {
-        auto next = co_await stream.next();
-        if (!next) {
-            received->error = next.error();
-            received->ended = true;
-            co_return;
-        }
-        if (!next->has_value()) {
-            received->ended = true;
-            co_return;
-        }
-        received->items.append(**next);
-    }
-}
-
 std::shared_ptr<LiveSyncFixture::Received> LiveSyncFixture::open(const QStringList &calendarIds)
 {
-    auto received = std::make_shared<Received>();
-    startDetached(drain(client.sync(calendarIds), received));
-    return received;
+    return collect(client.sync(calendarIds));
+}
+
+QList<GoogleCalendarChange> changesOf(
+    const Collected<CalendarSyncUpdate> &received, const QString &calendarId)
+{
+    QList<GoogleCalendarChange> changes;
+    for (const auto &item : received.items) {
+        if (const auto *google = item.google(); google && google->calendarId == calendarId)
+            changes.append(google->changes);
+    }
+    return changes;
 }
 
 QList<CalendarChannel> LiveSyncFixture::rows() const

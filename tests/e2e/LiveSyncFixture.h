@@ -8,6 +8,7 @@
 #include "services/CacheManager.h"
 #include "services/GoogleCalendarSyncClient.h"
 #include "support/FakeGoogleCalendar.h"
+#include "support/StreamCollector.h"
 
 #include <QTemporaryDir>
 
@@ -21,23 +22,7 @@ namespace tolvo::test {
 class LiveSyncFixture
 {
 public:
-    struct Received
-    {
-        QList<CalendarSyncUpdate> items;
-        bool ended = false;
-        std::optional<Error> error;
-
-        // Google changes of one calendar, empty signals left out.
-        QList<GoogleCalendarChange> changesOf(const QString &calendarId) const
-        {
-            QList<GoogleCalendarChange> changes;
-            for (const auto &item : items) {
-                if (const auto *google = item.google(); google && google->calendarId == calendarId)
-                    changes.append(google->changes);
-            }
-            return changes;
-        }
-    };
+    using Received = Collected<CalendarSyncUpdate>;
 
     explicit LiveSyncFixture(SyncTimings timings = fastTimings());
 
@@ -61,9 +46,10 @@ public:
     CalendarSyncSession::Ptr session;
     GoogleCalendarSyncClient client;
     bool ready = false;
-
-private:
-    static QCoro::Task<> drain(SyncStream stream, std::shared_ptr<Received> received);
 };
+
+// Google changes of one calendar, empty signals left out.
+QList<GoogleCalendarChange> changesOf(
+    const Collected<CalendarSyncUpdate> &received, const QString &calendarId);
 
 } // namespace tolvo::test

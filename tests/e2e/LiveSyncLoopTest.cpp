@@ -68,12 +68,13 @@ private slots:
 
         // Google's "sync" message reaches the listener, which reports nothing new.
         QTRY_VERIFY(!received->items.isEmpty());
-        QVERIFY(received->changesOf(calendarA).isEmpty());
+        QVERIFY(test::changesOf(*received, calendarA).isEmpty());
 
         const QJsonObject added
             = m_loop->google.addEvent(calendarA, meeting(QStringLiteral("Planning"), 90));
-        QTRY_COMPARE(received->changesOf(calendarA).size(), 1);
-        QCOMPARE(received->changesOf(calendarA).first().kind(), GoogleCalendarChange::Kind::added);
+        QTRY_COMPARE(test::changesOf(*received, calendarA).size(), 1);
+        QCOMPARE(test::changesOf(*received, calendarA).first().kind(),
+            GoogleCalendarChange::Kind::added);
         QTRY_VERIFY(hasLocal(*m_loop, QStringLiteral("Planning")));
         const QString id = added.value(QStringLiteral("id")).toString();
         QTRY_VERIFY(m_loop->database.retrieveEventMapping(id).value_or(std::nullopt).has_value());
@@ -81,14 +82,15 @@ private slots:
         m_loop->google.modifyEvent(calendarA, id,
             {{"summary", "Planning, moved"},
                 {"updated", QDateTime::currentDateTimeUtc().addSecs(5).toString(Qt::ISODate)}});
-        QTRY_COMPARE(received->changesOf(calendarA).size(), 2);
-        QCOMPARE(
-            received->changesOf(calendarA).last().kind(), GoogleCalendarChange::Kind::modified);
+        QTRY_COMPARE(test::changesOf(*received, calendarA).size(), 2);
+        QCOMPARE(test::changesOf(*received, calendarA).last().kind(),
+            GoogleCalendarChange::Kind::modified);
         QTRY_VERIFY(hasLocal(*m_loop, QStringLiteral("Planning, moved")));
 
         m_loop->google.deleteEvent(calendarA, id);
-        QTRY_COMPARE(received->changesOf(calendarA).size(), 3);
-        QCOMPARE(received->changesOf(calendarA).last().kind(), GoogleCalendarChange::Kind::deleted);
+        QTRY_COMPARE(test::changesOf(*received, calendarA).size(), 3);
+        QCOMPARE(test::changesOf(*received, calendarA).last().kind(),
+            GoogleCalendarChange::Kind::deleted);
         QTRY_VERIFY(!hasLocal(*m_loop, QStringLiteral("Planning, moved")));
         QTRY_VERIFY(!m_loop->database.retrieveEventMapping(id).value_or(std::nullopt).has_value());
         QVERIFY(!received->ended);
@@ -105,14 +107,14 @@ private slots:
         QTest::qWait(150);
         QVERIFY(m_loop->backend.start());
         QTRY_COMPARE(m_loop->subscribers(calendarA), std::size_t(1));
-        QTRY_COMPARE(received->changesOf(calendarA).size(), 1);
-        QCOMPARE(received->changesOf(calendarA).first().event().summary,
+        QTRY_COMPARE(test::changesOf(*received, calendarA).size(), 1);
+        QCOMPARE(test::changesOf(*received, calendarA).first().event().summary,
             std::optional<QString>("During the outage"));
         // Exactly once: later signals bring nothing more.
         m_loop->google.addEvent(calendarA, meeting(QStringLiteral("After"), 30));
-        QTRY_COMPARE(received->changesOf(calendarA).size(), 2);
+        QTRY_COMPARE(test::changesOf(*received, calendarA).size(), 2);
         QTest::qWait(200);
-        QCOMPARE(received->changesOf(calendarA).size(), 2);
+        QCOMPARE(test::changesOf(*received, calendarA).size(), 2);
     }
 
     void channelsRenewAndCleanUpStopsEverything()
@@ -138,7 +140,7 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(m_loop->google.requestsTo(QStringLiteral("GET"), QStringLiteral("events")).size(),
             fetches);
-        QVERIFY(received->changesOf(calendarA).isEmpty());
+        QVERIFY(test::changesOf(*received, calendarA).isEmpty());
     }
 
     void signOutKeepsOnlyTheRowsItCouldNotStop()

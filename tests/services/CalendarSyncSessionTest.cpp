@@ -5,6 +5,7 @@
 #include "services/GoogleCalendarSyncClient.h"
 #include "support/FakeEventStreamServer.h"
 #include "support/FakeGoogleCalendar.h"
+#include "support/StreamCollector.h"
 #include "support/TestMain.h"
 
 #include <QCoro/QCoroSignal>
@@ -30,30 +31,7 @@ QCoro::Task<void> untilCancelled(CancelToken token)
     co_await qCoro(&done, &OneShot::fired);
 }
 
-// Collects a stream's items as they come, and whether (and how) it ended.
-struct StreamLog
-{
-    QList<CalendarSyncUpdate> items;
-    bool ended = false;
-    std::optional<Error> error;
-};
-
-QCoro::Task<> drain(SyncStream stream, std::shared_ptr<StreamLog> log)
-{
-    while (true) {
-        auto next = co_await stream.next();
-        if (!next) {
-            log->error = next.error();
-            log->ended = true;
-            co_return;
-        }
-        if (!next->has_value()) {
-            log->ended = true;
-            co_return;
-        }
-        log->items.append(**next);
-    }
-}
+using StreamLog = test::Collected<CalendarSyncUpdate>;
 
 QCoro::Task<> runAndRecord(
     QCoro::Task<VoidResult> task, std::shared_ptr<std::optional<VoidResult>> out)
@@ -91,9 +69,7 @@ class CalendarSyncSessionTest : public QObject
 
     std::shared_ptr<StreamLog> open(const QStringList &ids)
     {
-        auto log = std::make_shared<StreamLog>();
-        startDetached(drain(m_client.sync(ids), log));
-        return log;
+        return test::collect(m_client.sync(ids));
     }
 
     std::shared_ptr<std::optional<VoidResult>> follow(const QString &calendarId)

@@ -1,37 +1,13 @@
 #include "services/SSEClient.h"
 #include "core/DateHelpers.h"
-#include "core/StartTask.h"
 #include "support/FakeEventStreamServer.h"
+#include "support/StreamCollector.h"
 #include "support/TestMain.h"
 
 using namespace tolvo;
 using test::FakeEventStreamServer;
 
-namespace {
-struct Received
-{
-    QList<SSEEvent> messages;
-    bool ended = false;
-    std::optional<Error> error;
-};
-
-QCoro::Task<> collect(SSEMessageStream stream, std::shared_ptr<Received> out)
-{
-    while (true) {
-        auto next = co_await stream.next();
-        if (!next) {
-            out->error = next.error();
-            out->ended = true;
-            co_return;
-        }
-        if (!next->has_value()) {
-            out->ended = true;
-            co_return;
-        }
-        out->messages.append(**next);
-    }
-}
-} // namespace
+using Received = test::Collected<SSEEvent>;
 
 class SSEClientTest : public QObject
 {
@@ -46,14 +22,13 @@ class SSEClientTest : public QObject
     std::shared_ptr<Received> openAndCollect()
     {
         auto stream = QCoro::waitFor(m_client.openStream(QStringLiteral("cal")));
-        auto out = std::make_shared<Received>();
         if (!stream) {
+            auto out = std::make_shared<Received>();
             out->error = stream.error();
             out->ended = true;
             return out;
         }
-        startDetached(collect(*stream, out));
-        return out;
+        return test::collect(*stream);
     }
 
 private slots:
@@ -81,9 +56,9 @@ private slots:
         m_relay->closeStreams(m_name);
         QTRY_VERIFY(out->ended);
         QVERIFY(!out->error);
-        QCOMPARE(out->messages.size(), 2);
-        QCOMPARE(out->messages.at(0), (SSEEvent {QStringLiteral("sync"), std::nullopt}));
-        QCOMPARE(out->messages.at(1), (SSEEvent {QStringLiteral("exists"), QStringLiteral("c1")}));
+        QCOMPARE(out->items.size(), 2);
+        QCOMPARE(out->items.at(0), (SSEEvent {QStringLiteral("sync"), std::nullopt}));
+        QCOMPARE(out->items.at(1), (SSEEvent {QStringLiteral("exists"), QStringLiteral("c1")}));
     }
 
     void anUnreadableMessageEndsTheStream()
@@ -94,7 +69,7 @@ private slots:
             "data: {\"state\":\"a\"}\ndata: {\"channelId\":\"x\"}\ndata: {\"state\":\"b\"}\n");
         QTRY_VERIFY(out->ended);
         QVERIFY(out->error);
-        QCOMPARE(out->messages.size(), 1);
+        QCOMPARE(out->items.size(), 1);
     }
 
     void onlyTheThreeNewestWaitingMessagesAreKept()
@@ -106,11 +81,10 @@ private slots:
             m_relay->send(m_name, QStringLiteral("data: {\"state\":\"s%1\"}\n").arg(i).toUtf8());
         m_relay->closeStreams(m_name);
         QTRY_COMPARE(stream->buffered(), std::size_t(3));
-        auto out = std::make_shared<Received>();
-        startDetached(collect(*stream, out));
+        const auto out = test::collect(*stream);
         QTRY_VERIFY(out->ended);
-        QCOMPARE(out->messages.size(), 3);
-        QCOMPARE(out->messages.first().state, QStringLiteral("s3"));
+        QCOMPARE(out->items.size(), 3);
+        QCOMPARE(out->items.first().state, QStringLiteral("s3"));
     }
 
     void aRefusedStreamFailsAndIsLogged()
