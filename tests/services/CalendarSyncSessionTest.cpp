@@ -335,6 +335,22 @@ private slots:
             std::optional<QString>("While away"));
     }
 
+    void aFailedFetchReconnectsAndFetchesAgain()
+    {
+        const auto log = open({calendarA});
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        m_google->addEvent(calendarA, {{"summary", "Missed once"}});
+        m_google->failNext(QStringLiteral("events"), 500);
+        m_relay->send(stream(calendarA), "data: x\n\n");
+        // No update for the failed fetch; the connection is dropped and, once back, the
+        // change is fetched without waiting for another signal.
+        QTRY_COMPARE(m_relay->connectionCount(stream(calendarA)), 2);
+        QTRY_COMPARE(log->items.size(), 1);
+        QCOMPARE(log->items.first().google()->changes.size(), 1);
+        QCOMPARE(log->items.first().google()->changes.first().event().summary,
+            std::optional<QString>("Missed once"));
+    }
+
     void refusedStreamsAreRetriedAfterThePause()
     {
         m_relay->setStatus(404);
