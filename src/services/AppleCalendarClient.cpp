@@ -95,13 +95,17 @@ AppleCalendarSession::AppleCalendarSession(std::shared_ptr<LocalCalendarStore> s
 {
 }
 
+std::optional<QString> AppleCalendarSession::storedText(const char *key) const
+{
+    const auto stored = m_userDefaults.data(QString::fromLatin1(key));
+    if (!stored)
+        return std::nullopt;
+    return decodeJsonString(*stored);
+}
+
 CalendarAccessStatus AppleCalendarSession::accessStatus() const
 {
-    const auto stored
-        = m_userDefaults.data(QString::fromLatin1(AppleCalendarClient::accessStatusKey));
-    if (!stored)
-        return CalendarAccessStatus::notDetermined;
-    const auto raw = decodeJsonString(*stored);
+    const auto raw = storedText(AppleCalendarClient::accessStatusKey);
     if (!raw)
         return CalendarAccessStatus::notDetermined;
     return calendarAccessStatus(*raw).value_or(CalendarAccessStatus::notDetermined);
@@ -139,11 +143,7 @@ void AppleCalendarSession::storeCalendar(const LocalCalendar &calendar)
 
 std::optional<LocalCalendar> AppleCalendarSession::selectedCalendar() const
 {
-    const auto stored
-        = m_userDefaults.data(QString::fromLatin1(UserDefaultsClient::appleCalendarIdKey));
-    if (!stored)
-        return std::nullopt;
-    const auto identifier = decodeJsonString(*stored);
+    const auto identifier = storedText(UserDefaultsClient::appleCalendarIdKey);
     if (!identifier)
         return std::nullopt;
     return m_store->calendar(*identifier);

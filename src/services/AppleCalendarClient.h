@@ -66,6 +66,8 @@ public:
 
 private:
     bool isEventDeleted(const LocalEvent &event);
+    // The text stored under `key` as a JSON string; nothing when absent or unreadable.
+    std::optional<QString> storedText(const char *key) const;
 
     std::shared_ptr<LocalCalendarStore> m_store;
     UserDefaultsClient m_userDefaults;
