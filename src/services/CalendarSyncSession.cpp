@@ -1,7 +1,7 @@
 #include "services/CalendarSyncSession.h"
 
+#include "core/BackendAddresses.h"
 #include "core/ChangeClassification.h"
-#include "core/DateHelpers.h"
 #include "core/StartTask.h"
 #include "core/TaskGroup.h"
 
@@ -57,10 +57,7 @@ void CalendarSyncSession::cancelFollow(const QString &calendarId)
 
 QUrl CalendarSyncSession::streamUrl(const QString &calendarId) const
 {
-    QString base = m_services.backendBase.toString();
-    while (base.endsWith(QLatin1Char('/')))
-        base.chop(1);
-    return QUrl(base + QStringLiteral("/events/") + sha256Hex(calendarId));
+    return eventStreamAddress(m_services.backendBase, calendarId);
 }
 
 std::chrono::milliseconds CalendarSyncSession::nextRetryDelay(const QString &calendarId)

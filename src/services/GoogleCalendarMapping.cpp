@@ -1,5 +1,6 @@
 #include "services/GoogleCalendarMapping.h"
 
+#include "core/BackendAddresses.h"
 #include "core/DateHelpers.h"
 
 #include <QJsonArray>
@@ -31,14 +32,6 @@ std::optional<QDateTime> boundary(const QJsonObject &time, const QTimeZone &zone
         return resolveLocalTime(date, QTime(0, 0), zone);
     }
     return std::nullopt;
-}
-
-QString withoutTrailingSlash(const QUrl &url)
-{
-    QString text = url.toString();
-    while (text.endsWith(QLatin1Char('/')))
-        text.chop(1);
-    return text;
 }
 
 QString upperUuid()
@@ -127,8 +120,7 @@ QUrlQuery dayWindowQuery(const QDateTime &start, const QDateTime &end, const QTi
 QJsonObject watchBody(const QString &channelId, const QString &calendarId, const QUrl &backendBase)
 {
     return {{QStringLiteral("id"), channelId}, {QStringLiteral("type"), QStringLiteral("web_hook")},
-        {QStringLiteral("address"),
-            withoutTrailingSlash(backendBase) + QStringLiteral("/notification-handler")},
+        {QStringLiteral("address"), notificationAddress(backendBase).toString()},
         {QStringLiteral("token"), sha256Hex(calendarId)}};
 }
 

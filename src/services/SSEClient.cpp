@@ -1,6 +1,6 @@
 #include "services/SSEClient.h"
 
-#include "core/DateHelpers.h"
+#include "core/BackendAddresses.h"
 #include "core/Dependencies.h"
 #include "core/Endpoints.h"
 #include "core/StartTask.h"
@@ -18,10 +18,7 @@ SSEClientSession::SSEClientSession(
 QCoro::Task<Result<SSEMessageStream>> SSEClientSession::openStream(
     Ptr self, QString id, CancelToken token)
 {
-    QString base = self->m_backendBase.toString();
-    while (base.endsWith(QLatin1Char('/')))
-        base.chop(1);
-    const QUrl url(base + QStringLiteral("/events/") + sha256Hex(id));
+    const QUrl url = eventStreamAddress(self->m_backendBase, id);
     if (!url.isValid() || url.scheme().isEmpty())
         co_return failure(ErrorDomain::invalidInput, 0,
             QStringLiteral("The event stream's address cannot be formed."));
