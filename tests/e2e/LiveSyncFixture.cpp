@@ -1,6 +1,7 @@
 #include "LiveSyncFixture.h"
 
 #include "services/SyncCalendarsClient.h"
+#include "support/SyncTestSupport.h"
 
 namespace tolvo::test {
 
@@ -20,19 +21,6 @@ QCoro::Task<Result<bool>> consent()
 }
 } // namespace
 
-SyncTimings LiveSyncFixture::fastTimings()
-{
-    using namespace std::chrono_literals;
-    SyncTimings timings;
-    timings.pause = 50ms;
-    timings.minimumPass = 100ms;
-    timings.retryFirst = 50ms;
-    timings.retryMaximum = 200ms;
-    timings.stream.head = 2s;
-    timings.stream.idle = 2s;
-    return timings;
-}
-
 LiveSyncFixture::LiveSyncFixture(SyncTimings timings)
     : backend(relayOptions())
 {
@@ -41,12 +29,7 @@ LiveSyncFixture::LiveSyncFixture(SyncTimings timings)
     google.acceptAccessToken(QStringLiteral("live"));
     const QUrl relay(QStringLiteral("http://127.0.0.1:%1").arg(backend.port()));
 
-    auto current = std::make_shared<CurrentAuthSession>();
-    TokenResponse tokens;
-    tokens.accessToken = QStringLiteral("live");
-    tokens.refreshToken = QStringLiteral("refresh");
-    tokens.expiresAt = QDateTime::currentDateTimeUtc().addSecs(3600);
-    current->setSession(AuthorizationSession::create({}, tokens));
+    const auto current = signedInAs(QStringLiteral("live"));
     const LoggerClient logger = LoggerClient::recording(log);
 
     store = std::make_shared<LocalCalendarStore>(folder.filePath(QStringLiteral("calendars")));

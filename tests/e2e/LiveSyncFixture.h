@@ -9,6 +9,7 @@
 #include "services/GoogleCalendarSyncClient.h"
 #include "support/FakeGoogleCalendar.h"
 #include "support/StreamCollector.h"
+#include "support/SyncTestSupport.h"
 
 #include <QTemporaryDir>
 
@@ -24,9 +25,7 @@ class LiveSyncFixture
 public:
     using Received = Collected<CalendarSyncUpdate>;
 
-    explicit LiveSyncFixture(SyncTimings timings = fastTimings());
-
-    static SyncTimings fastTimings();
+    explicit LiveSyncFixture(SyncTimings timings = fastSyncTimings());
     static QString streamName(const QString &calendarId) { return sha256Hex(calendarId); }
 
     std::shared_ptr<Received> open(const QStringList &calendarIds);

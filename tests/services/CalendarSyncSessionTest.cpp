@@ -6,6 +6,7 @@
 #include "support/FakeEventStreamServer.h"
 #include "support/FakeGoogleCalendar.h"
 #include "support/StreamCollector.h"
+#include "support/SyncTestSupport.h"
 #include "support/TestMain.h"
 
 #include <QCoro/QCoroSignal>
@@ -13,7 +14,6 @@
 #include <QTemporaryDir>
 
 using namespace tolvo;
-using namespace std::chrono_literals;
 using test::FakeEventStreamServer;
 using test::FakeGoogleCalendar;
 
@@ -96,12 +96,7 @@ private slots:
         for (const QString &id : {calendarA, calendarB, calendarC})
             m_google->addCalendar(id, id);
         m_log = std::make_shared<LogRecorder>();
-        auto current = std::make_shared<CurrentAuthSession>();
-        TokenResponse tokens;
-        tokens.accessToken = QStringLiteral("live");
-        tokens.refreshToken = QStringLiteral("r");
-        tokens.expiresAt = QDateTime::currentDateTimeUtc().addSecs(3600);
-        current->setSession(AuthorizationSession::create({}, tokens));
+        const auto current = test::signedInAs(QStringLiteral("live"));
 
         auto database = AppDatabase::open(m_dir->filePath(QStringLiteral("db.sqlite")));
         QVERIFY(database);
@@ -122,18 +117,11 @@ private slots:
                   return []() -> QCoro::Task<VoidResult> { co_return VoidResult {}; }();
               };
 
-        SyncTimings timings;
-        timings.pause = 60ms;
-        timings.minimumPass = 100ms;
-        timings.retryFirst = 40ms;
-        timings.retryMaximum = 160ms;
-        timings.stream.head = 2s;
-        timings.stream.idle = 5s;
         m_session = CalendarSyncSession::create(
             {GoogleCalendarClient::make({m_google->apiRoot(), m_relay->baseUrl(), current,
                  LoggerClient::recording(m_log), QTimeZone::utc()}),
                 m_database, apple, copier, LoggerClient::recording(m_log), m_relay->baseUrl(),
-                timings, std::make_shared<TimerScheduler>()});
+                test::fastSyncTimings(), std::make_shared<TimerScheduler>()});
         m_client = GoogleCalendarSyncClient::over(m_session);
     }
     void cleanup()

@@ -2,6 +2,7 @@
 #include "core/DateHelpers.h"
 #include "support/FakeGoogleCalendar.h"
 #include "support/FakeOAuthServer.h"
+#include "support/SyncTestSupport.h"
 #include "support/TestMain.h"
 
 #include <QHttpServer>
@@ -55,12 +56,7 @@ class GoogleCalendarClientTest : public QObject
     std::shared_ptr<AuthorizationSession> sessionWith(
         const QString &accessToken, const QDateTime &expiresAt)
     {
-        TokenResponse tokens;
-        tokens.accessToken = accessToken;
-        tokens.refreshToken = QStringLiteral("refresh-unknown-to-the-fake");
-        tokens.tokenType = QStringLiteral("Bearer");
-        tokens.expiresAt = expiresAt;
-        return AuthorizationSession::create(m_oauth->config(), tokens);
+        return test::sessionWithToken(accessToken, expiresAt, m_oauth->config());
     }
 
     QList<FakeGoogleCalendar::LoggedRequest> eventLists() const
