@@ -45,11 +45,13 @@ void ContentView::followDestination()
         setMinimumSize(mainMinimumSize);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         m_stack->setCurrentWidget(m_mainScreen);
+        emit boundsChanged();
         emit mainScreenChanged(m_mainScreen);
         return;
     }
     setFixedSize(onboardingSize);
     m_stack->setCurrentWidget(m_onboarding);
+    emit boundsChanged();
     if (m_mainScreen) {
         // Gone at once from the window, deleted on the next turn: its coroutines may be on
         // the stack right now.

@@ -35,6 +35,8 @@ public:
 signals:
     void appeared();
     void mainScreenChanged(QWidget *screen);
+    // The content's minimum or maximum size changed with the destination.
+    void boundsChanged();
 
 protected:
     void showEvent(QShowEvent *event) override;

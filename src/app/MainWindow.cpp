@@ -25,10 +25,24 @@ MainWindow::MainWindow(AppViewModel *viewModel, Commands commands, QWidget *pare
 {
     setWindowTitle(QStringLiteral("Tolvo"));
     setCentralWidget(m_content);
-    // The window takes the content's bounds: fixed for onboarding, a minimum for the main screen.
-    layout()->setSizeConstraint(QLayout::SetMinAndMaxSize);
     buildMenus();
     connect(m_content, &ContentView::appeared, this, &MainWindow::appeared);
+    connect(m_content, &ContentView::boundsChanged, this, &MainWindow::applyContentBounds);
+    applyContentBounds();
+}
+
+void MainWindow::applyContentBounds()
+{
+    // The window takes the content's bounds plus the menu bar: fixed for onboarding, a
+    // minimum for the main screen.
+    layout()->invalidate();
+    const QSize minimum = layout()->minimumSize();
+    setMinimumSize(minimum);
+    if (m_content->minimumSize() == m_content->maximumSize())
+        setMaximumSize(minimum);
+    else
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(size().expandedTo(minimumSize()).boundedTo(maximumSize()));
 }
 
 void MainWindow::buildMenus()

@@ -43,6 +43,7 @@ public:
 private:
     void buildMenus();
     void appeared();
+    void applyContentBounds();
 
     Dependency<AnalyticsManager> m_analyticsManager;
     QPointer<AppViewModel> m_viewModel;

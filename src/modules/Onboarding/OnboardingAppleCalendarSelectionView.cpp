@@ -38,12 +38,12 @@ OnboardingAppleCalendarSelectionView::OnboardingAppleCalendarSelectionView(
 
     // The page's background shows through the list.
     auto *rowsHost = new QWidget;
-    rowsHost->setAutoFillBackground(false);
     m_rowsLayout = new QVBoxLayout(rowsHost);
     m_rowsLayout->setContentsMargins(0, 0, 0, 0);
     m_rowsLayout->setSpacing(0);
     m_rowsLayout->addStretch();
     m_scroll->setWidget(rowsHost);
+    rowsHost->setAutoFillBackground(false); // setWidget turned it on
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
