@@ -1,0 +1,136 @@
+#include "modules/Meetings/MeetingsListView.h"
+
+#include "components/AlertPresenter.h"
+#include "components/Appearance.h"
+#include "components/Fonts.h"
+#include "components/Palette.h"
+#include "components/Resources.h"
+#include "components/ThemedWidgets.h"
+#include "modules/FullScreenNotification/FullScreenView.h"
+#include "modules/FullScreenNotification/FullScreenWindowController.h"
+#include "modules/Meetings/MeetingsListViewModel.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace tolvo {
+
+namespace {
+const EventModel *firstModelWithId(const QList<EventModelPtr> &models, const QString &id)
+{
+    for (const EventModelPtr &model : models) {
+        if (model && model->event().id == id)
+            return model.get();
+    }
+    return nullptr;
+}
+
+MeetingsListView::Windows defaultWindows()
+{
+    MeetingsListView::Windows windows;
+    windows.openAdd = [] {};
+    windows.openEdit = [](const GoogleCalendarEvent &, const QString &) {};
+    windows.openReminder
+        = [](const GoogleCalendarEvent &event, std::function<void(SnoozeTime)> snooze,
+              std::function<void()> close) {
+              // It shows itself and deletes itself once answered; nothing keeps it.
+              auto *controller
+                  = new FullScreenWindowController(event, std::move(snooze), std::move(close));
+              controller->showWindow();
+          };
+    return windows;
+}
+} // namespace
+
+MeetingsListView::MeetingsListView(QWidget *parent, Windows windows)
+    : QWidget(parent)
+    , m_viewModel(new MeetingsListViewModel(this))
+    , m_windows(std::move(windows))
+    , m_title(new ThemedLabel(tr("Meetings"), titleColor(), 20, QFont::DemiBold))
+    , m_add(new QToolButton)
+    , m_calendar(new QWidget)
+    , m_alerts(new AlertPresenter(m_viewModel->alertType(), this))
+{
+    const Windows fallback = defaultWindows();
+    if (!m_windows.openAdd)
+        m_windows.openAdd = fallback.openAdd;
+    if (!m_windows.openEdit)
+        m_windows.openEdit = fallback.openEdit;
+    if (!m_windows.openReminder)
+        m_windows.openReminder = fallback.openReminder;
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto *toolbar = new QHBoxLayout;
+    toolbar->setContentsMargins(16, 10, 16, 10);
+    toolbar->addWidget(m_title);
+    toolbar->addStretch();
+    m_add->setAutoRaise(true);
+    m_add->setIconSize({22, 22});
+    m_add->setToolTip(tr("Add Meeting"));
+    m_add->setCursor(Qt::PointingHandCursor);
+    toolbar->addWidget(m_add);
+    layout->addLayout(toolbar);
+    layout->addWidget(m_calendar, 1);
+    paintAddButton();
+
+    connect(&Appearance::instance(), &Appearance::changed, this, &MeetingsListView::paintAddButton);
+    connect(m_add, &QToolButton::clicked, this, &MeetingsListView::openAddMeeting);
+    connect(m_viewModel, &MeetingsListViewModel::notificationStatusChanged, this,
+        &MeetingsListView::followNotificationStatus);
+}
+
+MeetingsListView::~MeetingsListView() = default;
+
+void MeetingsListView::paintAddButton()
+{
+    const QColor tint
+        = DynamicColor {palette::accentBlue(), Qt::white}.resolve(Appearance::current());
+    m_add->setIcon(resources::icon(QStringLiteral("add_event"), {22, 22}, tint));
+}
+
+void MeetingsListView::openEditor(const CalendarEvent &event)
+{
+    if (const EventModel *model = firstModelWithId(m_viewModel->eventsModel(), event.identifier))
+        m_windows.openEdit(model->event(), model->calendarId());
+}
+
+void MeetingsListView::requestDelete(const CalendarEvent &event)
+{
+    if (const EventModel *model = firstModelWithId(m_viewModel->eventsModel(), event.identifier))
+        m_viewModel->deleteEvent(model->event(), model->calendarId());
+}
+
+void MeetingsListView::openAddMeeting()
+{
+    m_windows.openAdd();
+}
+
+void MeetingsListView::followNotificationStatus()
+{
+    const NotificationStatus status = m_viewModel->notificationStatus();
+    if (status == m_shownStatus)
+        return;
+    m_shownStatus = status;
+    if (status.isIdle())
+        return;
+    ++m_remindersOpened;
+    // The reminder may outlive the list (sign-out while it shows): its answers then do nothing.
+    QPointer<MeetingsListViewModel> model(m_viewModel);
+    const GoogleCalendarEvent event = *status.event;
+    m_windows.openReminder(
+        event,
+        [model, event](SnoozeTime time) {
+            if (model)
+                model->snooze(time, event);
+        },
+        [model] {
+            if (model)
+                model->setNotificationStatus(NotificationStatus::idle());
+        });
+}
+
+} // namespace tolvo
