@@ -6,6 +6,9 @@
 #include "components/Palette.h"
 #include "components/Resources.h"
 #include "components/ThemedWidgets.h"
+#include "modules/Calendar/CalendarEventMapping.h"
+#include "modules/Calendar/CalendarPeriodView.h"
+#include "modules/Calendar/CalendarScreen.h"
 #include "modules/FullScreenNotification/FullScreenView.h"
 #include "modules/FullScreenNotification/FullScreenWindowController.h"
 #include "modules/Meetings/MeetingsListViewModel.h"
@@ -50,7 +53,7 @@ MeetingsListView::MeetingsListView(QWidget *parent, Windows windows)
     , m_windows(std::move(windows))
     , m_title(new ThemedLabel(tr("Meetings"), titleColor(), 20, QFont::DemiBold))
     , m_add(new QToolButton)
-    , m_calendar(new QWidget)
+    , m_calendar(new CalendarScreen(Dependencies::current<CalendarContext>()))
     , m_alerts(new AlertPresenter(m_viewModel->alertType(), this))
 {
     const Windows fallback = defaultWindows();
@@ -81,6 +84,38 @@ MeetingsListView::MeetingsListView(QWidget *parent, Windows windows)
     connect(m_add, &QToolButton::clicked, this, &MeetingsListView::openAddMeeting);
     connect(m_viewModel, &MeetingsListViewModel::notificationStatusChanged, this,
         &MeetingsListView::followNotificationStatus);
+
+    // The calendar screen shows the view model's date, view and events, and asks it for changes.
+    m_calendar->setViewType(m_viewModel->selectedView());
+    const QDateTime date = m_viewModel->selectedDate();
+    m_calendar->setDate(
+        date.isValid() ? date : Dependencies::current<DateManager>().selectedDate());
+    showEvents();
+    connect(m_viewModel, &MeetingsListViewModel::eventsModelChanged, this,
+        &MeetingsListView::showEvents);
+    connect(m_viewModel, &MeetingsListViewModel::selectedDateChanged, m_calendar,
+        &CalendarScreen::setDate);
+    connect(m_viewModel, &MeetingsListViewModel::selectedViewChanged, m_calendar,
+        &CalendarScreen::setViewType);
+    connect(m_calendar, &CalendarScreen::dateChangeRequested, this,
+        [dates = Dependencies::current<DateManager>()](
+            const QDateTime &picked) { dates.selectDate(picked); });
+    connect(m_calendar, &CalendarScreen::viewTypeChangeRequested, m_viewModel,
+        &MeetingsListViewModel::selectView);
+    connect(m_calendar, &CalendarScreen::editRequested, this, &MeetingsListView::openEditor);
+    connect(m_calendar, &CalendarScreen::deleteRequested, this, &MeetingsListView::requestDelete);
+}
+
+void MeetingsListView::showEvents()
+{
+    const QList<GoogleCalendar> calendars = Dependencies::current<CacheManager>().calendars();
+    const QDateTime now = Dependencies::current<CalendarContext>().clock();
+    QList<CalendarEvent> items;
+    for (const EventModelPtr &model : m_viewModel->eventsModel()) {
+        if (model)
+            items.append(makeCalendarEvent(model->event(), model->calendarId(), calendars, now));
+    }
+    m_calendar->setEvents(items);
 }
 
 MeetingsListView::~MeetingsListView() = default;

@@ -15,6 +15,7 @@ class QToolButton;
 namespace tolvo {
 
 class AlertPresenter;
+class CalendarScreen;
 class MeetingsListViewModel;
 
 // The configured main screen's detail: "Meetings" with the add button over the calendar screen.
@@ -41,7 +42,7 @@ public:
     MeetingsListViewModel *viewModel() const { return m_viewModel; }
     QLabel *titleLabel() const { return m_title; }
     QToolButton *addButton() const { return m_add; }
-    QWidget *calendarScreen() const { return m_calendar; }
+    CalendarScreen *calendarScreen() const { return m_calendar; }
     AlertPresenter *alertPresenter() const { return m_alerts; }
     int remindersOpened() const { return m_remindersOpened; }
 
@@ -54,12 +55,13 @@ public:
 private:
     void followNotificationStatus();
     void paintAddButton();
+    void showEvents();
 
     MeetingsListViewModel *m_viewModel;
     Windows m_windows;
     QLabel *m_title;
     QToolButton *m_add;
-    QWidget *m_calendar;
+    CalendarScreen *m_calendar;
     AlertPresenter *m_alerts;
     NotificationStatus m_shownStatus;
     int m_remindersOpened = 0;
