@@ -91,6 +91,7 @@ QNetworkReply *AnalyticsClient::post()
     const QJsonObject body {{QStringLiteral("token"), m_token}, {QStringLiteral("batch"), batch}};
     QNetworkReply *reply
         = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
+    armTransferTimeout(reply, m_requestTimeout);
     m_flushing = true;
     connect(reply, &QNetworkReply::finished, this, [this, reply, sent] {
         reply->deleteLater();

@@ -37,6 +37,8 @@ public:
     void flush();
     // At quit the loop no longer runs: send and wait here, at most `timeout`.
     void flushAndWait(std::chrono::milliseconds timeout);
+    // A send that moves no byte for this long is given up (and its batch kept for the next).
+    void setRequestTimeout(std::chrono::milliseconds timeout) { m_requestTimeout = timeout; }
 
     int queuedCount() const { return int(m_queue.size()); }
     bool isConfigured() const { return !m_token.isEmpty(); }
@@ -60,6 +62,7 @@ private:
     QTimer m_timer;
     QNetworkAccessManager *m_network;
     bool m_flushing = false;
+    std::chrono::milliseconds m_requestTimeout {30'000};
 };
 
 } // namespace tolvo

@@ -82,6 +82,12 @@ bool AuthorizationSession::canAuthorize() const
     return !m_tokens.refreshToken.isEmpty() || accessTokenIsFresh();
 }
 
+void AuthorizationSession::rejectAccessToken(const QString &accessToken)
+{
+    if (!accessToken.isEmpty() && accessToken == m_tokens.accessToken)
+        m_tokens.expiresAt = m_clock().addSecs(-1);
+}
+
 QCoro::Task<Result<QString>> AuthorizationSession::accessToken()
 {
     return fetchAccessToken(shared_from_this());

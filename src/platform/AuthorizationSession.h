@@ -45,6 +45,10 @@ public:
     // `request` with "Authorization: Bearer <token>".
     QCoro::Task<Result<QNetworkRequest>> authorize(QNetworkRequest request);
 
+    // Google refused `accessToken` (401): the next authorize refreshes it first, unless a
+    // refresh already replaced it.
+    void rejectAccessToken(const QString &accessToken);
+
     // How long before its expiry an access token is already refreshed.
     static constexpr int expiryLeewaySeconds = 60;
 

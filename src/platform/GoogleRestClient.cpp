@@ -1,11 +1,13 @@
 #include "platform/GoogleRestClient.h"
 
+#include "core/CancelToken.h"
 #include "platform/HttpErrors.h"
 
 #include <QCoro/QCoroNetworkReply>
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRandomGenerator>
 #include <QSet>
 
 namespace tolvo {
@@ -31,8 +33,9 @@ Error googleErrorFromResponse(int status, const QByteArray &body)
     return result;
 }
 
-GoogleRestClient::GoogleRestClient(QUrl apiRoot, CurrentAuthSessionPtr current)
+GoogleRestClient::GoogleRestClient(QUrl apiRoot, CurrentAuthSessionPtr current, Options options)
     : m_apiRoot(std::move(apiRoot))
+    , m_options(options)
     , m_current(std::move(current))
     , m_network(std::make_shared<QNetworkAccessManager>())
 {
@@ -62,12 +65,45 @@ QCoro::Task<Result<QJsonObject>> GoogleRestClient::send(
     QByteArray method, QStringList segments, QUrlQuery query, std::optional<QJsonObject> body)
 {
     return sendRequest(
-        m_network, m_current, url(segments, query), std::move(method), std::move(body));
+        m_network, m_current, m_options, url(segments, query), std::move(method), std::move(body));
 }
 
 QCoro::Task<Result<QJsonObject>> GoogleRestClient::sendRequest(
-    std::shared_ptr<QNetworkAccessManager> network, CurrentAuthSessionPtr current, QUrl url,
-    QByteArray method, std::optional<QJsonObject> body)
+    std::shared_ptr<QNetworkAccessManager> network, CurrentAuthSessionPtr current, Options options,
+    QUrl url, QByteArray method, std::optional<QJsonObject> body)
+{
+    bool refreshed = false;
+    int retries = 0;
+    while (true) {
+        auto answer = co_await sendOnce(network, current, options, url, method, body);
+        if (answer)
+            co_return answer;
+        const int code = answer.error().domain == ErrorDomain::http ? answer.error().code : 0;
+        // An access token that Google refuses is refreshed once and the request sent again.
+        if (code == 401 && !refreshed && current && current->session()) {
+            refreshed = true;
+            continue;
+        }
+        // Google asks for exponential backoff on rate limits and server errors; only reads are
+        // repeated, as a write may have been carried out before its answer was lost.
+        const bool busy = code == 429 || code >= 500;
+        if (busy && method == "GET" && retries < options.readRetries) {
+            const auto base = options.retryBase * (1 << retries);
+            const auto jitter = std::chrono::milliseconds(
+                QRandomGenerator::global()->bounded(qint64(base.count()) + 1));
+            ++retries;
+            const VoidResult waited = co_await sleepFor(base + jitter, CancelToken());
+            if (!waited)
+                co_return failure(waited.error());
+            continue;
+        }
+        co_return answer;
+    }
+}
+
+QCoro::Task<Result<QJsonObject>> GoogleRestClient::sendOnce(
+    std::shared_ptr<QNetworkAccessManager> network, CurrentAuthSessionPtr current, Options options,
+    QUrl url, QByteArray method, std::optional<QJsonObject> body)
 {
     QNetworkRequest request(url);
     request.setAttribute(
@@ -80,7 +116,8 @@ QCoro::Task<Result<QJsonObject>> GoogleRestClient::sendRequest(
         payload = QJsonDocument(*body).toJson(QJsonDocument::Compact);
     }
     // Without a session the request goes unsigned and Google refuses it (401).
-    if (const auto session = current ? current->session() : nullptr) {
+    const auto session = current ? current->session() : nullptr;
+    if (session) {
         auto signedRequest = co_await session->authorize(request);
         if (!signedRequest)
             co_return failure(signedRequest.error());
@@ -88,10 +125,15 @@ QCoro::Task<Result<QJsonObject>> GoogleRestClient::sendRequest(
     }
 
     std::unique_ptr<QNetworkReply> reply(network->sendCustomRequest(request, method, payload));
+    armTransferTimeout(reply.get(), options.transferTimeout);
     co_await qCoro(reply.get()).waitForFinished();
 
     const int status = httpStatus(*reply);
     const QByteArray answer = reply->readAll();
+    if (status == 401 && session) {
+        const QByteArray header = request.rawHeader("Authorization");
+        session->rejectAccessToken(QString::fromUtf8(header.mid(header.indexOf(' ') + 1)));
+    }
     if (status >= 400)
         co_return failure(googleErrorFromResponse(status, answer));
     if (const auto transport = replyFailure(*reply))

@@ -2,6 +2,7 @@
 
 #include "core/Result.h"
 #include "platform/CurrentAuthSession.h"
+#include "platform/HttpErrors.h"
 
 #include <QCoro/QCoroTask>
 #include <QJsonArray>
@@ -11,6 +12,7 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -25,7 +27,21 @@ Error googleErrorFromResponse(int status, const QByteArray &body);
 class GoogleRestClient
 {
 public:
-    GoogleRestClient(QUrl apiRoot, CurrentAuthSessionPtr current);
+    struct Options
+    {
+        // No byte moving for this long ends a request with a timeout.
+        std::chrono::milliseconds transferTimeout = defaultTransferTimeout;
+        // Reads answered 429 or 5xx are tried again this many times, after a wait that
+        // starts here and doubles, each with up to as much again of random jitter.
+        int readRetries = 3;
+        std::chrono::milliseconds retryBase {1'000};
+    };
+
+    GoogleRestClient(QUrl apiRoot, CurrentAuthSessionPtr current, Options options);
+    GoogleRestClient(QUrl apiRoot, CurrentAuthSessionPtr current)
+        : GoogleRestClient(std::move(apiRoot), std::move(current), Options {})
+    {
+    }
 
     // The URL of `segments` (each escaped as one path segment) under the root.
     QUrl url(const QStringList &segments, const QUrlQuery &query = {}) const;
@@ -47,10 +63,14 @@ public:
 
 private:
     static QCoro::Task<Result<QJsonObject>> sendRequest(
-        std::shared_ptr<QNetworkAccessManager> network, CurrentAuthSessionPtr current, QUrl url,
-        QByteArray method, std::optional<QJsonObject> body);
+        std::shared_ptr<QNetworkAccessManager> network, CurrentAuthSessionPtr current,
+        Options options, QUrl url, QByteArray method, std::optional<QJsonObject> body);
+    static QCoro::Task<Result<QJsonObject>> sendOnce(std::shared_ptr<QNetworkAccessManager> network,
+        CurrentAuthSessionPtr current, Options options, QUrl url, QByteArray method,
+        std::optional<QJsonObject> body);
 
     QUrl m_apiRoot;
+    Options m_options;
     CurrentAuthSessionPtr m_current;
     std::shared_ptr<QNetworkAccessManager> m_network;
 };

@@ -1,5 +1,7 @@
 #include "platform/HttpErrors.h"
 
+#include <QTimer>
+
 namespace tolvo {
 
 Error transportError(QNetworkReply::NetworkError error)
@@ -25,8 +27,29 @@ int httpStatus(const QNetworkReply &reply)
     return reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
 }
 
+namespace {
+const char *timedOutProperty = "tolvoTimedOut";
+}
+
+void armTransferTimeout(QNetworkReply *reply, std::chrono::milliseconds limit)
+{
+    auto *timer = new QTimer(reply);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, reply, [reply] {
+        reply->setProperty(timedOutProperty, true);
+        reply->abort();
+    });
+    const auto progressed = [timer] { timer->start(); };
+    QObject::connect(reply, &QNetworkReply::downloadProgress, timer, progressed);
+    QObject::connect(reply, &QNetworkReply::uploadProgress, timer, progressed);
+    QObject::connect(reply, &QNetworkReply::finished, timer, &QTimer::stop);
+    timer->start(limit);
+}
+
 std::optional<Error> replyFailure(const QNetworkReply &reply)
 {
+    if (reply.property(timedOutProperty).toBool())
+        return transportError(QNetworkReply::TimeoutError);
     if (reply.error() == QNetworkReply::OperationCanceledError)
         return Error::cancellation();
     const int status = httpStatus(reply);

@@ -4,6 +4,7 @@
 
 #include <QNetworkReply>
 
+#include <chrono>
 #include <optional>
 
 namespace tolvo {
@@ -25,6 +26,14 @@ Error transportError(QNetworkReply::NetworkError error);
 
 // The HTTP status of a finished reply, 0 when there was no HTTP answer.
 int httpStatus(const QNetworkReply &reply);
+
+// Every request Tolvo sends to Google or the OAuth server gives up after this long without a
+// byte moving either way.
+inline constexpr std::chrono::milliseconds defaultTransferTimeout {30'000};
+
+// Aborts `reply` when `limit` passes without progress (a server that accepts and never
+// answers); replyFailure then reports networkcode::timedOut, not a cancellation.
+void armTransferTimeout(QNetworkReply *reply, std::chrono::milliseconds limit);
 
 // How a finished reply failed: an HTTP status of 400 or more (with the status as code), a
 // transport failure, or an abort (the cancellation error). Nothing for a success.

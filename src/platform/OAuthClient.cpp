@@ -37,15 +37,22 @@ QString field(const QJsonObject &object, const char *name)
     return object.value(QLatin1String(name)).toString();
 }
 
-QCoro::Task<Result<TokenResponse>> postToken(
-    QNetworkAccessManager *network, QUrl endpoint, Fields form, Clock clock)
+QCoro::Task<Result<TokenResponse>> postToken(QNetworkAccessManager *network, QUrl endpoint,
+    Fields form, Clock clock, std::chrono::milliseconds timeout, CancelToken cancel)
 {
+    if (cancel.isCancelled())
+        co_return failure(Error::cancellation());
     QNetworkRequest request(endpoint);
     request.setHeader(
         QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
     request.setRawHeader("Accept", "application/json");
     std::unique_ptr<QNetworkReply> reply(network->post(request, formEncode(form)));
+    armTransferTimeout(reply.get(), timeout);
+    QNetworkReply *raw = reply.get();
+    cancel.onCancel(raw, [raw] { raw->abort(); });
     co_await qCoro(reply.get()).waitForFinished();
+    if (cancel.isCancelled())
+        co_return failure(Error::cancellation());
     const int status = httpStatus(*reply);
     if (status == 0) {
         const auto failed = replyFailure(*reply);
@@ -127,7 +134,8 @@ Result<TokenResponse> parseTokenResponse(int httpStatus, const QByteArray &body,
 }
 
 QCoro::Task<Result<TokenResponse>> exchangeCode(QNetworkAccessManager *network,
-    OAuthClientConfig config, QString code, QString codeVerifier, QUrl redirectUri, Clock clock)
+    OAuthClientConfig config, QString code, QString codeVerifier, QUrl redirectUri, Clock clock,
+    CancelToken cancel)
 {
     const Fields form {
         {QStringLiteral("grant_type"), QStringLiteral("authorization_code")},
@@ -137,7 +145,8 @@ QCoro::Task<Result<TokenResponse>> exchangeCode(QNetworkAccessManager *network,
         {QStringLiteral("client_secret"), config.clientSecret},
         {QStringLiteral("code_verifier"), codeVerifier},
     };
-    return postToken(network, config.tokenEndpoint, form, std::move(clock));
+    return postToken(network, config.tokenEndpoint, form, std::move(clock), config.requestTimeout,
+        std::move(cancel));
 }
 
 QCoro::Task<Result<TokenResponse>> refreshTokens(
@@ -149,7 +158,8 @@ QCoro::Task<Result<TokenResponse>> refreshTokens(
         {QStringLiteral("client_id"), config.clientId},
         {QStringLiteral("client_secret"), config.clientSecret},
     };
-    return postToken(network, config.tokenEndpoint, form, std::move(clock));
+    return postToken(network, config.tokenEndpoint, form, std::move(clock), config.requestTimeout,
+        CancelToken());
 }
 
 } // namespace tolvo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/CancelToken.h"
 #include "core/Clock.h"
 #include "core/Result.h"
 
@@ -8,6 +9,8 @@
 #include <QJsonObject>
 #include <QStringList>
 #include <QUrl>
+
+#include <chrono>
 
 class QNetworkAccessManager;
 
@@ -32,6 +35,8 @@ struct OAuthClientConfig
     QString clientId;
     QString clientSecret;
     QStringList scopes; // sent in this order
+    // A token request that moves no byte for this long ends with a timeout.
+    std::chrono::milliseconds requestTimeout {30'000};
 };
 
 // One authorization request: the browser address and the secrets that check its answer.
@@ -73,8 +78,10 @@ Result<TokenResponse> parseTokenResponse(
     int httpStatus, const QByteArray &body, const Clock &clock);
 
 // Trades an authorization code for tokens.
+// A cancelled token ends the exchange at once with the cancellation error.
 QCoro::Task<Result<TokenResponse>> exchangeCode(QNetworkAccessManager *network,
-    OAuthClientConfig config, QString code, QString codeVerifier, QUrl redirectUri, Clock clock);
+    OAuthClientConfig config, QString code, QString codeVerifier, QUrl redirectUri, Clock clock,
+    CancelToken cancel = CancelToken());
 
 // Gets a new access token with a refresh token. The answer's refresh token is empty when the
 // server kept the old one.

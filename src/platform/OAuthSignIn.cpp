@@ -50,8 +50,10 @@ QCoro::Task<Result<TokenResponse>> signIn(
     const Result<QString> code = *receiver->outcome();
     if (!code)
         co_return failure(code.error());
-    co_return co_await exchangeCode(
-        network, options.config, *code, request.codeVerifier, request.redirectUri, options.clock);
+    // The exchange is part of the sign-in: a newer sign-in cancels it, and the token
+    // endpoint's own timeout bounds it.
+    co_return co_await exchangeCode(network, options.config, *code, request.codeVerifier,
+        request.redirectUri, options.clock, cancel);
 }
 
 } // namespace tolvo

@@ -101,6 +101,7 @@ void Updater::checkForUpdates()
     request.setAttribute(
         QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply *reply = m_network->get(request);
+    armTransferTimeout(reply, m_requestTimeout);
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         reply->deleteLater();
         UpdateCheckResult result {m_currentVersion, std::nullopt, std::nullopt};

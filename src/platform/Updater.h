@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QUrl>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -53,6 +54,8 @@ public:
     bool isStarted() const { return m_started; }
     // Checks now when the flag allows it; the outcome comes through `checkFinished`.
     void checkForUpdates();
+    // A feed that moves no byte for this long ends the check with a timeout.
+    void setRequestTimeout(std::chrono::milliseconds timeout) { m_requestTimeout = timeout; }
 
     bool canCheck() const { return *m_canCheck->currentValue(); }
     // The flag at once on subscription, then every change.
@@ -74,6 +77,7 @@ private:
     std::shared_ptr<Subject<bool>> m_canCheck;
     std::shared_ptr<Subject<UpdateCheckResult>> m_results;
     QNetworkAccessManager *m_network;
+    std::chrono::milliseconds m_requestTimeout {30'000};
 };
 
 } // namespace tolvo

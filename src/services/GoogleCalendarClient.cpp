@@ -18,7 +18,7 @@ class CalendarSession : public QObject
 public:
     explicit CalendarSession(GoogleCalendarClient::Environment environment)
         : env(std::move(environment))
-        , rest(env.apiRoot, env.current)
+        , rest(env.apiRoot, env.current, env.rest)
     {
         if (env.current) {
             // Only a sign-out forgets the positions: a failed or replaced sign-in keeps them,

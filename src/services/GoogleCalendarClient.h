@@ -8,6 +8,7 @@
 #include "core/SyncRecords.h"
 #include "platform/AuthorizationSession.h"
 #include "platform/CurrentAuthSession.h"
+#include "platform/GoogleRestClient.h"
 #include "services/DatabaseClient.h"
 #include "services/LoggerClient.h"
 
@@ -87,6 +88,8 @@ struct GoogleCalendarClient
         Clock clock = systemClock();
         // Without one, positions live for the process only.
         std::optional<SyncTokenStore> tokens;
+        // Timeout and retries of every request.
+        GoogleRestClient::Options rest {};
     };
     // Endpoints, session holder, logger and token store from the container; the zone and
     // clock of the container's calendar context.

@@ -150,7 +150,8 @@ EventWrite eventWrite(
     write.body.insert(QStringLiteral("summary"), request.title);
     if (request.description)
         write.body.insert(QStringLiteral("description"), *request.description);
-    if (request.location)
+    // A new event is made without a place; an edit carries the one the form holds.
+    if (request.location && kind == WriteKind::update)
         write.body.insert(QStringLiteral("location"), *request.location);
     write.body.insert(
         QStringLiteral("start"), writeBoundary(request.startDate, request.isAllDay, zone));

@@ -3,6 +3,8 @@
 
 #include "platform/AnalyticsClient.h"
 
+#include <QTcpServer>
+
 #include <QJsonArray>
 
 using namespace tolvo;
@@ -74,6 +76,32 @@ private slots:
         QTRY_COMPARE(flushed.size(), 1);
         QCOMPARE(flushed.first().first().toBool(), false);
         QCOMPARE(client.queuedCount(), kept);
+    }
+
+    void aStalledSendEndsAtItsDeadlineAndSendingGoesOn()
+    {
+        QTcpServer silent; // accepts and never answers
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        int connections = 0;
+        connect(&silent, &QTcpServer::newConnection, this, [&] {
+            while (silent.hasPendingConnections()) {
+                silent.nextPendingConnection();
+                ++connections;
+            }
+        });
+        AnalyticsClient client(
+            QUrl(QStringLiteral("http://127.0.0.1:%1/track").arg(silent.serverPort())));
+        client.setRequestTimeout(std::chrono::milliseconds(200));
+        QSignalSpy flushed(&client, &AnalyticsClient::flushFinished);
+        client.configure(QStringLiteral("tok"), 60s);
+        client.track(QStringLiteral("signIn"), {});
+        client.flush();
+        QTRY_COMPARE(flushed.size(), 1);
+        QCOMPARE(flushed.first().first().toBool(), false);
+        QCOMPARE(client.queuedCount(), 1); // kept for the next send
+        client.flush();
+        QTRY_COMPARE(flushed.size(), 2); // a second send went out: nothing stays "sending"
+        QTRY_VERIFY(connections >= 1);
     }
 
     void flushAndWaitSendsBeforeReturning()

@@ -1,12 +1,16 @@
 #include "support/FakeOAuthServer.h"
 #include "support/TestMain.h"
 
+#include "platform/HttpErrors.h"
 #include "platform/LoopbackReceiver.h"
 #include "platform/OAuthSignIn.h"
 
 #include <QCoro/QCoroNetworkReply>
+#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QTcpServer>
+#include <QTimer>
 
 using namespace tolvo;
 using namespace tolvo::test;
@@ -100,6 +104,34 @@ private slots:
         const auto failed = QCoro::waitFor(signIn(&m_network, noBrowser, CancelToken()));
         QVERIFY(!failed);
         QCOMPARE(failed.error().code, oauthcode::browserFailed);
+    }
+
+    void aStalledTokenExchangeEndsAtItsDeadlineOrWhenCancelled()
+    {
+        QTcpServer silent; // accepts and never answers
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        FakeOAuthServer fake;
+        OAuthClientConfig config = fake.config();
+        config.tokenEndpoint
+            = QUrl(QStringLiteral("http://127.0.0.1:%1/token").arg(silent.serverPort()));
+        config.requestTimeout = 200ms;
+        const QUrl redirect(QStringLiteral("http://127.0.0.1:1/"));
+        const auto timedOut = QCoro::waitFor(exchangeCode(&m_network, config,
+            QStringLiteral("code"), QStringLiteral("verifier"), redirect, systemClock()));
+        QVERIFY(!timedOut);
+        QCOMPARE(timedOut.error().code, networkcode::timedOut);
+
+        // A newer sign-in cancels the exchange of the older one at once.
+        config.requestTimeout = 60s;
+        CancelToken cancel;
+        QTimer::singleShot(50ms, [cancel] { cancel.cancel(); });
+        QElapsedTimer timer;
+        timer.start();
+        const auto cancelled = QCoro::waitFor(exchangeCode(&m_network, config,
+            QStringLiteral("code"), QStringLiteral("verifier"), redirect, systemClock(), cancel));
+        QVERIFY(!cancelled);
+        QVERIFY(cancelled.error().isCancellation());
+        QVERIFY(timer.elapsed() < 30'000);
     }
 
     void receiverAnswersOnlyItsOwnRedirectOnce()

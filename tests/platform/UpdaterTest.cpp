@@ -1,7 +1,10 @@
 #include "support/FakeReportingServer.h"
 #include "support/TestMain.h"
 
+#include "platform/HttpErrors.h"
 #include "platform/Updater.h"
+
+#include <QTcpServer>
 
 using namespace tolvo;
 using namespace tolvo::test;
@@ -77,6 +80,24 @@ private slots:
         QTest::addRow("no version") << QByteArray("{\"url\":\"x\"}") << 200 << true;
         QTest::addRow("not json") << QByteArray("<rss/>") << 200 << true;
         QTest::addRow("missing feed") << QByteArray() << 404 << true;
+    }
+
+    void aStalledFeedEndsTheCheckAtItsDeadline()
+    {
+        QTcpServer silent; // accepts and never answers
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        Updater updater(QUrl(QStringLiteral("http://127.0.0.1:%1/feed").arg(silent.serverPort())),
+            QStringLiteral("1.0.0"));
+        updater.setRequestTimeout(std::chrono::milliseconds(200));
+        updater.start();
+        QSignalSpy finished(&updater, &Updater::checkFinished);
+        updater.checkForUpdates();
+        QVERIFY(!updater.canCheck());
+        QTRY_COMPARE(finished.size(), 1);
+        const auto result = finished.first().first().value<UpdateCheckResult>();
+        QVERIFY(result.error);
+        QCOMPARE(result.error->code, networkcode::timedOut);
+        QVERIFY(updater.canCheck()); // "Check for Updates" is usable again
     }
 
     void reportsUpToDateAndFailures()

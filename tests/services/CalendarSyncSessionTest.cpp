@@ -141,8 +141,10 @@ private slots:
             }();
         };
 
-        m_google_client = GoogleCalendarClient::make({m_google->apiRoot(), m_relay->baseUrl(),
-            current, LoggerClient::recording(m_log), QTimeZone::utc()});
+        GoogleCalendarClient::Environment environment {m_google->apiRoot(), m_relay->baseUrl(),
+            current, LoggerClient::recording(m_log), QTimeZone::utc()};
+        environment.rest.readRetries = 0; // failed fetches take the listener's own path
+        m_google_client = GoogleCalendarClient::make(environment);
         m_apple = apple;
         m_copier = copier;
         rebuild(m_google_client, m_database);

@@ -6,6 +6,7 @@
 #include "support/SyncTestSupport.h"
 #include "support/TestMain.h"
 
+#include <QElapsedTimer>
 #include <QHttpServer>
 #include <QJsonArray>
 #include <QTcpServer>
@@ -48,11 +49,19 @@ class GoogleCalendarClientTest : public QObject
     GoogleCalendarClient m_client;
     QDateTime m_day = QDateTime(QDate(2025, 3, 3), QTime(9, 0), berlin);
 
-    GoogleCalendarClient clientAt(const QUrl &apiRoot)
+    GoogleCalendarClient clientAt(const QUrl &apiRoot, GoogleRestClient::Options rest = noRetries())
     {
-        return GoogleCalendarClient::make(
-            {apiRoot, QUrl(QStringLiteral("http://127.0.0.1:9/relay/")), m_current,
-                LoggerClient::recording(m_log), berlin});
+        GoogleCalendarClient::Environment environment {apiRoot,
+            QUrl(QStringLiteral("http://127.0.0.1:9/relay/")), m_current,
+            LoggerClient::recording(m_log), berlin};
+        environment.rest = rest;
+        return GoogleCalendarClient::make(environment);
+    }
+    static GoogleRestClient::Options noRetries()
+    {
+        GoogleRestClient::Options options;
+        options.readRetries = 0;
+        return options;
     }
 
     std::shared_ptr<AuthorizationSession> sessionWith(
@@ -324,6 +333,56 @@ private slots:
         const auto twice = await(m_client.deleteEvent(removal));
         QVERIFY(!twice);
         QCOMPARE(twice.error().code, 410);
+    }
+
+    void aServerThatNeverAnswersTimesOut()
+    {
+        QTcpServer silent; // accepts and never answers
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        GoogleRestClient::Options rest = noRetries();
+        rest.transferTimeout = std::chrono::milliseconds(200);
+        GoogleCalendarClient client = clientAt(
+            QUrl(QStringLiteral("http://127.0.0.1:%1/calendar/v3/").arg(silent.serverPort())),
+            rest);
+        m_current->setSession(m_session);
+        QElapsedTimer timer;
+        timer.start();
+        const auto result = await(client.fetchEvents(holidays));
+        QVERIFY(!result);
+        QVERIFY(result.error().domain == ErrorDomain::network);
+        QCOMPARE(result.error().code, networkcode::timedOut);
+        QVERIFY(timer.elapsed() < 10'000);
+    }
+
+    void aRefusedAccessTokenIsRefreshedOnceAndBusyReadsBackOff()
+    {
+        // Google refuses a token that has not expired yet: one refresh, then the request
+        // again (here the refresh is refused too, which ends it).
+        m_current->setSession(
+            sessionWith(QStringLiteral("revoked"), QDateTime::currentDateTimeUtc().addSecs(3600)));
+        const auto refused = await(m_client.fetchEvents(holidays));
+        QVERIFY(!refused);
+        QCOMPARE(m_oauth->refreshCount(), 1);
+        QCOMPARE(eventLists().size(), 1);
+
+        // 503, then 429: read again after a jittered wait; a write is not repeated.
+        m_current->setSession(m_session);
+        GoogleRestClient::Options rest;
+        rest.retryBase = std::chrono::milliseconds(5);
+        GoogleCalendarClient patient = clientAt(m_google->apiRoot(), rest);
+        m_google->clearLog();
+        m_google->failNext(QStringLiteral("events"), 503);
+        m_google->failNext(QStringLiteral("events"), 403, QStringLiteral("rateLimitExceeded"));
+        QVERIFY(await(patient.fetchEvents(holidays)));
+        QCOMPARE(eventLists().size(), 3);
+        m_google->failNext(QStringLiteral("events"), 503);
+        CalendarEventRequest request;
+        request.calendar.id = holidays;
+        request.title = QStringLiteral("Once");
+        request.startDate = m_day;
+        request.endDate = m_day.addSecs(1800);
+        QVERIFY(!await(patient.createEvent(request)));
+        QCOMPARE(m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("events")).size(), 1);
     }
 
     void onlySignOutForgetsTokens()
