@@ -78,6 +78,11 @@ void EventStreamReader::readAvailable()
             line.chop(1);
         m_lines.continuation().yield(QString::fromUtf8(line));
     }
+    if (m_buffer.size() > maximumLineBytes) {
+        m_buffer.clear();
+        abortWith(Error::make(ErrorDomain::network, networkcode::other,
+            QStringLiteral("The event stream sent a line longer than 64 KB.")));
+    }
 }
 
 void EventStreamReader::finished()

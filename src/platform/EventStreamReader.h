@@ -43,6 +43,9 @@ public:
     // when the connection broke, went silent or was cancelled.
     QCoro::Task<Result<std::optional<QString>>> nextLine();
 
+    // A stream that sends this much without a line end is broken: the reader fails.
+    static constexpr qsizetype maximumLineBytes = 64 * 1024;
+
 private:
     EventStreamReader(QUrl url, EventStreamTimeouts timeouts, CancelToken token);
     void readAvailable();

@@ -64,6 +64,21 @@ QDateTime instant(
     return QDateTime(date, clock, localZone);
 }
 
+// libical's own conversion to seconds overflows an int for a long DURATION, which then read
+// as zero and was written back as an end equal to the start.
+qint64 durationOf(const icaldurationtype &duration)
+{
+    const qint64 seconds = qint64(duration.weeks) * 7 * 86400 + qint64(duration.days) * 86400
+        + qint64(duration.hours) * 3600 + qint64(duration.minutes) * 60 + qint64(duration.seconds);
+    return duration.is_neg ? -seconds : seconds;
+}
+
+// iCalendar dates are written with four-digit years; libical writes zeros for others.
+bool isWritable(const QDate &date)
+{
+    return date.isValid() && date.year() >= 1 && date.year() <= 3000;
+}
+
 struct Moment
 {
     bool isDate = false;
@@ -180,8 +195,7 @@ Result<LocalEvent> readEvent(const QByteArray &text, const QTimeZone &localZone)
     result.isAllDay = start->isDate;
     const auto end = readMoment(event, ICAL_DTEND_PROPERTY, root.get(), localZone);
     icalproperty *duration = icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY);
-    const qint64 durationSeconds
-        = duration ? icaldurationtype_as_int(icalproperty_get_duration(duration)) : 0;
+    const qint64 durationSeconds = duration ? durationOf(icalproperty_get_duration(duration)) : 0;
     if (start->isDate) {
         QDate last = start->date.addDays(1);
         if (end)
@@ -198,6 +212,9 @@ Result<LocalEvent> readEvent(const QByteArray &text, const QTimeZone &localZone)
             result.end = end->isDate ? end->date.startOfDay(localZone) : end->time;
         else
             result.end = start->time.addSecs(durationSeconds);
+        if (!result.end.isValid())
+            return failure(ErrorDomain::decoding, 0,
+                QStringLiteral("The event's duration reaches beyond any date."));
         if (result.end < result.start)
             result.end = result.start;
     }
@@ -225,6 +242,12 @@ Result<QByteArray> writeEvent(
             ErrorDomain::invalidInput, 0, QStringLiteral("The event has no identifier."));
     if (!event.start.isValid())
         return failure(ErrorDomain::invalidInput, 0, QStringLiteral("The event has no start."));
+    if (!isWritable(event.start.toUTC().date()) || !isWritable(event.start.date())
+        || (event.end.isValid()
+            && (!isWritable(event.end.toUTC().date()) || !isWritable(event.end.date()))))
+        return failure(ErrorDomain::invalidInput, 0,
+            QStringLiteral("The event's dates lie outside the years 1 to 3000, which the "
+                           "calendar file cannot hold."));
 
     std::optional<IcalComponent> root;
     if (!previous.isEmpty()) {
@@ -244,7 +267,11 @@ Result<QByteArray> writeEvent(
         // The dates as the caller sees them, whatever zone its times are in.
         const QDate first = event.start.date();
         QDate last = event.end.isValid() ? event.end.date() : first;
-        if (event.end.isValid() && event.end.time() != QTime(0, 0))
+        // The start of a day whose midnight does not exist (a daylight-saving change at
+        // midnight) is a later hour of that same day, not a time inside it.
+        const bool startOfItsDay
+            = event.end.isValid() && event.end == event.end.date().startOfDay(event.end.timeZone());
+        if (event.end.isValid() && event.end.time() != QTime(0, 0) && !startOfItsDay)
             last = last.addDays(1); // an end inside a day still covers that day
         if (last <= first)
             last = first.addDays(1);

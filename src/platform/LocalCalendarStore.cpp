@@ -219,6 +219,13 @@ Result<LocalEvent> LocalCalendarStore::save(LocalEvent event)
         = !existing.isEmpty() && QFileInfo(existing).absolutePath() == folder.absolutePath();
 
     TRY_ASSIGN(const QByteArray text, ics::writeEvent(event, previous, m_options.clock()));
+    // Never replace a file with one that cannot be read back (libical prints nothing for some
+    // trees it accepted): the old file stays and the save fails.
+    if (const auto check = ics::readEvent(text, m_options.localZone); text.isEmpty() || !check) {
+        return failure(ErrorDomain::localCalendar, writeFailed,
+            QStringLiteral("The event could not be written in a form that reads back: %1")
+                .arg(check ? QStringLiteral("empty text") : check.error().message));
+    }
     const QString target = sameFolder ? existing : pathFor(event.calendarId, event.identifier);
     TRY(writeAtomically(target, text));
     if (!existing.isEmpty() && !sameFolder) {

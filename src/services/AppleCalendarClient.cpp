@@ -189,11 +189,8 @@ QList<AppleCalendarChange> AppleCalendarSession::computeLocalChanges(const QStri
         else
             changes.append(AppleCalendarChange::modified(event));
     }
-    // Files keep their dates to the second: an edit later in the same second as `now` is
-    // stamped with that second and must still count as newer than the next since.
-    QDateTime next = now;
-    next.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
-    m_syncState.insert(calendarId, next.addMSecs(-1));
+    // The next difference starts at this check: what it reported is not reported again.
+    m_syncState.insert(calendarId, now);
     return changes;
 }
 

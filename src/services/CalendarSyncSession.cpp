@@ -23,6 +23,18 @@ CalendarSyncSession::CalendarSyncSession(Services services)
 {
 }
 
+CalendarSyncSession::~CalendarSyncSession()
+{
+    for (Follow &follow : m_follows) {
+        follow.listener.cancel();
+        if (follow.monitor)
+            follow.monitor->cancel();
+    }
+    // A consumer waiting on the stream must not wait for ever on a session that is gone.
+    if (m_stream)
+        m_stream->continuation().finish();
+}
+
 CalendarSyncSession::Ptr CalendarSyncSession::create(Services services)
 {
     Ptr session(new CalendarSyncSession(std::move(services)));

@@ -62,6 +62,8 @@ public:
     };
 
     static Ptr create(Services services);
+    // Ends the open stream and every listener and monitor.
+    ~CalendarSyncSession() override;
 
     // Opens a new stream for `calendarIds` (the earlier one is finished and its listeners and
     // monitors cancelled) and follows each calendar in the background.

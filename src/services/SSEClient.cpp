@@ -26,6 +26,8 @@ QCoro::Task<Result<SSEMessageStream>> SSEClientSession::openStream(
     if (!reader)
         co_return failure(reader.error());
     auto messages = SSEMessageStream::keepingNewest(3);
+    // A consumer that cancels the stream closes the connection with it.
+    messages.continuation().onTermination([token] { token.cancel(); });
     startDetached(read(self, *reader, messages.continuation(), token));
     co_return messages;
 }

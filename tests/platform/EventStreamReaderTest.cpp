@@ -55,6 +55,18 @@ private slots:
         QCOMPARE(*lines, (QStringList {"one", "two", "", "three", ": ping"}));
     }
 
+    void aLineLongerThan64KBBreaksTheStream()
+    {
+        auto reader = QCoro::waitFor(EventStreamReader::open(url("long"), {}, CancelToken()));
+        QVERIFY(reader);
+        m_relay.send("long", "short\n");
+        m_relay.send("long", QByteArray(EventStreamReader::maximumLineBytes + 1, 'x'));
+        const auto lines = QCoro::waitFor(readAll(*reader));
+        QVERIFY(!lines);
+        QVERIFY(!lines.error().isCancellation());
+        QTRY_COMPARE(m_relay.openStreams("long"), 0); // the connection is closed
+    }
+
     void otherStatusesFail()
     {
         m_relay.setStatus(503);

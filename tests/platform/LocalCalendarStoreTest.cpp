@@ -299,6 +299,76 @@ private slots:
             fresh.event(QStringLiteral("weekly-1"))->title, QStringLiteral("Standup, renamed"));
     }
 
+    void fuzzFoundInputsNeverLoseAFile_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("readable");
+        QTest::newRow("VEVENT inside a non-VCALENDAR root") << QByteArray(
+            "BEGIN:VTODO\r\nBEGIN:VEVENT\r\nUID:odd-1\r\n"
+            "DTSTART:20250310T090000Z\r\nDTEND:20250310T100000Z\r\n"
+            "END:VEVENT\r\nEND:VTODO\r\n") << true;
+        QTest::newRow("a year iCalendar cannot hold")
+            << QByteArray("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:odd-1\r\n"
+                          "DTSTART:4048128Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n")
+            << true; // read, but a save is refused and keeps the file
+        QTest::newRow("a DURATION beyond an int of seconds") << QByteArray(
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:odd-1\r\n"
+            "DTSTART:20250310T090000Z\r\nDURATION:P9999W\r\nEND:VEVENT\r\n"
+            "END:VCALENDAR\r\n") << true;
+    }
+    void fuzzFoundInputsNeverLoseAFile()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, readable);
+        LocalCalendarStore store(root(), options());
+        const QString calendarId = store.calendars().first().identifier;
+        const QString path = QDir(root()).filePath(calendarId + QStringLiteral("/odd.ics"));
+        writeFile(path, text);
+        auto event = store.event(QStringLiteral("odd-1"));
+        QCOMPARE(bool(event), readable);
+        if (!event)
+            return;
+        if (text.contains("DURATION")) {
+            // Read as far as it goes, never collapsed to an end equal to the start.
+            QCOMPARE(event->end, event->start.addDays(9999 * 7));
+        }
+        event->title = QStringLiteral("Renamed");
+        const auto saved = store.save(*event);
+        const QByteArray after = readAll(path);
+        QVERIFY(!after.isEmpty());
+        if (saved) {
+            QCOMPARE(store.event(QStringLiteral("odd-1"))->title, QStringLiteral("Renamed"));
+        } else {
+            QCOMPARE(after, text); // the old file is kept and the error returned
+        }
+
+        // Dates iCalendar cannot hold are refused with a clear error.
+        LocalEvent far {QString(), calendarId, QStringLiteral("Far"),
+            QDateTime(QDate(4048, 1, 1), QTime(9, 0), Qt::UTC),
+            QDateTime(QDate(4048, 1, 1), QTime(10, 0), Qt::UTC)};
+        const auto refused = store.save(far);
+        QVERIFY(!refused);
+        QVERIFY(refused.error().message.contains(QStringLiteral("3000")));
+    }
+
+    void anAllDayEventEndingOnADayWithoutMidnightKeepsItsDays()
+    {
+        const QTimeZone saoPaulo(QByteArrayLiteral("America/Sao_Paulo"));
+        LocalCalendarStore store(
+            root(), {saoPaulo, m_clock.clock(), std::chrono::milliseconds(10)});
+        LocalEvent event {QString(), store.calendars().first().identifier,
+            QStringLiteral("Holiday"), QDate(2018, 11, 3).startOfDay(saoPaulo),
+            QDate(2018, 11, 4).startOfDay(saoPaulo), true};
+        auto saved = store.save(event);
+        QVERIFY(saved);
+        for (int round = 0; round < 3; ++round) {
+            saved = store.save(*saved);
+            QVERIFY(saved);
+        }
+        QCOMPARE(saved->start.date(), QDate(2018, 11, 3));
+        QCOMPARE(saved->end.date(), QDate(2018, 11, 4));
+    }
+
     void aReadScopeLooksAtTheDiskOnceButSeesItsOwnWrites()
     {
         LocalCalendarStore store(root(), options());

@@ -224,14 +224,18 @@ private slots:
         QCOMPARE(monitor->computeLocalChanges(google).size(), 1);
         QCOMPARE(monitor->computeLocalChanges(google).size(), 0); // no new edits
 
-        // An edit stamped with the same second as the last difference's now still counts.
-        m_clock.advanceMs(400);
+        // An edit in the same second just before a check is reported by it, and not again by
+        // the next one.
+        m_clock.advanceMs(1400);
         QVERIFY(m_store->save(LocalEvent {QString(), firstCalendar(), QStringLiteral("two"),
             m_clock.now().addSecs(7200), m_clock.now().addSecs(9000)}));
+        m_clock.advanceMs(300);
         const auto changes = monitor->computeLocalChanges(google);
         QCOMPARE(changes.size(), 1);
         QCOMPARE(std::get<AppleCalendarChange::Added>(changes.first().value).event.title,
             QStringLiteral("two"));
+        m_clock.advanceMs(100);
+        QCOMPARE(monitor->computeLocalChanges(google).size(), 0);
 
         // The since moment is per Google calendar id.
         QCOMPARE(monitor->computeLocalChanges(QStringLiteral("another")).size(), 2);
@@ -248,6 +252,7 @@ private slots:
         emit m_store->storeChanged();
         QCOMPARE(stream.buffered(), std::size_t(0)); // an empty difference yields nothing
 
+        m_clock.advance(1); // an edit after that check
         QVERIFY(m_store->save(LocalEvent {QString(), firstCalendar(), QStringLiteral("new"),
             m_clock.now().addSecs(3600), m_clock.now().addSecs(7200)}));
         emit m_store->storeChanged();
