@@ -22,8 +22,8 @@ using Kind = EventMonitor::EventKind;
 // A local monitor of key presses that counts what it sees and passes it on.
 std::unique_ptr<EventMonitor> countingMonitor(int &seen)
 {
-    return std::make_unique<EventMonitor>(EventMonitor::MonitorType::local, Kind::keyDown,
-        nullptr, [&seen](QEvent *event) -> QEvent * {
+    return std::make_unique<EventMonitor>(EventMonitor::MonitorType::local, Kind::keyDown, nullptr,
+        [&seen](QEvent *event) -> QEvent * {
             ++seen;
             return event;
         });
