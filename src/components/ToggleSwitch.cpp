@@ -1,0 +1,110 @@
+#include "components/ToggleSwitch.h"
+
+#include "components/Palette.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace tolvo {
+
+namespace {
+constexpr int textSpacing = 8;
+constexpr int knobInset = 2;
+} // namespace
+
+ToggleSwitch::ToggleSwitch(const QString &text, QWidget *parent)
+    : QAbstractButton(parent)
+    , m_tint(palette::accentBlue())
+    , m_textColor(Qt::white)
+{
+    setCheckable(true);
+    setText(text);
+    setFocusPolicy(Qt::StrongFocus);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void ToggleSwitch::setTint(const QColor &tint)
+{
+    m_tint = tint;
+    update();
+}
+
+void ToggleSwitch::setSwitchSize(Size size)
+{
+    m_size = size;
+    updateGeometry();
+    update();
+}
+
+void ToggleSwitch::setTextColor(const QColor &color)
+{
+    m_textColor = color;
+    update();
+}
+
+QSize ToggleSwitch::trackSize() const
+{
+    return m_size == Size::regular ? QSize(38, 22) : QSize(30, 18);
+}
+
+QRect ToggleSwitch::trackRect() const
+{
+    const QSize track = trackSize();
+    // The label leads, the switch follows it.
+    const int x = text().isEmpty() ? 0 : fontMetrics().horizontalAdvance(text()) + textSpacing;
+    return QRect(
+        QPoint(qMin(x, qMax(0, width() - track.width())), (height() - track.height()) / 2), track);
+}
+
+QRect ToggleSwitch::knobRect() const
+{
+    const QRect track = trackRect();
+    const int side = track.height() - 2 * knobInset;
+    const int x = isChecked() ? track.right() - knobInset - side + 1 : track.left() + knobInset;
+    return QRect(x, track.top() + knobInset, side, side);
+}
+
+QSize ToggleSwitch::sizeHint() const
+{
+    const QSize track = trackSize();
+    if (text().isEmpty())
+        return track;
+    const QFontMetrics metrics(font());
+    return QSize(track.width() + textSpacing + metrics.horizontalAdvance(text()),
+        qMax(track.height(), metrics.height()));
+}
+
+bool ToggleSwitch::hitButton(const QPoint &pos) const
+{
+    return rect().contains(pos);
+}
+
+void ToggleSwitch::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF track(trackRect());
+    QColor trackColor = isChecked() ? m_tint : QColor(0x78, 0x78, 0x80, 0x66);
+    if (!isEnabled())
+        trackColor.setAlphaF(trackColor.alphaF() * 0.5);
+    QPainterPath trackPath;
+    trackPath.addRoundedRect(track, track.height() / 2, track.height() / 2);
+    painter.fillPath(trackPath, trackColor);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(isDown() ? QColor(0xEE, 0xEE, 0xEE) : QColor(Qt::white));
+    painter.drawEllipse(QRectF(knobRect()));
+    if (hasFocus() && focusPolicy() != Qt::NoFocus) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(palette::accentBlue(), 1.5));
+        painter.drawPath(trackPath);
+    }
+    if (!text().isEmpty()) {
+        painter.setPen(m_textColor);
+        painter.setFont(font());
+        const QRect textRect(0, 0, qMax(0, int(track.left()) - textSpacing), height());
+        painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
+            fontMetrics().elidedText(text(), Qt::ElideRight, textRect.width()));
+    }
+}
+
+} // namespace tolvo
