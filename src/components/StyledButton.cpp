@@ -91,6 +91,11 @@ int StyledButton::cornerRadius() const
     return 0;
 }
 
+bool StyledButton::hasImage() const
+{
+    return !m_symbol.isEmpty() || !icon().isNull();
+}
+
 QMargins StyledButton::padding() const
 {
     const int arrow = m_style == ButtonStyle::calendarArrow ? 8 : 0;
@@ -103,7 +108,7 @@ QSize StyledButton::labelSize() const
     QSize size(0, 0);
     if (!text().isEmpty())
         size = QSize(metrics.horizontalAdvance(text()), metrics.height());
-    if (!m_symbol.isEmpty()) {
+    if (hasImage()) {
         const QSize icon = iconSize();
         const int spacing = text().isEmpty() ? 0 : iconTextSpacing;
         size = QSize(size.width() + spacing + icon.width(), qMax(size.height(), icon.height()));
@@ -138,10 +143,12 @@ void StyledButton::paintEvent(QPaintEvent *)
     const QColor color = labelColor();
 
     int x = labelRect.left();
-    if (!m_symbol.isEmpty()) {
+    if (hasImage()) {
         const QSize icon = iconSize();
         const QRect iconRect(QPoint(x, labelRect.center().y() - icon.height() / 2 + 1), icon);
-        painter.drawPixmap(iconRect, symbolPixmap(m_symbol, icon, color, devicePixelRatioF()));
+        painter.drawPixmap(iconRect,
+            m_symbol.isEmpty() ? this->icon().pixmap(icon, devicePixelRatioF())
+                               : symbolPixmap(m_symbol, icon, color, devicePixelRatioF()));
         x += icon.width() + iconTextSpacing;
     }
     if (!text().isEmpty()) {

@@ -9,8 +9,12 @@ namespace tolvo {
 
 namespace {
 constexpr int textSpacing = 8;
-constexpr int knobInset = 2;
 } // namespace
+
+ToggleSwitch::ToggleSwitch(QWidget *parent)
+    : ToggleSwitch(QString(), parent)
+{
+}
 
 ToggleSwitch::ToggleSwitch(const QString &text, QWidget *parent)
     : QAbstractButton(parent)
@@ -19,6 +23,7 @@ ToggleSwitch::ToggleSwitch(const QString &text, QWidget *parent)
 {
     setCheckable(true);
     setText(text);
+    setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
@@ -44,7 +49,7 @@ void ToggleSwitch::setTextColor(const QColor &color)
 
 QSize ToggleSwitch::trackSize() const
 {
-    return m_size == Size::regular ? QSize(38, 22) : QSize(30, 18);
+    return m_size == Size::regular ? QSize(38, 22) : QSize(26, 15);
 }
 
 QRect ToggleSwitch::trackRect() const
@@ -59,9 +64,11 @@ QRect ToggleSwitch::trackRect() const
 QRect ToggleSwitch::knobRect() const
 {
     const QRect track = trackRect();
-    const int side = track.height() - 2 * knobInset;
-    const int x = isChecked() ? track.right() - knobInset - side + 1 : track.left() + knobInset;
-    return QRect(x, track.top() + knobInset, side, side);
+    const int inset = m_size == Size::regular ? 2 : 1;
+    const int side = track.height() - 2 * inset;
+    const bool atEnd = isChecked() != (layoutDirection() == Qt::RightToLeft);
+    const int x = atEnd ? track.right() - inset - side + 1 : track.left() + inset;
+    return QRect(x, track.top() + inset, side, side);
 }
 
 QSize ToggleSwitch::sizeHint() const
@@ -90,7 +97,7 @@ void ToggleSwitch::paintEvent(QPaintEvent *)
     QPainterPath trackPath;
     trackPath.addRoundedRect(track, track.height() / 2, track.height() / 2);
     painter.fillPath(trackPath, trackColor);
-    painter.setPen(Qt::NoPen);
+    painter.setPen(QPen(QColor(0, 0, 0, 40), 0.5));
     painter.setBrush(isDown() ? QColor(0xEE, 0xEE, 0xEE) : QColor(Qt::white));
     painter.drawEllipse(QRectF(knobRect()));
     if (hasFocus() && focusPolicy() != Qt::NoFocus) {

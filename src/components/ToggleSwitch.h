@@ -5,16 +5,19 @@
 
 namespace tolvo {
 
-// An on/off switch: a rounded track, tinted while on, with a white knob that sits at the
-// trailing end while on. Clicking or Space toggles it; it emits toggled() like any checkable
-// button. An optional text is drawn before the track, in the button's font and text colour.
+// An on/off switch (a checkable button): a rounded track, filled with the tint when on, and a
+// white knob that sits at the leading end when off and the trailing end when on. Clicking or
+// Space toggles it. An optional text is drawn before the track, in the button's font and text
+// colour, and takes the click too.
 class ToggleSwitch : public QAbstractButton
 {
     Q_OBJECT
 public:
-    enum class Size { regular, small };
+    // small: 26 x 15, regular: 38 x 22.
+    enum class Size { small, regular };
 
-    explicit ToggleSwitch(const QString &text = {}, QWidget *parent = nullptr);
+    explicit ToggleSwitch(QWidget *parent = nullptr);
+    explicit ToggleSwitch(const QString &text, QWidget *parent = nullptr);
 
     void setTint(const QColor &tint);
     QColor tint() const { return m_tint; }
@@ -36,7 +39,7 @@ protected:
 private:
     QColor m_tint;
     QColor m_textColor;
-    Size m_size = Size::regular;
+    Size m_size = Size::small;
 };
 
 } // namespace tolvo

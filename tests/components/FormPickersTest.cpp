@@ -145,6 +145,7 @@ private slots:
     void switchToggles()
     {
         ToggleSwitch toggle(QStringLiteral("All day"));
+        toggle.setSwitchSize(ToggleSwitch::Size::regular);
         QSignalSpy toggled(&toggle, &QAbstractButton::toggled);
         toggle.resize(toggle.sizeHint());
         toggle.show();

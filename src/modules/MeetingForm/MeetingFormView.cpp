@@ -35,6 +35,7 @@ void setTextIfDifferent(QLineEdit *field, const QString &text)
 ToggleSwitch *formSwitch(const QString &text, QWidget *parent)
 {
     auto *toggle = new ToggleSwitch(text, parent);
+    toggle->setSwitchSize(ToggleSwitch::Size::regular);
     toggle->setFont(uiFont(12, QFont::Medium));
     return toggle;
 }
