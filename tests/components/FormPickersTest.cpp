@@ -2,7 +2,10 @@
 
 #include "components/CalendarSelectionView.h"
 #include "components/CardButton.h"
+#include "components/MiniMonthPicker.h"
 #include "components/ReminderTimeView.h"
+#include "components/StyledButton.h"
+#include "components/TimeSelectionView.h"
 #include "components/ToggleSwitch.h"
 #include "components/ValidationFrame.h"
 
@@ -140,6 +143,59 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&list));
         QVERIFY(list.verticalScrollBar()->isVisible());
         QCOMPARE(list.horizontalScrollBar()->isVisible(), false);
+    }
+
+    void datePanelReturnsItsOwnDate()
+    {
+        CalendarContext context;
+        context.zone = QTimeZone("Europe/Berlin");
+        context.locale = QLocale(QLocale::English, QLocale::UnitedKingdom);
+        context.firstDayOfWeek = Qt::Monday;
+        context.clock = [] { return QDateTime(QDate(2025, 1, 1), QTime(8, 0), Qt::UTC); };
+        const QDateTime initial(QDate(2025, 3, 12), QTime(15, 20), context.zone);
+        int closes = 0;
+        QList<QDateTime> saved;
+        const auto makePanel = [&] {
+            return std::make_unique<TimeSelectionView>([&] { ++closes; },
+                [&](const QDateTime &date) { saved.append(date); }, initial, context);
+        };
+
+        // Untouched: the initial date comes back unchanged.
+        auto panel = makePanel();
+        panel->resize(320, panel->sizeHint().height());
+        panel->show();
+        QVERIFY(QTest::qWaitForWindowExposed(panel.get()));
+        QCOMPARE(panel->picker()->title(), QStringLiteral("March 2025"));
+        QTest::mouseClick(panel->saveButton(), Qt::LeftButton);
+        QCOMPARE(saved, QList<QDateTime> {initial});
+
+        // The buttons: Cancel then Save at the trailing edge, 16 from the bottom and the side.
+        QCOMPARE(panel->saveButton()->size(), TimeSelectionView::buttonSize);
+        QCOMPARE(panel->saveButton()->geometry().right(), panel->width() - 1 - 16);
+        QCOMPARE(panel->saveButton()->geometry().bottom(), panel->height() - 1 - 16);
+        QVERIFY(panel->cancelButton()->geometry().right() < panel->saveButton()->geometry().left());
+
+        // Two days picked: the second comes back, at the start of its day.
+        saved.clear();
+        MiniMonthPicker *picker = panel->picker();
+        QTest::mouseClick(picker, Qt::LeftButton, {}, picker->dayRect(QDate(2025, 3, 18)).center());
+        QTest::mouseClick(picker, Qt::LeftButton, {}, picker->dayRect(QDate(2025, 3, 20)).center());
+        QTest::mouseClick(panel->saveButton(), Qt::LeftButton);
+        QCOMPARE(
+            saved, QList<QDateTime> {QDateTime(QDate(2025, 3, 20), QTime(0, 0), context.zone)});
+        QCOMPARE(closes, 0);
+
+        // Picked, then cancelled: only the close handler runs.
+        saved.clear();
+        panel = makePanel();
+        panel->resize(320, panel->sizeHint().height());
+        panel->show();
+        QVERIFY(QTest::qWaitForWindowExposed(panel.get()));
+        picker = panel->picker();
+        QTest::mouseClick(picker, Qt::LeftButton, {}, picker->dayRect(QDate(2025, 3, 18)).center());
+        QTest::mouseClick(panel->cancelButton(), Qt::LeftButton);
+        QCOMPARE(closes, 1);
+        QVERIFY(saved.isEmpty());
     }
 
     void switchToggles()

@@ -4,7 +4,9 @@
 #include "components/AlertPresenter.h"
 #include "components/CardButton.h"
 #include "components/MacEditorTextView.h"
+#include "components/MiniMonthPicker.h"
 #include "components/StyledButton.h"
+#include "components/TimeSelectionView.h"
 #include "components/ToggleSwitch.h"
 #include "components/TolvoTextField.h"
 #include "components/ValidationFrame.h"
@@ -207,6 +209,32 @@ private slots:
         clickRow(list, 2);
         QTRY_VERIFY(!view.reminderPopover());
         QCOMPARE(view.reminderCard()->text(), QStringLiteral("15 minutes before event"));
+    }
+
+    void datePopoverSetsTheDay()
+    {
+        auto *controller = new AddMeetingWindowController({}, formContext());
+        MeetingFormView &view = *controller->view();
+        QVERIFY(QTest::qWaitForWindowExposed(controller->window()));
+        QTest::mouseClick(view.dateCard(), Qt::LeftButton);
+        auto *panel = qobject_cast<TimeSelectionView *>(view.datePopover()->content());
+        QVERIFY(panel);
+        // It opens at the form's day.
+        QCOMPARE(panel->picker()->selectedDate(), view.model()->selectedDate());
+        QTest::mouseClick(panel->picker(), Qt::LeftButton, {},
+            panel->picker()->dayRect(QDate(2025, 3, 14)).center());
+        QTest::mouseClick(panel->cancelButton(), Qt::LeftButton);
+        QTRY_VERIFY(!view.datePopover());
+        QCOMPARE(view.dateCard()->text(), QStringLiteral("3 March 2025"));
+
+        QTest::mouseClick(view.dateCard(), Qt::LeftButton);
+        panel = qobject_cast<TimeSelectionView *>(view.datePopover()->content());
+        QTest::mouseClick(panel->picker(), Qt::LeftButton, {},
+            panel->picker()->dayRect(QDate(2025, 3, 14)).center());
+        QTest::mouseClick(panel->saveButton(), Qt::LeftButton);
+        QTRY_VERIFY(!view.datePopover());
+        QCOMPARE(view.dateCard()->text(), QStringLiteral("14 March 2025"));
+        QCOMPARE(view.model()->selectedDate().toTimeZone(formZone()).date(), QDate(2025, 3, 14));
     }
 
     void closeAndCancelSendNothing()

@@ -10,6 +10,7 @@
 #include "components/Popover.h"
 #include "components/ReminderTimeView.h"
 #include "components/StyledButton.h"
+#include "components/TimeSelectionView.h"
 #include "components/ToggleSwitch.h"
 #include "components/TolvoTextField.h"
 #include "components/ValidationFrame.h"
@@ -249,7 +250,21 @@ void MeetingFormView::openReminderPopover()
 
 void MeetingFormView::openDatePopover()
 {
-    // The day is chosen in the month picker panel (added with the picker).
+    if (m_datePopover)
+        return;
+    // The panel starts at the form's day, so what it shows is what the card says.
+    auto *panel = new TimeSelectionView(
+        [this] {
+            if (m_datePopover)
+                m_datePopover->close();
+        },
+        [this](const QDateTime &date) {
+            if (m_datePopover)
+                m_datePopover->close();
+            m_model->setSelectedDate(date);
+        },
+        m_model->selectedDate(), m_model->context());
+    m_datePopover = openPopover(panel, datePopoverWidth, m_dateCard);
 }
 
 void MeetingFormView::sync()

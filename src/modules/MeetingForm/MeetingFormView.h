@@ -37,6 +37,7 @@ public:
     static constexpr int reminderTextWidth = 160;
     static constexpr int calendarPopoverWidth = 400;
     static constexpr int reminderPopoverWidth = 200;
+    static constexpr int datePopoverWidth = 320;
     static constexpr QSize closeButtonSize {44, 44};
     static constexpr QSize actionButtonSize {80, 34};
 
