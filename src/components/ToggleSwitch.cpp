@@ -2,8 +2,10 @@
 
 #include "components/Palette.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QtMath>
 
 namespace tolvo {
 
@@ -56,7 +58,7 @@ QRect ToggleSwitch::trackRect() const
 {
     const QSize track = trackSize();
     // The label leads, the switch follows it.
-    const int x = text().isEmpty() ? 0 : fontMetrics().horizontalAdvance(text()) + textSpacing;
+    const int x = text().isEmpty() ? 0 : textWidth() + textSpacing;
     return QRect(
         QPoint(qMin(x, qMax(0, width() - track.width())), (height() - track.height()) / 2), track);
 }
@@ -71,14 +73,19 @@ QRect ToggleSwitch::knobRect() const
     return QRect(x, track.top() + inset, side, side);
 }
 
+int ToggleSwitch::textWidth() const
+{
+    // Rounded up, so that the text drawn in that room is never elided by a fraction.
+    return qCeil(QFontMetricsF(font()).horizontalAdvance(text())) + 1;
+}
+
 QSize ToggleSwitch::sizeHint() const
 {
     const QSize track = trackSize();
     if (text().isEmpty())
         return track;
-    const QFontMetrics metrics(font());
-    return QSize(track.width() + textSpacing + metrics.horizontalAdvance(text()),
-        qMax(track.height(), metrics.height()));
+    return QSize(
+        track.width() + textSpacing + textWidth(), qMax(track.height(), fontMetrics().height()));
 }
 
 bool ToggleSwitch::hitButton(const QPoint &pos) const

@@ -37,6 +37,8 @@ protected:
     bool hitButton(const QPoint &pos) const override;
 
 private:
+    int textWidth() const;
+
     QColor m_tint;
     QColor m_textColor;
     Size m_size = Size::small;

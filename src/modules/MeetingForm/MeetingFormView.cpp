@@ -157,7 +157,8 @@ QWidget *MeetingFormView::buildCalendarRow(bool choosable)
         m_calendarField->setPalette(colours);
         const auto &calendar = m_model->selectedCalendar();
         m_calendarField->setText(calendar ? calendar->summary.value_or(QString()) : QString());
-        return form::labelledRow(tr("Calendar"), m_calendarField, this);
+        // Never outlined; the frame only keeps it in line with the fields above.
+        return form::labelledRow(tr("Calendar"), new ValidationFrame(m_calendarField, this), this);
     }
     m_calendarCard = new CardButton(QStringLiteral("calendar"), this);
     m_calendarCard->setTextWidth(0);
@@ -170,7 +171,7 @@ QWidget *MeetingFormView::buildReminderRow()
 {
     auto *row = new QWidget(this);
     auto *layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(ValidationFrame::margin, 0, 0, 0);
     m_reminderCard = new CardButton(QStringLiteral("bell"), row);
     m_reminderCard->setTextWidth(reminderTextWidth);
     connect(m_reminderCard, &QAbstractButton::clicked, this, &MeetingFormView::openReminderPopover);
