@@ -1,5 +1,7 @@
 #include "services/GoogleCalendarClient.h"
 
+#include "core/Unimplemented.h"
+
 #include "platform/GoogleRestClient.h"
 #include "services/GoogleCalendarMapping.h"
 
@@ -236,6 +238,28 @@ GoogleCalendarClient GoogleCalendarClient::liveValue()
 }
 
 GoogleCalendarClient GoogleCalendarClient::testValue()
+{
+    constexpr const char *name = "GoogleCalendarClient";
+    GoogleCalendarClient client;
+    client.fetchCalendarList
+        = unimplemented<Async<QList<GoogleCalendar>>(std::shared_ptr<AuthorizationSession>)>(
+            name, "fetchCalendarList");
+    client.fetchEvents
+        = unimplemented<Async<QList<GoogleCalendarEvent>>(const QString &)>(name, "fetchEvents");
+    client.watch = unimplemented<Async<CalendarChannel>(const QString &)>(name, "watch");
+    client.stop = unimplemented<Async<bool>(const QString &, const QString &)>(name, "stop");
+    client.fetchEventsForDate = unimplemented<Async<QList<GoogleCalendarEvent>>(
+        const QDateTime &, const QDateTime &, const QString &)>(name, "fetchEventsForDate");
+    client.createEvent
+        = unimplemented<Async<bool>(const CalendarEventRequest &)>(name, "createEvent");
+    client.deleteEvent
+        = unimplemented<Async<bool>(const DeleteEventRequest &)>(name, "deleteEvent");
+    client.updateEvent
+        = unimplemented<Async<bool>(const CalendarEventRequest &)>(name, "updateEvent");
+    return client;
+}
+
+GoogleCalendarClient GoogleCalendarClient::sample()
 {
     GoogleCalendarClient client;
     client.fetchCalendarList = [](std::shared_ptr<AuthorizationSession>) {

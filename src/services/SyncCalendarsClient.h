@@ -68,7 +68,7 @@ struct SyncCalendarsClient
 
     // Over the container's local calendar, database and caches.
     static SyncCalendarsClient liveValue();
-    static SyncCalendarsClient testValue() { return liveValue(); }
+    static SyncCalendarsClient testValue();
     static SyncCalendarsClient previewValue() { return liveValue(); }
 };
 
