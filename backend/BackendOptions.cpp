@@ -33,13 +33,17 @@ template<typename T> bool parseNumber(const std::string &text, T minimum, T maxi
 std::string usageText()
 {
     return "Usage: tolvo-backend [--listen ADDRESS] [--port PORT] [--max-streams N]\n"
-           "                     [--max-streams-per-name N]\n"
+           "                     [--max-streams-per-name N] [--max-connections N]\n"
+           "                     [--max-connections-per-address N]\n"
            "Relays Google Calendar push notifications (POST /notification-handler) to event\n"
            "streams (GET /events/<stream name>).\n"
            "  --listen ADDRESS           IPv4 or IPv6 address to listen on (default 127.0.0.1)\n"
            "  --port PORT                TCP port, 0 for any free port (default 8080)\n"
            "  --max-streams N            open event streams in all (default 16384)\n"
            "  --max-streams-per-name N   open event streams per stream name (default 16)\n"
+           "  --max-connections N        other connections in all (default 1024)\n"
+           "  --max-connections-per-address N\n"
+           "                             other connections per client address (default 128)\n"
            "Logs to standard error; stops cleanly on SIGTERM or SIGINT.\n";
 }
 
@@ -63,8 +67,25 @@ tl::expected<CommandLine, std::string> parseCommandLine(const std::vector<std::s
             value = argument.substr(equals + 1);
             hasValue = true;
         }
-        const bool known = name == "--listen" || name == "--port" || name == "--max-streams"
-            || name == "--max-streams-per-name";
+        struct Count
+        {
+            const char *name;
+            std::size_t maximum;
+            std::size_t BackendOptions::*field;
+        };
+        static constexpr Count counts[] = {
+            {"--max-streams", 1'000'000, &BackendOptions::maxStreams},
+            {"--max-streams-per-name", 100'000, &BackendOptions::maxStreamsPerName},
+            {"--max-connections", 1'000'000, &BackendOptions::maxConnections},
+            {"--max-connections-per-address", 1'000'000, &BackendOptions::maxConnectionsPerAddress},
+        };
+        const Count *count = nullptr;
+        for (const Count &candidate : counts) {
+            if (name == candidate.name) {
+                count = &candidate;
+            }
+        }
+        const bool known = name == "--listen" || name == "--port" || count != nullptr;
         if (!known) {
             return tl::unexpected("unknown argument \"" + argument + "\"");
         }
@@ -85,17 +106,9 @@ tl::expected<CommandLine, std::string> parseCommandLine(const std::vector<std::s
                 return tl::unexpected(
                     "--port needs a number from 0 to 65535, not \"" + value + "\"");
             }
-        } else if (name == "--max-streams") {
-            if (!parseNumber<std::size_t>(value, 1, 1'000'000, options.maxStreams)) {
-                return tl::unexpected(
-                    "--max-streams needs a number from 1 to 1000000, not \"" + value + "\"");
-            }
-        } else {
-            if (!parseNumber<std::size_t>(value, 1, 100'000, options.maxStreamsPerName)) {
-                return tl::unexpected(
-                    "--max-streams-per-name needs a number from 1 to 100000, not \"" + value
-                    + "\"");
-            }
+        } else if (!parseNumber<std::size_t>(value, 1, count->maximum, options.*(count->field))) {
+            return tl::unexpected(std::string(count->name) + " needs a number from 1 to "
+                + std::to_string(count->maximum) + ", not \"" + value + "\"");
         }
     }
     return result;

@@ -26,14 +26,26 @@ struct BackendOptions
     std::chrono::milliseconds pendingLifetime = 15min;
     // A connection that is not an event stream and sends nothing for this long is closed.
     std::chrono::milliseconds idleTimeout = 60s;
-    // An event stream whose queued output makes no progress for this long is closed.
+    // A connection must send a whole request (head and body) within this long of opening, or of
+    // its previous answer; sending slowly does not extend it. Idle keep-alive connections close
+    // when it runs out.
+    std::chrono::milliseconds requestDeadline = 10s;
+    // An event stream whose client reads nothing of what is queued for it for this long is
+    // closed, keep-alives or not. Checked once per keep-alive period.
     std::chrono::milliseconds streamWriteTimeout = 60s;
 
     std::size_t maxHeaderBytes = 8 * 1024;
     std::size_t maxBodyBytes = 4 * 1024;
     std::size_t maxStreamsPerName = 16;
-    // Held-open streams are the only long-lived connections, so this is the connection cap.
     std::size_t maxStreams = 16384;
+    // Connections that are not streams (requests, and keep-alive connections between them), in
+    // all and per client address. Past either cap the oldest one waiting for a request is
+    // closed to make room. Behind a reverse proxy every client has the proxy's address.
+    std::size_t maxConnections = 1024;
+    std::size_t maxConnectionsPerAddress = 128;
+    // Keep-alives are written a slice at a time over the period, at most this many per pass of
+    // the loop (as is the ending of streams at stop).
+    std::size_t keepAliveBatch = 256;
     std::size_t maxPendingNames = 10000;
     // A stream whose client does not read falls behind; past this much queued output it is
     // dropped, and the client reconnects and catches up with one fetch.

@@ -41,12 +41,14 @@ public:
     std::size_t streamCount() const;
     // Stream names holding an undelivered notification.
     std::size_t pendingCount() const;
+    // The most streams one keep-alive pass has written to since the start.
+    std::size_t longestKeepAlivePass() const;
 
 private:
-    class Loop;
     struct Runner;
+    enum class Thread { own, caller };
 
-    BackendOptions optionsForStart() const;
+    tl::expected<void, std::string> launch(Thread thread);
 
     BackendOptions m_options;
     std::unique_ptr<Runner> m_runner;

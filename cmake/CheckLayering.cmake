@@ -18,8 +18,8 @@ foreach(layer core platform services components modules app)
         list(APPEND failures "${file}: ${line}")
       endif()
     endforeach()
-    # View models stay free of widgets and of the controls built on them.
-    if(file MATCHES "ViewModel\\.(h|cpp)$")
+    # View models and their item models stay free of widgets and of the controls built on them.
+    if(file MATCHES "Model\\.(h|cpp)$")
       file(STRINGS "${file}" controls REGEX "^#include \"components/")
       foreach(line IN LISTS controls)
         list(APPEND failures "${file}: ${line}")

@@ -1,29 +1,76 @@
 #include "app/TolvoApplication.h"
 
 #include "BuildConfig.h"
+#include "app/AboutDialog.h"
+#include "app/CalendarAccessDialog.h"
+#include "app/FeedbackCommand.h"
+#include "app/MainWindow.h"
+#include "app/StartUp.h"
+#include "app/UpdateResultPresenter.h"
 #include "components/Appearance.h"
+#include "components/Resources.h"
+#include "modules/App/AppViewModel.h"
+#include "modules/Settings/SettingsView.h"
 #include "platform/ColorSchemePortal.h"
+#include "services/AppleCalendarClient.h"
 
 #include <QFont>
-#include <QFontDatabase>
-#include <QMainWindow>
+#include <QLabel>
+#include <QSysInfo>
 
 namespace tolvo {
 
+namespace {
+QWidget *makeMainScreen()
+{
+    auto *screen = new QLabel(QStringLiteral("Tolvo"));
+    screen->setAlignment(Qt::AlignCenter);
+    return screen;
+}
+} // namespace
+
 TolvoApplication::TolvoApplication(int &argc, char **argv)
     : QApplication(argc, argv)
+    , m_installed(std::make_unique<DependencyScope>())
 {
     setApplicationName(QStringLiteral("Tolvo"));
     setOrganizationName(QStringLiteral("Tolvo"));
     setOrganizationDomain(QStringLiteral("tolvo.app"));
     setApplicationVersion(QString::fromLatin1(buildconfig::appVersion));
     setDesktopFileName(QStringLiteral("app.tolvo.Tolvo"));
+    setWindowIcon(resources::icon(QStringLiteral("app_icon"), {256, 256}));
     // An explicit family keeps the look independent of whatever fontconfig prefers.
     QFont font(QStringLiteral("Inter"));
     font.setFamilies({QStringLiteral("Inter"), QStringLiteral("DejaVu Sans")});
     font.setPixelSize(13);
     setFont(font);
 
+    startReporting(Dependencies::current<AnalyticsManager>(), applicationVersion(),
+        QSysInfo::prettyProductName());
+    followDesktopScheme();
+
+    // Consent to the local calendar is asked in the application's own dialog.
+    m_installed->set(calendarAccessDialogPrompt());
+
+    m_viewModel = std::make_unique<AppViewModel>();
+    MainWindow::Commands commands;
+    commands.makeMainScreen = makeMainScreen;
+    commands.openFeedback = openFeedbackWindow;
+    commands.openSettings = [] { SettingsView::openWindow(); };
+    commands.showAbout = [](QWidget *parent) { showAboutDialog(parent); };
+    m_window = std::make_unique<MainWindow>(m_viewModel.get(), std::move(commands));
+    new UpdateResultPresenter(m_viewModel->appUpdater().updateCheckResults, m_window.get());
+}
+
+TolvoApplication::~TolvoApplication()
+{
+    // Windows and view models go before the services they hold.
+    m_window.reset();
+    m_viewModel.reset();
+}
+
+void TolvoApplication::followDesktopScheme()
+{
     // Light or dark follows the desktop's own setting where a portal publishes it.
     auto *portal = new ColorSchemePortal(QDBusConnection::sessionBus(), this);
     connect(portal, &ColorSchemePortal::changed, this, [](ColorSchemePortal::Scheme scheme) {
@@ -40,13 +87,7 @@ TolvoApplication::TolvoApplication(int &argc, char **argv)
         }
     });
     portal->start();
-
-    m_window = std::make_unique<QMainWindow>();
-    m_window->setWindowTitle(QStringLiteral("Tolvo"));
-    m_window->resize(1200, 700);
 }
-
-TolvoApplication::~TolvoApplication() = default;
 
 void TolvoApplication::preferX11()
 {

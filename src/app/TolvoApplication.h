@@ -4,11 +4,16 @@
 
 #include <memory>
 
-class QMainWindow;
-
 namespace tolvo {
 
-// The application type: sets its identity, builds the window and runs the loop.
+class AppViewModel;
+class DependencyScope;
+class MainWindow;
+class UpdateResultPresenter;
+
+// The application type: its identity, the reporting services (crash reporter, then
+// analytics), the in-app consent dialog for the local calendar, the root navigation and the
+// one main window.
 class TolvoApplication : public QApplication
 {
     Q_OBJECT
@@ -21,10 +26,15 @@ public:
     static void preferX11();
 
     int run();
-    QMainWindow *mainWindow() const { return m_window.get(); }
+    MainWindow *mainWindow() const { return m_window.get(); }
+    AppViewModel *viewModel() const { return m_viewModel.get(); }
 
 private:
-    std::unique_ptr<QMainWindow> m_window;
+    void followDesktopScheme();
+
+    std::unique_ptr<DependencyScope> m_installed;
+    std::unique_ptr<AppViewModel> m_viewModel;
+    std::unique_ptr<MainWindow> m_window;
 };
 
 } // namespace tolvo

@@ -28,7 +28,11 @@ bool ClickCountDetector::eventFilter(QObject *watched, QEvent *event)
         return false;
     mouse->accept();
 
-    const int count = m_counter.press(mouse->timestamp(), mouse->globalPosition());
+    int count = m_counter.press(mouse->timestamp(), mouse->globalPosition());
+    // The system has already judged a double click, even when this widget never saw the first
+    // press (it may have gone to the widget that was here before a relayout).
+    if (event->type() == QEvent::MouseButtonDblClick)
+        count = qMax(count, 2);
     if (count > 1) {
         if (m_pendingSingle) {
             m_pendingSingle->stop();

@@ -98,6 +98,11 @@ bool StyledButton::showsFocus() const
     return hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange);
 }
 
+bool StyledButton::hasImage() const
+{
+    return !m_symbol.isEmpty() || !icon().isNull();
+}
+
 QMargins StyledButton::padding() const
 {
     const int arrow = m_style == ButtonStyle::calendarArrow ? 8 : 0;
@@ -110,7 +115,7 @@ QSize StyledButton::labelSize() const
     QSize size(0, 0);
     if (!text().isEmpty())
         size = QSize(metrics.horizontalAdvance(text()), metrics.height());
-    if (!m_symbol.isEmpty()) {
+    if (hasImage()) {
         const QSize icon = iconSize();
         const int spacing = text().isEmpty() ? 0 : iconTextSpacing;
         size = QSize(size.width() + spacing + icon.width(), qMax(size.height(), icon.height()));
@@ -155,10 +160,12 @@ void StyledButton::paintEvent(QPaintEvent *)
     const QColor color = labelColor();
 
     int x = labelRect.left();
-    if (!m_symbol.isEmpty()) {
+    if (hasImage()) {
         const QSize icon = iconSize();
         const QRect iconRect(QPoint(x, labelRect.center().y() - icon.height() / 2 + 1), icon);
-        painter.drawPixmap(iconRect, symbolPixmap(m_symbol, icon, color, devicePixelRatioF()));
+        painter.drawPixmap(iconRect,
+            m_symbol.isEmpty() ? this->icon().pixmap(icon, devicePixelRatioF())
+                               : symbolPixmap(m_symbol, icon, color, devicePixelRatioF()));
         x += icon.width() + iconTextSpacing;
     }
     if (!text().isEmpty()) {

@@ -26,7 +26,8 @@ public:
     ButtonStyle style() const { return m_style; }
     bool isSelected() const { return m_selected; }
     void setSelected(bool selected);
-    // A bundled symbol drawn in the label colour (see Icons.h).
+    // A bundled symbol drawn in the label colour (see Icons.h). Without one, a full-colour
+    // icon (QAbstractButton::setIcon) is drawn as it is, at iconSize().
     void setSymbol(const QString &name);
     QString symbol() const { return m_symbol; }
     void setContentPadding(QMargins padding);
@@ -44,6 +45,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    bool hasImage() const;
     QMargins padding() const;
     QSize labelSize() const;
 

@@ -13,6 +13,15 @@ QString tr(const char *text)
 
 } // namespace
 
+AlertType alertForFailure(const Error &error, std::function<void()> refresh)
+{
+    switch (error.code) {
+    case Error::oauthInvalidGrant: return AlertType::expiredToken(std::move(refresh));
+    case 403: return AlertType::authenticationScopesError(std::move(refresh));
+    default: return AlertType::error(error);
+    }
+}
+
 AlertType AlertType::error(Error error)
 {
     AlertType alert(Kind::error);

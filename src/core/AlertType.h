@@ -57,6 +57,11 @@ private:
     std::function<void()> m_handler;
 };
 
+// The alert for a failed request to Google, chosen by the error's code alone: -10 (the stored
+// sign-in cannot be refreshed) is `expiredToken` and 403 `authenticationScopesError`, both with
+// `refresh` behind their "Refresh" button; anything else is `error` carrying the error.
+AlertType alertForFailure(const Error &error, std::function<void()> refresh);
+
 // The alert a case shows: title, message and buttons in order. An action may be empty.
 struct AlertButton
 {

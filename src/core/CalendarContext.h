@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Clock.h"
+#include "core/Dependencies.h"
 
 #include <QLocale>
 #include <QTimeZone>
@@ -19,6 +20,19 @@ struct CalendarContext
 
     static CalendarContext system() { return {}; }
     QDateTime now() const { return clock(); }
+};
+
+// The container's context (key `calendarContext`): the system's in the application; in tests a
+// fixed one (UTC, the C locale, weeks from Monday) so that nothing depends on the machine.
+template<> struct DependencyTraits<CalendarContext>
+{
+    static constexpr const char *key = "calendarContext";
+    static CalendarContext liveValue() { return CalendarContext::system(); }
+    static CalendarContext testValue()
+    {
+        return {QTimeZone::utc(), QLocale::c(), Qt::Monday, systemClock()};
+    }
+    static CalendarContext previewValue() { return liveValue(); }
 };
 
 } // namespace tolvo

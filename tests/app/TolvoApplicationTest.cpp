@@ -1,4 +1,5 @@
 #include "app/TolvoApplication.h"
+#include "app/MainWindow.h"
 
 #include <QMainWindow>
 #include <QtTest>

@@ -223,6 +223,19 @@ private slots:
         QCOMPARE(int(parsed->options.maxStreamsPerName), maxPerName);
         QVERIFY(!parsed->helpRequested);
     }
+
+    void connectionCapsFromTheCommandLine()
+    {
+        const auto parsed
+            = parseCommandLine({"--max-connections", "50", "--max-connections-per-address=7"});
+        QVERIFY2(parsed, parsed ? "" : parsed.error().c_str());
+        QCOMPARE(parsed->options.maxConnections, std::size_t(50));
+        QCOMPARE(parsed->options.maxConnectionsPerAddress, std::size_t(7));
+        const auto zero = parseCommandLine({"--max-connections-per-address", "0"});
+        QVERIFY(!zero);
+        QCOMPARE(QString::fromStdString(zero.error()),
+            QString("--max-connections-per-address needs a number from 1 to 1000000, not \"0\""));
+    }
 };
 
 TOLVO_TEST_MAIN(BackendProtocolTest)

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "backend/BackendOptions.h"
+#include "backend/PendingNotifications.h"
+#include "backend/RelayLog.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+struct event;
+struct event_base;
+struct evbuffer;
+struct evhttp_connection;
+struct evhttp_request;
+
+namespace tolvo::backend {
+
+struct Notification;
+
+// The open event streams by stream name: opening them, fanning notifications out to them,
+// keeping them alive, dropping those whose clients misbehave, and ending them at stop. Driven
+// by the loop thread only; the counts may be read from any thread.
+//
+// Keep-alives are spread over their period: every pass of the sweep takes the next slice of the
+// streams (at most `keepAliveBatch`), writes their comment and checks that their clients still
+// read, so that no pass holds the loop for long however many streams are open.
+class StreamRegistry
+{
+public:
+    enum class Admission {
+        open,
+        full, // every stream the relay may hold is open
+        nameFull, // the name has its most listeners
+    };
+
+    StreamRegistry(event_base *base, const BackendOptions &options, RelayLog log);
+    ~StreamRegistry();
+
+    StreamRegistry(const StreamRegistry &) = delete;
+    StreamRegistry &operator=(const StreamRegistry &) = delete;
+
+    Admission admit(const std::string &name) const;
+    // Starts the reply of an admitted stream request and keeps the stream.
+    void open(evhttp_request *request, const std::string &name);
+    // Writes the notification to every stream of its name, or keeps it for the next one.
+    void relay(const Notification &notification);
+    // Forgets expired pending notifications, and logs how many a flood pushed out.
+    void housekeeping();
+    // Ends every stream's body cleanly, a batch per pass; `onEnded` runs after the last batch.
+    void endAll(std::function<void()> onEnded);
+
+    // Stream objects not yet freed, ending ones included.
+    std::size_t liveCount() const { return m_live; }
+    // Called when the last live stream is gone.
+    std::function<void()> onAllClosed;
+
+    std::size_t subscriberCount(const std::string &name) const;
+    std::size_t streamCount() const;
+    std::size_t pendingCount() const;
+    // The most streams one keep-alive pass has visited.
+    std::size_t longestKeepAlivePass() const { return m_longestPass; }
+
+private:
+    struct Stream;
+
+    bool write(Stream &stream, std::string_view line);
+    const char *misbehaviour(Stream &stream, std::uint32_t now) const;
+    void drop(Stream &stream, std::string_view why);
+    void unlist(Stream &stream);
+    void keepPending(const std::string &name, const std::string &line);
+    std::uint32_t now() const;
+    static void onClosed(evhttp_connection *, void *context);
+    static void onSweep(int, short, void *context);
+    static void onEndBatch(int, short, void *context);
+
+    const BackendOptions &m_options;
+    RelayLog m_log;
+    evbuffer *m_scratch;
+    event *m_sweep;
+    event *m_endBatch;
+    std::function<void()> m_onEnded;
+    std::size_t m_passesPerPeriod = 1;
+    std::chrono::steady_clock::time_point m_epoch;
+    std::size_t m_live = 0;
+    std::atomic<std::size_t> m_longestPass = 0;
+
+    // Every listed stream, in sweep order: [0, m_cursor) had their turn this period.
+    std::vector<Stream *> m_all;
+    std::size_t m_cursor = 0;
+    std::size_t m_pass = 0; // passes since this period began
+
+    // Written by the loop thread under the mutex; read by it freely and by others under it.
+    mutable std::mutex m_mutex;
+    std::unordered_map<std::string, std::vector<Stream *>> m_byName;
+    std::size_t m_open = 0;
+    PendingNotifications m_pending;
+    std::size_t m_evictedPending = 0;
+};
+
+} // namespace tolvo::backend

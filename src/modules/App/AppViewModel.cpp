@@ -1,0 +1,159 @@
+#include "modules/App/AppViewModel.h"
+
+#include "core/StartTask.h"
+
+#include <QPointer>
+
+namespace tolvo {
+
+namespace {
+const QString appleCalendarAccessEvent = QStringLiteral("apple_calendar_access");
+}
+
+std::optional<OnboardingStep> onboardingStep(int raw)
+{
+    if (raw < 0 || raw > 3)
+        return std::nullopt;
+    return static_cast<OnboardingStep>(raw);
+}
+
+QList<LocalCalendar> offeredCalendars(const QList<LocalCalendar> &calendars)
+{
+    QList<LocalCalendar> offered;
+    for (const auto &calendar : calendars) {
+        if (calendar.source == LocalCalendarSource::local
+            || calendar.source == LocalCalendarSource::calDAV)
+            offered.append(calendar);
+    }
+    return offered;
+}
+
+AppViewModel::AppViewModel(QObject *parent)
+    : QObject(parent)
+    , m_alertType(new AlertItem(this))
+{
+    // Only sign-out publishes here; the value arrives later through the event loop, never
+    // inside the publisher's call.
+    m_cancellables.append(m_googleClient->listenAuthorizationChanged.subscribe(
+        this,
+        [this](const bool &authorized) {
+            if (authorized) {
+                setDestination(Destination::main);
+            } else {
+                setCurrentStep(OnboardingStep::onboarding);
+                setDestination(Destination::auth);
+            }
+        },
+        Qt::QueuedConnection));
+    m_cancellables.append(m_appUpdater->canCheckForUpdatesPublisher.subscribe(
+        this, [this](const bool &canCheck) { setCanCheckForUpdates(canCheck); }));
+}
+
+AppViewModel::~AppViewModel() = default;
+
+void AppViewModel::setDestination(Destination destination)
+{
+    if (m_destination == destination)
+        return;
+    m_destination = destination;
+    emit destinationChanged(destination);
+}
+
+void AppViewModel::setCurrentStep(OnboardingStep step)
+{
+    if (m_currentStep == step)
+        return;
+    m_currentStep = step;
+    emit currentStepChanged(step);
+}
+
+void AppViewModel::setSelectedCalendar(std::optional<LocalCalendar> calendar)
+{
+    m_selectedCalendar = std::move(calendar);
+    emit selectedCalendarChanged();
+}
+
+void AppViewModel::setCalendars(QList<LocalCalendar> calendars)
+{
+    m_calendars = std::move(calendars);
+    emit calendarsChanged();
+}
+
+void AppViewModel::setCanCheckForUpdates(bool canCheck)
+{
+    if (m_canCheckForUpdates == canCheck)
+        return;
+    m_canCheckForUpdates = canCheck;
+    emit canCheckForUpdatesChanged(canCheck);
+}
+
+void AppViewModel::setSigningIn(bool signingIn)
+{
+    if (m_signingIn == signingIn)
+        return;
+    m_signingIn = signingIn;
+    emit signingInChanged(signingIn);
+}
+
+QCoro::Task<> AppViewModel::checkAuthorization()
+{
+    QPointer<AppViewModel> self(this);
+    const auto isAuthorized = m_googleClient->isAuthorized;
+    const Result<bool> authorized = co_await isAuthorized();
+    if (!self || !authorized)
+        co_return;
+    setDestination(*authorized ? Destination::main : Destination::auth);
+}
+
+QCoro::Task<> AppViewModel::signIn()
+{
+    if (m_signingIn)
+        co_return;
+    QPointer<AppViewModel> self(this);
+    setSigningIn(true);
+    m_analyticsManager->trackEvent(QStringLiteral("signIn"), std::nullopt);
+    const auto authorize = m_googleClient->authorize;
+    const Result<bool> signedIn = co_await authorize();
+    if (!self)
+        co_return;
+    setSigningIn(false);
+    if (signedIn && *signedIn)
+        setCurrentStep(OnboardingStep::appleCalendarSupport);
+}
+
+void AppViewModel::requestAppleCalendarAccess()
+{
+    m_analyticsManager->trackEvent(appleCalendarAccessEvent, std::nullopt);
+    startTask(this, m_appleCalendarClient->requestAccess(),
+        [this](Result<bool> answer) { handleAccessAnswer(answer); });
+}
+
+void AppViewModel::handleAccessAnswer(const Result<bool> &answer)
+{
+    if (!answer)
+        return;
+    if (!*answer) {
+        setDestination(Destination::main);
+        return;
+    }
+    QList<LocalCalendar> offered = offeredCalendars(m_appleCalendarClient->calendars());
+    // With nothing to pick the selection page would be a dead end: go on without copies.
+    if (offered.isEmpty()) {
+        setDestination(Destination::main);
+        return;
+    }
+    setCalendars(std::move(offered));
+    setCurrentStep(OnboardingStep::appleCalendarSelection);
+}
+
+void AppViewModel::confirmCalendarSelection()
+{
+    if (!m_selectedCalendar) {
+        m_alertType->set(AlertType::calendarSelection());
+        return;
+    }
+    m_appleCalendarClient->storeCalendar(*m_selectedCalendar);
+    setDestination(Destination::main);
+}
+
+} // namespace tolvo

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "core/AlertType.h"
+#include "core/Dependencies.h"
+#include "core/LocalCalendar.h"
+#include "core/Subject.h"
+#include "services/AnalyticsManager.h"
+#include "services/AppUpdater.h"
+#include "services/AppleCalendarClient.h"
+#include "services/GoogleClient.h"
+
+#include <QCoro/QCoroTask>
+#include <QList>
+#include <QObject>
+
+#include <optional>
+
+namespace tolvo {
+
+// Which screen the main window shows.
+enum class Destination { auth, main };
+
+// The onboarding page shown while the destination is `auth`.
+enum class OnboardingStep {
+    onboarding = 0,
+    auth = 1,
+    appleCalendarSupport = 2,
+    appleCalendarSelection = 3
+};
+
+// The step of a raw value; nothing outside 0 to 3.
+std::optional<OnboardingStep> onboardingStep(int raw);
+
+// The root navigation: whether the window shows onboarding or the main screen, the onboarding
+// page, and the flows onboarding runs (launch check, sign-in, local-calendar access and the
+// choice of the calendar that receives copies). Failures of these flows are silent by design:
+// the navigation stays where it was and the user can try again.
+class AppViewModel : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AppViewModel(QObject *parent = nullptr);
+    ~AppViewModel() override;
+
+    Destination destination() const { return m_destination; }
+    void setDestination(Destination destination);
+    OnboardingStep currentStep() const { return m_currentStep; }
+    void setCurrentStep(OnboardingStep step);
+    bool canCheckForUpdates() const { return m_canCheckForUpdates; }
+    AlertItem *alertType() const { return m_alertType; }
+    const std::optional<LocalCalendar> &selectedCalendar() const { return m_selectedCalendar; }
+    void setSelectedCalendar(std::optional<LocalCalendar> calendar);
+    const QList<LocalCalendar> &calendars() const { return m_calendars; }
+    void setCalendars(QList<LocalCalendar> calendars);
+    // True while a browser sign-in runs; a second sign-in is not started meanwhile.
+    bool isSigningIn() const { return m_signingIn; }
+
+    const AppUpdater &appUpdater() const { return *m_appUpdater; }
+
+    // Asks for a stored Google session: main when there is one, auth when there is none.
+    QCoro::Task<> checkAuthorization();
+    // Tracks "signIn", then runs the browser sign-in; success moves on to the local-calendar
+    // offer. Does nothing while a sign-in is already running.
+    QCoro::Task<> signIn();
+    // Tracks "apple_calendar_access", then asks for access: granted offers the local and
+    // CalDAV calendars; refused (or nothing to offer) goes to the main screen.
+    void requestAppleCalendarAccess();
+    // Without a pick raises the `calendarSelection` alert; with one stores it, then goes to
+    // the main screen.
+    void confirmCalendarSelection();
+
+signals:
+    void destinationChanged(tolvo::Destination destination);
+    void currentStepChanged(tolvo::OnboardingStep step);
+    void canCheckForUpdatesChanged(bool canCheck);
+    void selectedCalendarChanged();
+    void calendarsChanged();
+    void signingInChanged(bool signingIn);
+
+private:
+    void setCanCheckForUpdates(bool canCheck);
+    void setSigningIn(bool signingIn);
+    void handleAccessAnswer(const Result<bool> &answer);
+
+    Dependency<GoogleClient> m_googleClient;
+    Dependency<AppUpdater> m_appUpdater;
+    Dependency<AppleCalendarClient> m_appleCalendarClient;
+    Dependency<AnalyticsManager> m_analyticsManager;
+
+    Destination m_destination = Destination::auth;
+    bool m_canCheckForUpdates = false;
+    OnboardingStep m_currentStep = OnboardingStep::onboarding;
+    AlertItem *m_alertType;
+    std::optional<LocalCalendar> m_selectedCalendar;
+    QList<LocalCalendar> m_calendars;
+    bool m_signingIn = false;
+    QList<Subscription> m_cancellables;
+};
+
+// The calendars onboarding and settings offer: local and CalDAV ones, in the store's order.
+QList<LocalCalendar> offeredCalendars(const QList<LocalCalendar> &calendars);
+
+} // namespace tolvo

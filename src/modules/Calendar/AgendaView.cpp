@@ -1,0 +1,243 @@
+#include "modules/Calendar/AgendaView.h"
+
+#include "components/StyledButton.h"
+#include "core/CalendarMath.h"
+#include "core/EventTexts.h"
+#include "core/TimelineGeometry.h"
+#include "modules/Calendar/CalendarStyle.h"
+#include "modules/Calendar/EventDetailsWidget.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace tolvo {
+
+namespace {
+constexpr int rowPadding = 8;
+constexpr int stripeWidth = 4;
+
+void setTextColor(QLabel *label, const QColor &color)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+}
+
+StyledButton *action(ButtonStyle style, const QString &text, const char *symbol)
+{
+    auto *button = new StyledButton(style, text);
+    button->setSymbol(QString::fromLatin1(symbol));
+    button->setContentPadding(QMargins(6, 6, 6, 6));
+    button->setFont(calendarstyle::body());
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+// A day's heading across the full width on a faint band.
+class AgendaDateHeader : public QLabel
+{
+public:
+    AgendaDateHeader(const QString &text, QWidget *parent)
+        : QLabel(text, parent)
+    {
+        setFont(calendarstyle::headline());
+        setTextFormat(Qt::PlainText);
+        setContentsMargins(16, 8, 16, 8);
+        setTextColor(this, calendarstyle::primaryText());
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), calendarstyle::withAlpha(calendarstyle::secondaryText(), 0.2));
+        painter.end();
+        QLabel::paintEvent(event);
+    }
+};
+} // namespace
+
+ElidedLabel::ElidedLabel(const QString &text, QWidget *parent)
+    : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    setFullText(text);
+}
+
+void ElidedLabel::setFullText(const QString &text)
+{
+    m_fullText = text;
+    setToolTip(text);
+    elide();
+    updateGeometry();
+}
+
+QSize ElidedLabel::minimumSizeHint() const
+{
+    return QSize(0, QLabel::minimumSizeHint().height());
+}
+
+QSize ElidedLabel::sizeHint() const
+{
+    return QSize(fontMetrics().horizontalAdvance(m_fullText), QLabel::sizeHint().height());
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent *event)
+{
+    QLabel::resizeEvent(event);
+    elide();
+}
+
+void ElidedLabel::elide()
+{
+    QString line = m_fullText;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    setText(fontMetrics().elidedText(line, Qt::ElideRight, qMax(0, contentsRect().width())));
+}
+
+AgendaEventRow::AgendaEventRow(
+    const CalendarEvent &event, const CalendarContext &context, QWidget *parent)
+    : QWidget(parent)
+    , m_event(event)
+    , m_title(new ElidedLabel(event.title))
+    , m_time(new ElidedLabel)
+    , m_notes(new ElidedLabel(event.notes.value_or(QString())))
+    , m_join(action(ButtonStyle::blue, tr("Join Google Meet"), "video"))
+    , m_edit(action(ButtonStyle::grayed, tr("Edit"), "pencil"))
+    , m_delete(action(ButtonStyle::blue, tr("Delete"), "trash-2"))
+{
+    QString time = agendaTimeText(event, context);
+    // A present location shows its bullet even when it is empty.
+    if (event.location)
+        time += QStringLiteral(" • ") + *event.location;
+    m_time->setFullText(time);
+
+    m_title->setFont(calendarstyle::subheadline(QFont::Medium));
+    m_time->setFont(calendarstyle::caption());
+    m_notes->setFont(calendarstyle::caption());
+    setTextColor(m_title, calendarstyle::primaryText());
+    setTextColor(m_time, calendarstyle::secondaryText());
+    setTextColor(m_notes, calendarstyle::secondaryText());
+    m_notes->setVisible(!m_notes->fullText().isEmpty());
+    m_join->setVisible(event.hangoutLink.has_value());
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(rowPadding + stripeWidth + 8, rowPadding, rowPadding, rowPadding);
+    layout->setSpacing(4);
+    layout->addWidget(m_title);
+    layout->addWidget(m_time);
+    layout->addWidget(m_notes);
+    auto *actions = new QHBoxLayout;
+    actions->setSpacing(15);
+    actions->addWidget(m_join);
+    actions->addWidget(m_edit);
+    actions->addWidget(m_delete);
+    actions->addStretch(1);
+    layout->addLayout(actions);
+
+    connect(m_join, &StyledButton::clicked, this,
+        [this] { openMeetingLink(m_event.hangoutLink.value_or(QString())); });
+    connect(m_edit, &StyledButton::clicked, this, [this] { emit editRequested(m_event); });
+    connect(m_delete, &StyledButton::clicked, this, [this] { emit deleteRequested(m_event); });
+}
+
+void AgendaEventRow::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor color = QColor::fromRgba(m_event.color);
+    QPainterPath card;
+    card.addRoundedRect(QRectF(rect()), 8, 8);
+    painter.fillPath(card, calendarstyle::withAlpha(color, 0.1));
+    QPainterPath stripe;
+    stripe.addRoundedRect(
+        QRectF(rowPadding, rowPadding, stripeWidth, height() - 2 * rowPadding), 2, 2);
+    painter.fillPath(stripe, color);
+}
+
+AgendaView::AgendaView(const CalendarContext &context, QWidget *parent)
+    : CalendarPeriodView(context, parent)
+    , m_scroll(new QScrollArea(this))
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->viewport()->setAutoFillBackground(false);
+    layout->addWidget(m_scroll);
+    m_month = localDate(context.now(), context);
+    rebuild();
+}
+
+void AgendaView::setDate(const QDateTime &date)
+{
+    const QDate day = localDate(date, context());
+    if (!day.isValid())
+        return;
+    const bool sameMonth = isSameMonth(day, m_month);
+    m_month = day;
+    if (!sameMonth)
+        rebuild();
+}
+
+void AgendaView::setEvents(const QList<CalendarEvent> &events)
+{
+    if (events == m_events)
+        return;
+    m_events = events;
+    rebuild();
+}
+
+void AgendaView::rebuild()
+{
+    // A month has few rows: real widgets are simpler than a delegate, and rebuilding is cheap.
+    const int scrolled = m_scroll->verticalScrollBar() ? m_scroll->verticalScrollBar()->value() : 0;
+    auto *content = new QWidget;
+    content->setAutoFillBackground(false);
+    auto *layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    const auto grouped = groupByDay(eventsInMonth(m_events, m_month, context()), context());
+    for (const auto &[day, events] : grouped) {
+        layout->addWidget(new AgendaDateHeader(
+            context().locale.toString(day, QStringLiteral("dddd, MMMM d")), content));
+        for (const CalendarEvent &event : events) {
+            auto *row = new AgendaEventRow(event, context(), content);
+            connect(row, &AgendaEventRow::editRequested, this, &AgendaView::editRequested);
+            connect(row, &AgendaEventRow::deleteRequested, this, &AgendaView::deleteRequested);
+            auto *holder = new QHBoxLayout;
+            holder->setContentsMargins(16, 4, 16, 4);
+            holder->addWidget(row);
+            layout->addLayout(holder);
+        }
+    }
+    layout->addStretch(1);
+    m_scroll->setWidget(content); // deletes the previous content
+    m_content = content;
+    m_scroll->verticalScrollBar()->setValue(scrolled);
+}
+
+QStringList AgendaView::dayHeadings() const
+{
+    QStringList result;
+    if (!m_content)
+        return result;
+    for (QLabel *label : m_content->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+        if (!qobject_cast<ElidedLabel *>(label))
+            result << label->text();
+    }
+    return result;
+}
+
+QList<AgendaEventRow *> AgendaView::rows() const
+{
+    return m_content ? m_content->findChildren<AgendaEventRow *>(Qt::FindDirectChildrenOnly)
+                     : QList<AgendaEventRow *>();
+}
+
+} // namespace tolvo

@@ -1,0 +1,97 @@
+#include "modules/Calendar/CalendarScreen.h"
+
+#include "components/Appearance.h"
+#include "modules/Calendar/AgendaView.h"
+#include "modules/Calendar/CalendarHeader.h"
+#include "modules/Calendar/CalendarStyle.h"
+#include "modules/Calendar/MonthView.h"
+#include "modules/Calendar/TimelineView.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace tolvo {
+
+CalendarScreen::CalendarScreen(const CalendarContext &context, QWidget *parent)
+    : QWidget(parent)
+    , m_context(context)
+    , m_date(context.now())
+    , m_header(new CalendarHeader(context))
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    auto *headerRow = new QHBoxLayout;
+    headerRow->addStretch(1);
+    headerRow->addWidget(m_header);
+    headerRow->addStretch(1);
+    layout->addLayout(headerRow);
+    connect(
+        m_header, &CalendarHeader::dateChangeRequested, this, &CalendarScreen::dateChangeRequested);
+    connect(m_header, &CalendarHeader::viewTypeChangeRequested, this,
+        &CalendarScreen::viewTypeChangeRequested);
+    connect(&Appearance::instance(), &Appearance::changed, this, &CalendarScreen::applyPalette);
+    applyPalette();
+    m_header->setState(m_date, m_type);
+    buildView();
+}
+
+void CalendarScreen::setDate(const QDateTime &date)
+{
+    if (!date.isValid() || date == m_date)
+        return;
+    m_date = date;
+    m_header->setState(m_date, m_type);
+    if (m_view)
+        m_view->setDate(m_date);
+}
+
+void CalendarScreen::setViewType(CalendarViewType type)
+{
+    if (type == m_type)
+        return;
+    m_type = type;
+    m_header->setState(m_date, m_type);
+    buildView();
+}
+
+void CalendarScreen::setEvents(const QList<CalendarEvent> &events)
+{
+    m_events = events;
+    if (m_view)
+        m_view->setEvents(m_events);
+}
+
+void CalendarScreen::buildView()
+{
+    delete m_view;
+    CalendarPeriodView *view = nullptr;
+    switch (m_type) {
+    case CalendarViewType::day: view = TimelineView::dayView(m_context); break;
+    case CalendarViewType::week: view = TimelineView::weekView(m_context); break;
+    case CalendarViewType::month: view = new MonthView(m_context); break;
+    case CalendarViewType::agenda: view = new AgendaView(m_context); break;
+    }
+    view->setDate(m_date);
+    view->setEvents(m_events);
+    connect(view, &CalendarPeriodView::editRequested, this, &CalendarScreen::editRequested);
+    connect(view, &CalendarPeriodView::deleteRequested, this, &CalendarScreen::deleteRequested);
+    static_cast<QVBoxLayout *>(layout())->addWidget(view, 1);
+    m_view = view;
+}
+
+void CalendarScreen::applyPalette()
+{
+    // The scroll areas of the views paint the window colour; the views paint in the rest.
+    QPalette colors = palette();
+    for (const auto role : {QPalette::Window, QPalette::Base})
+        colors.setColor(role, calendarstyle::background());
+    colors.setColor(QPalette::WindowText, calendarstyle::primaryText());
+    setPalette(colors);
+    setAutoFillBackground(true);
+    update();
+    if (m_view)
+        m_view->update();
+}
+
+} // namespace tolvo

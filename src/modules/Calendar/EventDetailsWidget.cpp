@@ -1,0 +1,213 @@
+#include "modules/Calendar/EventDetailsWidget.h"
+
+#include "components/Icons.h"
+#include "components/StyledButton.h"
+#include "core/EventTexts.h"
+#include "modules/Calendar/CalendarStyle.h"
+
+#include <QDesktopServices>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QTextLayout>
+#include <QVBoxLayout>
+
+namespace tolvo {
+
+namespace {
+constexpr int iconSide = 14;
+constexpr int labelPadding = 6;
+
+QPixmap dot(const QColor &color)
+{
+    QPixmap pixmap(12, 12);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawEllipse(QRectF(0, 0, 12, 12));
+    return pixmap;
+}
+
+QLabel *iconLabel()
+{
+    auto *label = new QLabel;
+    label->setFixedSize(iconSide + 2, iconSide + 2);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
+QWidget *row(QWidget *icon, QLabel *text, Qt::Alignment iconAlignment = Qt::AlignVCenter)
+{
+    auto *widget = new QWidget;
+    auto *layout = new QHBoxLayout(widget);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    layout->addWidget(icon, 0, iconAlignment);
+    layout->addWidget(text, 1);
+    return widget;
+}
+
+StyledButton *action(ButtonStyle style, const QString &text, const char *symbol)
+{
+    auto *button = new StyledButton(style, text);
+    button->setSymbol(QString::fromLatin1(symbol));
+    button->setContentPadding(QMargins(labelPadding, labelPadding, labelPadding, labelPadding));
+    button->setFont(calendarstyle::body());
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+} // namespace
+
+bool openMeetingLink(const QString &link)
+{
+    const auto url = meetingLinkUrl(link);
+    return url && QDesktopServices::openUrl(*url);
+}
+
+QString elideToLines(const QString &text, const QFont &font, int width, int maxLines)
+{
+    if (width <= 0 || maxLines <= 0)
+        return {};
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    int lastStart = 0;
+    bool more = false;
+    while (true) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        line.setLineWidth(width);
+        if (lines.size() == maxLines) {
+            more = true;
+            break;
+        }
+        lastStart = line.textStart();
+        lines << text.mid(line.textStart(), line.textLength()).trimmed();
+    }
+    layout.endLayout();
+    if (more && !lines.isEmpty()) {
+        const QFontMetrics metrics(font);
+        QString rest = text.mid(lastStart);
+        rest.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        lines.last() = metrics.elidedText(rest + QStringLiteral(" …"), Qt::ElideRight, width);
+        if (!lines.last().endsWith(QChar(0x2026)))
+            lines.last() = metrics.elidedText(lines.last() + QChar(0x2026), Qt::ElideRight, width);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+EventDetailsWidget::EventDetailsWidget(
+    const CalendarEvent &event, const CalendarContext &context, QWidget *parent)
+    : QWidget(parent)
+    , m_event(event)
+    , m_context(context)
+    , m_dot(new QLabel)
+    , m_title(new QLabel)
+    , m_clock(iconLabel())
+    , m_time(new QLabel)
+    , m_pin(iconLabel())
+    , m_location(new QLabel)
+    , m_noteIcon(iconLabel())
+    , m_notes(new QLabel)
+    , m_join(action(ButtonStyle::blue, tr("Join Google Meet"), "video"))
+    , m_edit(action(ButtonStyle::grayed, tr("Edit"), "pencil"))
+    , m_delete(action(ButtonStyle::blue, tr("Delete"), "trash-2"))
+{
+    setFixedWidth(fixedWidth);
+    m_dot->setFixedSize(12, 12);
+    m_title->setFont(calendarstyle::headline());
+    m_title->setWordWrap(true);
+    m_title->setTextFormat(Qt::PlainText);
+    for (QLabel *label : {m_time, m_location, m_notes}) {
+        label->setFont(calendarstyle::body());
+        label->setTextFormat(Qt::PlainText);
+    }
+    m_time->setWordWrap(true);
+    m_location->setWordWrap(true);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 16);
+    layout->setSpacing(16);
+    auto *titleRow = new QWidget;
+    auto *titleLayout = new QHBoxLayout(titleRow);
+    titleLayout->setContentsMargins(0, 0, 0, 0);
+    titleLayout->setSpacing(8);
+    titleLayout->addWidget(m_dot, 0, Qt::AlignVCenter);
+    titleLayout->addWidget(m_title, 1);
+    layout->addWidget(titleRow);
+    layout->addWidget(row(m_clock, m_time));
+    m_locationRow = row(m_pin, m_location);
+    layout->addWidget(m_locationRow);
+    m_notesRow = row(m_noteIcon, m_notes, Qt::AlignTop);
+    layout->addWidget(m_notesRow);
+
+    auto *actions = new QHBoxLayout;
+    actions->setSpacing(15);
+    actions->addWidget(m_join);
+    actions->addWidget(m_edit);
+    actions->addWidget(m_delete);
+    actions->addStretch();
+    layout->addLayout(actions);
+
+    connect(m_join, &StyledButton::clicked, this,
+        [this] { openMeetingLink(m_event.hangoutLink.value_or(QString())); });
+    connect(m_edit, &StyledButton::clicked, this, [this] { emit editRequested(m_event); });
+    connect(m_delete, &StyledButton::clicked, this, [this] { emit deleteRequested(m_event); });
+    refresh();
+}
+
+void EventDetailsWidget::setEvent(const CalendarEvent &event)
+{
+    if (event == m_event)
+        return;
+    m_event = event;
+    refresh();
+}
+
+void EventDetailsWidget::refresh()
+{
+    m_title->setText(m_event.title);
+    m_time->setText(detailsTimeText(m_event, m_context));
+    const QString location = m_event.location.value_or(QString());
+    m_location->setText(location);
+    m_locationRow->setVisible(!location.isEmpty());
+    const QString notes = m_event.notes.value_or(QString());
+    m_notesRow->setVisible(!notes.isEmpty());
+    m_notes->setText(
+        elideToLines(notes, m_notes->font(), fixedWidth - 32 - (iconSide + 2) - 8, notesMaxLines));
+    // A present link shows Join even when it is empty; pressing it then opens nothing.
+    m_join->setVisible(m_event.hangoutLink.has_value());
+    applyColors();
+}
+
+void EventDetailsWidget::applyColors()
+{
+    const QColor text = calendarstyle::primaryText();
+    for (QLabel *label : {m_title, m_time, m_location, m_notes}) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, text);
+        label->setPalette(palette);
+    }
+    m_dot->setPixmap(dot(QColor::fromRgba(m_event.color)));
+    const QSize icon(iconSide, iconSide);
+    m_clock->setPixmap(symbolPixmap(QStringLiteral("clock"), icon, text, devicePixelRatioF()));
+    m_pin->setPixmap(symbolPixmap(QStringLiteral("map-pin"), icon, text, devicePixelRatioF()));
+    m_noteIcon->setPixmap(
+        symbolPixmap(QStringLiteral("file-text"), icon, text, devicePixelRatioF()));
+}
+
+void EventDetailsWidget::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        applyColors();
+    QWidget::changeEvent(event);
+}
+
+} // namespace tolvo

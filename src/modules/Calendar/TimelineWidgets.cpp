@@ -1,0 +1,156 @@
+#include "modules/Calendar/TimelineWidgets.h"
+
+#include "core/TimelineGeometry.h"
+#include "core/TimelineSelection.h"
+#include "modules/Calendar/CalendarStyle.h"
+#include "modules/Calendar/EventBlockWidget.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <cmath>
+
+namespace tolvo {
+
+TimeGridWidget::TimeGridWidget(const CalendarContext &context, int topInset, QWidget *parent)
+    : QWidget(parent)
+    , m_context(context)
+    , m_topInset(topInset)
+{
+    setFixedWidth(columnWidth);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+QString TimeGridWidget::label(int hour) const
+{
+    return hourLabel(hour, m_context.locale);
+}
+
+void TimeGridWidget::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    painter.setFont(calendarstyle::caption());
+    painter.setPen(calendarstyle::primaryText());
+    const int rowHeight = int(hourHeight);
+    for (int hour = 0; hour < 24; ++hour) {
+        const QRect row(0, m_topInset + hour * rowHeight + textOffset, labelWidth, rowHeight);
+        if (!row.intersects(event->rect()))
+            continue;
+        painter.drawText(row, Qt::AlignTop | Qt::AlignHCenter, label(hour));
+    }
+}
+
+DayColumnWidget::DayColumnWidget(
+    TimelineSelection *selection, const CalendarContext &context, QWidget *parent)
+    : QWidget(parent)
+    , m_selection(selection)
+    , m_context(context)
+{
+    connect(selection, &TimelineSelection::changed, this, &DayColumnWidget::refreshSelection);
+}
+
+void DayColumnWidget::setEvents(const QList<CalendarEvent> &events)
+{
+    if (events == m_events && m_blocks.size() == events.size())
+        return;
+    m_events = events;
+    relayout();
+}
+
+void DayColumnWidget::setLayoutWidth(double width)
+{
+    if (qFuzzyCompare(width + 1, m_layoutWidth + 1))
+        return;
+    m_layoutWidth = width;
+    relayout();
+}
+
+QList<EventBlockWidget *> DayColumnWidget::blocks() const
+{
+    return m_blocks;
+}
+
+EventBlockWidget *DayColumnWidget::blockFor(const QUuid &eventId) const
+{
+    for (EventBlockWidget *block : m_blocks) {
+        if (block->event().id == eventId)
+            return block;
+    }
+    return nullptr;
+}
+
+void DayColumnWidget::relayout()
+{
+    const QList<PositionedEvent> laid = layoutOverlappingEvents(m_events, m_layoutWidth);
+    QHash<QUuid, EventBlockWidget *> existing;
+    for (EventBlockWidget *block : std::as_const(m_blocks))
+        existing.insert(block->event().id, block);
+
+    QList<EventBlockWidget *> blocks;
+    blocks.reserve(laid.size());
+    bool changed = false;
+    for (const PositionedEvent &entry : laid) {
+        EventBlockWidget *block = existing.take(entry.event.id);
+        if (block) {
+            block->setEvent(entry.event);
+        } else {
+            block = new EventBlockWidget(entry.event, m_context, this);
+            const QUuid id = entry.event.id;
+            connect(block, &EventBlockWidget::clicked, this, [this, id](MouseClickType type) {
+                EventBlockWidget *target = blockFor(id);
+                if (!target || !m_selection)
+                    return;
+                if (type == MouseClickType::double_)
+                    m_selection->doubleClick(target->event());
+                else
+                    m_selection->singleClick(target->event());
+            });
+            changed = true;
+        }
+        const double top = eventTimeOffset(entry.event.startDate, m_context);
+        const double height = eventHeight(entry.event.startDate, entry.event.endDate);
+        block->setGeometry(int(std::round(entry.xOffset)), int(std::round(top)),
+            int(std::round(entry.xOffset + entry.width)) - int(std::round(entry.xOffset)),
+            int(std::round(height)));
+        block->setSelected(m_selection && m_selection->isSelected(entry.event.id));
+        block->show();
+        block->raise(); // later blocks on top
+        blocks.append(block);
+    }
+    for (EventBlockWidget *gone : std::as_const(existing)) {
+        changed = true;
+        delete gone;
+    }
+    m_blocks = blocks;
+    if (changed)
+        emit blocksChanged();
+}
+
+void DayColumnWidget::refreshSelection()
+{
+    for (EventBlockWidget *block : std::as_const(m_blocks))
+        block->setSelected(m_selection && m_selection->isSelected(block->event().id));
+}
+
+void DayColumnWidget::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    QPen pen(calendarstyle::gridLine());
+    pen.setWidthF(0.5);
+    painter.setPen(pen);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // Each hour row has its own hairline border, so every hour line shows twice.
+    for (int hour = 0; hour < 24; ++hour) {
+        const QRectF row(0, hour * hourHeight, width(), hourHeight);
+        painter.drawRect(row.adjusted(0.25, 0.25, -0.25, -0.25));
+    }
+}
+
+void DayColumnWidget::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && m_selection)
+        m_selection->clear();
+    event->accept();
+}
+
+} // namespace tolvo

@@ -1,0 +1,96 @@
+#include "app/AboutDialog.h"
+#include "app/UpdateResultPresenter.h"
+#include "components/Appearance.h"
+#include "modules/App/AppViewModel.h"
+#include "modules/Onboarding/OnboardingView.h"
+#include "modules/Settings/IntegrationsSettingsViewModel.h"
+#include "modules/Settings/SettingsView.h"
+#include "support/ShellFakes.h"
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QMessageBox>
+
+using namespace tolvo;
+using namespace tolvo::test;
+
+// Draws every screen of the shell in light and dark. With TOLVO_GRAB_DIR set, the pictures are
+// written there as PNG files for a person to look at.
+class ScreenGrabTest : public QObject
+{
+    Q_OBJECT
+private:
+    void save(QWidget *widget, const QString &name)
+    {
+        QCoreApplication::processEvents();
+        const QPixmap picture = widget->grab();
+        QVERIFY(!picture.isNull());
+        const QString folder = qEnvironmentVariable("TOLVO_GRAB_DIR");
+        if (folder.isEmpty())
+            return;
+        QDir().mkpath(folder);
+        const QString scheme = Appearance::current() == ColorScheme::dark ? QStringLiteral("dark")
+                                                                          : QStringLiteral("light");
+        QVERIFY(picture.save(QDir(folder).filePath(name + QLatin1Char('-') + scheme + ".png")));
+    }
+
+private slots:
+    void cleanup() { Appearance::instance().setOverride(std::nullopt); }
+
+    void screens_data()
+    {
+        QTest::addColumn<ColorScheme>("scheme");
+        QTest::newRow("light") << ColorScheme::light;
+        QTest::newRow("dark") << ColorScheme::dark;
+    }
+    void screens()
+    {
+        QFETCH(ColorScheme, scheme);
+        Appearance::instance().setOverride(scheme);
+        ShellFakes fakes;
+        fakes.localCalendars = {localCalendar(QStringLiteral("a"), QStringLiteral("Calendar")),
+            localCalendar(QStringLiteral("b"), QStringLiteral("Team meetings"),
+                LocalCalendarSource::calDAV, QStringLiteral("#E67C73"))};
+        AppViewModel model;
+        OnboardingView onboarding(&model);
+        onboarding.setTransitionDuration(0);
+        onboarding.setFixedSize(650, 400);
+        onboarding.show();
+        save(&onboarding, QStringLiteral("welcome"));
+        model.setCurrentStep(OnboardingStep::auth);
+        save(&onboarding, QStringLiteral("sign-in"));
+        model.setCurrentStep(OnboardingStep::appleCalendarSupport);
+        save(&onboarding, QStringLiteral("support"));
+        model.setCalendars(offeredCalendars(fakes.localCalendars));
+        model.setSelectedCalendar(fakes.localCalendars.at(1));
+        model.setCurrentStep(OnboardingStep::appleCalendarSelection);
+        save(&onboarding, QStringLiteral("selection"));
+
+        SettingsView settings;
+        settings.show();
+        save(&settings, QStringLiteral("settings-general"));
+        settings.selectTab(SettingsView::Tab::integrations);
+        save(&settings, QStringLiteral("settings-integrations"));
+        settings.integrationsViewModel()->requestCalendarAccess();
+        QTRY_VERIFY(settings.integrationsViewModel()->available());
+        save(&settings, QStringLiteral("settings-integrations-granted"));
+
+        QWidget host;
+        host.resize(650, 400);
+        host.show();
+        QMessageBox *about = showAboutDialog(&host);
+        save(about, QStringLiteral("about"));
+        about->close();
+        UpdateResultPresenter updates(fakes.updateResults->publisher(), &host);
+        UpdateCheckResult result;
+        result.currentVersion = QStringLiteral("0.1.0");
+        result.update = UpdateInfo {QStringLiteral("0.2.0"),
+            QUrl(QStringLiteral("https://example.org/tolvo")),
+            QStringLiteral("Reminders now show the meeting's location.")};
+        updates.present(result);
+        save(updates.messageBox(), QStringLiteral("update"));
+    }
+};
+
+TOLVO_WIDGET_TEST_MAIN(ScreenGrabTest)
+#include "ScreenGrabTest.moc"

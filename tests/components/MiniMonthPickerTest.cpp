@@ -1,0 +1,169 @@
+#include "components/MiniMonthPicker.h"
+#include "components/Palette.h"
+#include "support/CalendarContexts.h"
+#include "support/GrabArtefacts.h"
+#include "support/TestMain.h"
+
+#include <QSignalSpy>
+
+using namespace tolvo;
+using namespace tolvo::test;
+
+namespace {
+QDateTime at(const CalendarContext &context, QDate day, QTime time)
+{
+    return QDateTime(day, time, context.zone);
+}
+
+void showAt(MiniMonthPicker &picker, QSize size = QSize(280, 300))
+{
+    picker.resize(size);
+    picker.show();
+}
+} // namespace
+
+class MiniMonthPickerTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void startsAtTheDateItIsGiven()
+    {
+        const CalendarContext context = newYork();
+        const QDateTime given = at(context, QDate(2026, 7, 14), QTime(15, 30));
+        MiniMonthPicker picker(context, given, CalendarTheme::light);
+        QCOMPARE(picker.selectedDate(), given);
+        QCOMPARE(picker.checkedDate(), given);
+        QCOMPARE(picker.title(), "July 2026");
+        QVERIFY(picker.days().contains(QDate(2026, 7, 14)));
+    }
+
+    void clickingADayWritesItsStartAndKeepsTheMonth()
+    {
+        const CalendarContext context = newYork();
+        MiniMonthPicker picker(
+            context, at(context, QDate(2025, 3, 12), QTime(15, 30)), CalendarTheme::light);
+        showAt(picker);
+        QSignalSpy spy(&picker, &MiniMonthPicker::checkedDateChanged);
+
+        QTest::mouseClick(&picker, Qt::LeftButton, {}, picker.dayRect(QDate(2025, 3, 20)).center());
+        QCOMPARE(spy.size(), 1);
+        const QDateTime written = spy.first().first().toDateTime();
+        QCOMPARE(written, at(context, QDate(2025, 3, 20), QTime(0, 0)));
+        QCOMPARE(picker.checkedDate(), written);
+        QCOMPARE(picker.title(), "March 2025");
+
+        // The same day again writes nothing.
+        QTest::mouseClick(&picker, Qt::LeftButton, {}, picker.dayRect(QDate(2025, 3, 20)).center());
+        QCOMPARE(spy.size(), 1);
+    }
+
+    void aDimmedDayDoesNothing()
+    {
+        const CalendarContext context = newYork();
+        const QDateTime given = at(context, QDate(2025, 3, 12), QTime(15, 30));
+        MiniMonthPicker picker(context, given, CalendarTheme::light);
+        showAt(picker);
+        QSignalSpy spy(&picker, &MiniMonthPicker::checkedDateChanged);
+        // March 2025 starts on a Saturday: Feb 23..28 lead the grid.
+        QCOMPARE(picker.days().first(), QDate(2025, 2, 23));
+        QTest::mouseClick(&picker, Qt::LeftButton, {}, picker.dayRect(QDate(2025, 2, 25)).center());
+        QCOMPARE(spy.size(), 0);
+        QCOMPARE(picker.selectedDate(), given);
+    }
+
+    void chevronsMoveAMonthKeepingTheTime()
+    {
+        const CalendarContext context = berlin();
+        MiniMonthPicker picker(
+            context, at(context, QDate(2025, 3, 31), QTime(9, 45)), CalendarTheme::dark);
+        showAt(picker);
+        QSignalSpy spy(&picker, &MiniMonthPicker::checkedDateChanged);
+
+        QTest::mouseClick(&picker, Qt::LeftButton, {}, picker.backButtonRect().center());
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy.last().first().toDateTime(), at(context, QDate(2025, 2, 28), QTime(9, 45)));
+        QCOMPARE(picker.title(), "Februar 2025");
+
+        QTest::mouseClick(&picker, Qt::LeftButton, {}, picker.forwardButtonRect().center());
+        QCOMPARE(spy.size(), 2);
+        QCOMPARE(spy.last().first().toDateTime(), at(context, QDate(2025, 3, 28), QTime(9, 45)));
+    }
+
+    void followsOutsideChangesWithoutEchoing()
+    {
+        const CalendarContext context = newYork();
+        MiniMonthPicker picker(
+            context, at(context, QDate(2025, 3, 12), QTime(8, 0)), CalendarTheme::light);
+        QSignalSpy spy(&picker, &MiniMonthPicker::checkedDateChanged);
+        const QDateTime outside = at(context, QDate(2027, 1, 5), QTime(10, 0));
+        picker.setCheckedDate(outside);
+        QCOMPARE(picker.selectedDate(), outside);
+        QCOMPARE(picker.title(), "January 2027");
+        QCOMPARE(spy.size(), 0);
+    }
+
+    void weekdayOrderFollowsTheLocale_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<Qt::DayOfWeek>("first");
+        QTest::newRow("en_US") << "en_US" << Qt::Sunday;
+        QTest::newRow("de_DE") << "de_DE" << Qt::Monday;
+        QTest::newRow("ar_EG") << "ar_EG" << Qt::Saturday;
+    }
+    void weekdayOrderFollowsTheLocale()
+    {
+        QFETCH(QString, locale);
+        QFETCH(Qt::DayOfWeek, first);
+        const CalendarContext context
+            = calendarContext(locale.toLatin1().constData(), "UTC", FakeClock());
+        MiniMonthPicker picker(
+            context, at(context, QDate(2026, 2, 10), QTime(8, 0)), CalendarTheme::light);
+        QCOMPARE(
+            picker.weekdayNames().first(), context.locale.dayName(first, QLocale::ShortFormat));
+        QCOMPARE(picker.days().first().dayOfWeek(), int(first));
+    }
+
+    void themeColours()
+    {
+        const CalendarContext context = newYork();
+        MiniMonthPicker picker(context, context.now(), CalendarTheme::dark);
+        QCOMPARE(picker.backgroundColor(), QColor("#303A48"));
+        QCOMPARE(picker.textColor(), QColor("#A3B0BB"));
+        picker.resize(picker.sizeHint());
+        QCOMPARE(picker.grab().toImage().pixelColor(1, 1), QColor("#303A48"));
+        picker.setTheme(CalendarTheme::light);
+        QCOMPARE(picker.backgroundColor(), QColor(Qt::white));
+        QCOMPARE(picker.textColor(), QColor("#303030"));
+    }
+
+    void layoutFitsNarrowAndWide()
+    {
+        const CalendarContext context = newYork();
+        MiniMonthPicker picker(
+            context, at(context, QDate(2025, 3, 12), QTime(8, 0)), CalendarTheme::light);
+        for (const int width : {picker.minimumSizeHint().width(), 600}) {
+            picker.resize(width, picker.sizeHint().height());
+            const QRect last = picker.dayRect(picker.days().last());
+            QVERIFY(picker.rect().contains(last));
+            QVERIFY(last.right() >= width - 2);
+            QVERIFY(picker.dayRect(picker.days().first()).left() >= 0);
+            QVERIFY(!picker.backButtonRect().intersects(picker.forwardButtonRect()));
+        }
+    }
+
+    void grabsForPeople()
+    {
+        const CalendarContext context = newYork();
+        for (const CalendarTheme theme : {CalendarTheme::light, CalendarTheme::dark}) {
+            MiniMonthPicker picker(context, at(context, QDate(2025, 3, 12), QTime(8, 0)), theme);
+            picker.setContentsMargins(12, 12, 12, 12);
+            picker.resize(picker.sizeHint());
+            QVERIFY(!saveGrab(
+                picker, theme == CalendarTheme::light ? "mini-month-light" : "mini-month-dark")
+                         .isEmpty());
+        }
+    }
+};
+
+TOLVO_WIDGET_TEST_MAIN(MiniMonthPickerTest)
+#include "MiniMonthPickerTest.moc"

@@ -1,0 +1,155 @@
+#include "LiveSyncFixture.h"
+#include "modules/Main/MainViewModel.h"
+#include "modules/Meetings/MeetingsListViewModel.h"
+#include "support/FakeClock.h"
+#include "support/TestMain.h"
+
+using namespace tolvo;
+using test::LiveSyncFixture;
+
+namespace {
+const QString team = QStringLiteral("team@group.calendar.google.com");
+
+QCoro::Task<Result<std::shared_ptr<AuthorizationSession>>> storedSession()
+{
+    co_return test::sessionWithToken(QStringLiteral("live"));
+}
+
+QJsonObject timed(const QDateTime &start, int minutes)
+{
+    return {{"start", QJsonObject {{"dateTime", start.toString(Qt::ISODate)}}},
+        {"end", QJsonObject {{"dateTime", start.addSecs(60 * minutes).toString(Qt::ISODate)}}}};
+}
+} // namespace
+
+// The two view models over the real services on loopback: the Calendar fake, the relay in
+// process, the engine, the database and local store in a temporary folder. Only the clock of
+// the reminders is fake (it starts at the real now, which the fake's event times follow).
+class MeetingsEngineLoopTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<LiveSyncFixture> m_loop;
+    std::unique_ptr<DependencyScope> m_scope;
+    std::shared_ptr<TimerScheduler> m_scheduler;
+    test::FakeClock m_clock {QDateTime::currentDateTimeUtc()};
+    EventsTimerManager m_timers;
+    QStringList m_notifications;
+
+    void advanceTo(const QDateTime &moment)
+    {
+        m_clock.set(moment);
+        m_scheduler->checkNow();
+        QCoreApplication::processEvents();
+    }
+
+private slots:
+    void init()
+    {
+        m_loop = std::make_unique<LiveSyncFixture>();
+        QVERIFY(m_loop->ready);
+        m_loop->google.addCalendar(team, QStringLiteral("Team"), QStringLiteral("#ac725e"));
+        m_notifications.clear();
+        // Whole seconds, as Google's times are.
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        m_clock = test::FakeClock(now.addMSecs(-now.time().msec()));
+
+        m_scheduler = std::make_shared<TimerScheduler>(m_clock.clock());
+        m_scope = std::make_unique<DependencyScope>();
+        m_scope->set(m_scheduler);
+        m_timers = EventsTimerManager::liveValue();
+        const QUrl relay(QStringLiteral("http://127.0.0.1:%1").arg(m_loop->backend.port()));
+        GoogleClient google = GoogleClient::testValue();
+        google.authSession = storedSession;
+        UserDefaultsClient defaults = UserDefaultsClient::testValue();
+        defaults.boolValue = [](const QString &) { return false; };
+        AppUpdater updater = AppUpdater::testValue();
+        updater.startUpdater = [] {};
+        m_scope->set(CalendarContext {QTimeZone::utc(), QLocale::c(), Qt::Monday, m_clock.clock()})
+            .set(m_timers)
+            .set(CacheManager::liveValue())
+            .set(DateManager::liveValue())
+            .set(SyncBus::liveValue())
+            .set(google)
+            .set(GoogleCalendarClient::make(
+                {m_loop->google.apiRoot(), relay, test::signedInAs(QStringLiteral("live")),
+                    LoggerClient::recording(m_loop->log), QTimeZone::utc()}))
+            .set(m_loop->database)
+            .set(m_loop->client)
+            .set(defaults)
+            .set(updater)
+            .set(LoggerClient::recording(m_loop->log))
+            .set(AnalyticsManager::recording(std::make_shared<AnalyticsRecorder>()))
+            .set(NotificationHandler {
+                [this](const QString &title, const QString &, const QString &subtitle) {
+                    m_notifications.append(title + ": " + subtitle);
+                }});
+    }
+
+    void cleanup()
+    {
+        if (m_loop->ready)
+            QCoro::waitFor(m_loop->client.cleanUpAll());
+        m_scope.reset();
+        m_loop.reset();
+    }
+
+    void aFollowedCalendarsChangesReachTheListAndItsReminders()
+    {
+        MainViewModel main;
+        main.startIfNeeded();
+        QTRY_COMPARE(main.appState(), AppState::configured);
+        QCOMPARE(main.calendars().size(), 1);
+        QVERIFY(!main.calendars().first().isSelected);
+
+        // The screen shows the list once configured; then the user follows the calendar.
+        MeetingsListViewModel list;
+        QTRY_VERIFY(!list.isLoading());
+        main.toggleCalendar(main.calendars().first());
+        QTRY_COMPARE(m_loop->subscribers(team), std::size_t(1));
+        QTRY_VERIFY(!list.isLoading());
+        QCOMPARE(list.currentHandleCalendars().size(), 1);
+
+        const QDateTime start = m_clock.now().addSecs(90 * 60);
+        QJsonObject planning = timed(start, 30);
+        planning.insert("summary", "Planning");
+        const QString id = m_loop->google.addEvent(team, planning).value("id").toString();
+        QTRY_COMPARE(list.eventsModel().size(), 1);
+        const EventModelPtr listed = list.eventsModel().first();
+        QCOMPARE(listed->event().id, id);
+        QCOMPARE(listed->calendarId(), team);
+        QCOMPARE(listed->calendarColor(), QStringLiteral("#ac725e"));
+        QCOMPARE(m_notifications, QStringList {"New event added: Planning"});
+
+        // Thirty minutes before the start the reminder shows.
+        advanceTo(start.addSecs(-30 * 60 - 1));
+        QVERIFY(list.notificationStatus().isIdle());
+        advanceTo(start.addSecs(-30 * 60));
+        QVERIFY(!list.notificationStatus().isIdle());
+        QCOMPARE(list.notificationStatus().event->id, id);
+        list.setNotificationStatus(NotificationStatus::idle());
+
+        // Moved by an hour elsewhere: the reminder moves with it.
+        const QDateTime moved = start.addSecs(3600);
+        m_loop->google.modifyEvent(team, id, timed(moved, 30));
+        QTRY_COMPARE(m_notifications.size(), 2);
+        // Within the second of its creation Google's times cannot tell a change from a
+        // creation, so it may be announced as either; the listed entry is replaced both ways.
+        QVERIFY(m_notifications.last().endsWith(": Planning"));
+        QTRY_COMPARE(*list.eventsModel().first()->event().start, moved);
+        QCOMPARE(m_timers.pair(id)->notificationTimer->fireDate(), moved.addSecs(-30 * 60));
+
+        // Deleted elsewhere: it leaves the list and is not reminded.
+        m_loop->google.deleteEvent(team, id);
+        QTRY_VERIFY(list.eventsModel().isEmpty());
+        // A cancelled event comes back from Google without its title.
+        QCOMPARE(m_notifications.last(), "Event deleted: ");
+        QVERIFY(!m_timers.pair(id).has_value());
+        advanceTo(moved.addSecs(-30 * 60));
+        QVERIFY(list.notificationStatus().isIdle());
+        QVERIFY(m_loop->google.unexpectedRequests().isEmpty());
+    }
+};
+
+TOLVO_TEST_MAIN(MeetingsEngineLoopTest)
+#include "MeetingsEngineLoopTest.moc"

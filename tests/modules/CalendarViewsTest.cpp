@@ -1,0 +1,487 @@
+#include "components/Appearance.h"
+#include "components/Palette.h"
+#include "components/Popover.h"
+#include "components/StyledButton.h"
+#include "core/TimelineGeometry.h"
+#include "core/TimelineSelection.h"
+#include "modules/Calendar/AgendaView.h"
+#include "modules/Calendar/CalendarHeader.h"
+#include "modules/Calendar/CalendarScreen.h"
+#include "modules/Calendar/EventBlockWidget.h"
+#include "modules/Calendar/EventDetailsWidget.h"
+#include "modules/Calendar/EventPopoverPresenter.h"
+#include "modules/Calendar/MonthView.h"
+#include "modules/Calendar/TimelineView.h"
+#include "modules/Calendar/TimelineWidgets.h"
+#include "support/CalendarContexts.h"
+#include "support/GrabArtefacts.h"
+#include "support/TestMain.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+
+using namespace tolvo;
+using namespace tolvo::test;
+
+namespace {
+const QTimeZone newYorkZone("America/New_York");
+
+// "Now" in these tests: Monday 2025-03-03, 09:00 UTC (04:00 in New York).
+FakeClock testClock()
+{
+    return FakeClock(QDateTime(QDate(2025, 3, 3), QTime(9, 0), Qt::UTC));
+}
+
+QDateTime ny(int month, int day, int hour, int minute = 0)
+{
+    return QDateTime(QDate(2025, month, day), QTime(hour, minute), newYorkZone);
+}
+
+CalendarEvent meeting(const QString &name, const QDateTime &start, const QDateTime &end,
+    QColor color = QColor("#379BFF"))
+{
+    CalendarEvent result;
+    result.id = QUuid::createUuidV5(QUuid(), name);
+    result.identifier = name;
+    result.title = name;
+    result.startDate = start;
+    result.endDate = end;
+    result.color = color.rgba();
+    return result;
+}
+
+// Sizes a timeline view so that its scrolled content is exactly `contentWidth` wide.
+void setContentWidth(TimelineView &view, int contentWidth)
+{
+    view.resize(contentWidth + 40, 600);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const int extra = view.width() - view.content()->width();
+    view.resize(contentWidth + extra, 600);
+    QTRY_COMPARE(view.content()->width(), contentWidth);
+}
+
+Popover *openPopover()
+{
+    return qobject_cast<Popover *>(QApplication::activePopupWidget());
+}
+} // namespace
+
+class CalendarViewsTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup()
+    {
+        if (QWidget *popup = QApplication::activePopupWidget())
+            popup->close();
+        Appearance::instance().setOverride(std::nullopt);
+    }
+
+    void aLoneBlockFillsTheDayWidth()
+    {
+        auto view = std::unique_ptr<TimelineView>(TimelineView::dayView(newYork(testClock())));
+        view->setDate(ny(1, 10, 12));
+        view->setEvents({meeting("standup", ny(1, 10, 9, 15), ny(1, 10, 10, 45)),
+            meeting("late", ny(1, 10, 23), ny(1, 11, 1)),
+            meeting("yesterday", ny(1, 9, 22), ny(1, 10, 1))});
+        setContentWidth(*view, 1000);
+
+        EventBlockWidget *standup = view->blockFor(meeting("standup", {}, {}).id);
+        QVERIFY(standup);
+        QCOMPARE(standup->mapTo(view->content(), QPoint(0, 0)), QPoint(55, 740));
+        QCOMPARE(standup->size(), QSize(945, 120));
+        QVERIFY(standup->showsDetails());
+        // Starts late and runs 80 pixels past the end of the day.
+        EventBlockWidget *late = view->blockFor(meeting("late", {}, {}).id);
+        QCOMPARE(late->geometry().top(), 23 * 80);
+        QCOMPARE(late->height(), 160);
+        // Only events that start on the day are shown.
+        QVERIFY(!view->blockFor(meeting("yesterday", {}, {}).id));
+    }
+
+    void weekColumnsShareTheWidth()
+    {
+        auto view = std::unique_ptr<TimelineView>(TimelineView::weekView(newYork(testClock())));
+        view->setDate(ny(1, 15, 12)); // a Wednesday: the week runs Sun 12 to Sat 18
+        view->setEvents({meeting("a", ny(1, 15, 9), ny(1, 15, 10)),
+            meeting("b", ny(1, 15, 9, 30), ny(1, 15, 11)),
+            meeting("saturday night", ny(1, 18, 23), ny(1, 19, 1))});
+        setContentWidth(*view, 755);
+
+        QCOMPARE(view->days().first(), QDate(2025, 1, 12));
+        QCOMPARE(view->header()->names(),
+            QStringList({"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"}));
+        const QList<DayColumnWidget *> columns = view->columns();
+        QCOMPARE(columns.size(), 7);
+        QCOMPARE(columns[0]->geometry(), QRect(55, 6, 100, 1920));
+        QCOMPARE(columns[3]->blocks().size(), 2);
+        for (EventBlockWidget *block : columns[3]->blocks()) {
+            QCOMPARE(block->width(), 50);
+            QVERIFY(!block->showsDetails());
+        }
+        QCOMPARE(columns[3]->blocks()[1]->x(), 50);
+        QCOMPARE(columns[6]->blocks().size(), 1);
+        QCOMPARE(columns[0]->blocks().size(), 0);
+    }
+
+    void weekStartsOnTheLocalesFirstDay_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QDate>("first");
+        QTest::newRow("en_US") << "en_US" << QDate(2025, 1, 12);
+        QTest::newRow("de_DE") << "de_DE" << QDate(2025, 1, 13);
+        QTest::newRow("ar_EG") << "ar_EG" << QDate(2025, 1, 11);
+    }
+    void weekStartsOnTheLocalesFirstDay()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QDate, first);
+        const CalendarContext context
+            = calendarContext(locale.toLatin1().constData(), "America/New_York", testClock());
+        auto view = std::unique_ptr<TimelineView>(TimelineView::weekView(context));
+        view->setDate(ny(1, 15, 12));
+        QCOMPARE(view->days().first(), first);
+        QCOMPARE(view->header()->names().first(),
+            context.locale.dayName(first.dayOfWeek(), QLocale::ShortFormat));
+    }
+
+    void clicksSelectAndOpenTheDetails()
+    {
+        auto view = std::unique_ptr<TimelineView>(TimelineView::weekView(newYork(testClock())));
+        view->setDate(ny(1, 15, 12));
+        const CalendarEvent a = meeting("a", ny(1, 15, 9), ny(1, 15, 10));
+        CalendarEvent b = meeting("b", ny(1, 16, 9), ny(1, 16, 10));
+        b.hangoutLink = QString();
+        view->setEvents({a, b});
+        setContentWidth(*view, 1055);
+        TimelineSelection *selection = view->selection();
+        EventBlockWidget *blockA = view->blockFor(a.id);
+        EventBlockWidget *blockB = view->blockFor(b.id);
+
+        QTest::mouseClick(blockA, Qt::LeftButton, {}, blockA->rect().center());
+        QTRY_VERIFY(selection->isSelected(a.id));
+        QVERIFY(blockA->isSelected());
+        QVERIFY(!openPopover());
+        QCOMPARE(blockA->backgroundColor(), QColor("#379BFF"));
+        QCOMPARE(qRound(blockB->backgroundColor().alphaF() * 100), 10);
+
+        // A double click on another block moves the selection, across columns, and opens it.
+        QTest::mouseDClick(blockB, Qt::LeftButton, {}, blockB->rect().center());
+        QVERIFY(selection->showsPopoverFor(b.id));
+        QVERIFY(!blockA->isSelected());
+        Popover *popover = openPopover();
+        QVERIFY(popover);
+        QCOMPARE(popover->anchor(), blockB);
+        auto *details = qobject_cast<EventDetailsWidget *>(popover->content());
+        QVERIFY(details);
+        QCOMPARE(details->event(), b);
+        QVERIFY(details->joinButton()->isVisibleTo(details)); // an empty link still offers Join
+
+        QSignalSpy edits(view.get(), &CalendarPeriodView::editRequested);
+        details->editButton()->click();
+        QCOMPARE(edits.size(), 1);
+        QCOMPARE(edits.first().first().value<CalendarEvent>(), b);
+        QVERIFY(popover->isVisible()); // the actions leave it open
+
+        // Esc closes it; the highlight stays.
+        QTest::keyClick(popover, Qt::Key_Escape);
+        QTRY_VERIFY(!openPopover());
+        QVERIFY(!selection->isPopoverShown());
+        QVERIFY(selection->isSelected(b.id));
+
+        // A press on empty rows clears everything; a double click afterwards opens it again.
+        DayColumnWidget *column = view->columns()[0];
+        QTest::mouseClick(column, Qt::LeftButton, {}, QPoint(20, 20 * 80));
+        QVERIFY(!selection->selected());
+        QVERIFY(!blockB->isSelected());
+        QTest::mouseDClick(blockA, Qt::LeftButton, {}, blockA->rect().center());
+        QVERIFY(openPopover());
+    }
+
+    void thePopoverClosesWhenItsEventGoes()
+    {
+        auto view = std::unique_ptr<TimelineView>(TimelineView::dayView(newYork(testClock())));
+        view->setDate(ny(1, 15, 12));
+        const CalendarEvent a = meeting("a", ny(1, 15, 9), ny(1, 15, 10));
+        const CalendarEvent b = meeting("b", ny(1, 15, 11), ny(1, 15, 12));
+        view->setEvents({a, b});
+        setContentWidth(*view, 800);
+        QTest::mouseDClick(view->blockFor(a.id), Qt::LeftButton);
+        QVERIFY(openPopover());
+
+        // A refresh that keeps the event keeps the popover on its block.
+        CalendarEvent renamed = a;
+        renamed.title = "a, renamed";
+        view->setEvents({b, renamed});
+        QVERIFY(openPopover());
+        QCOMPARE(openPopover()->anchor(), view->blockFor(a.id));
+        QCOMPARE(qobject_cast<EventDetailsWidget *>(openPopover()->content())->event().title,
+            "a, renamed");
+
+        view->setEvents({b});
+        QTRY_VERIFY(!openPopover());
+        QVERIFY(!view->selection()->selected());
+        QVERIFY(!view->selection()->isPopoverShown());
+    }
+
+    void monthCellsShowTwoChipsAndTheRest()
+    {
+        MonthView view(newYork(testClock()));
+        view.setDate(ny(1, 15, 12));
+        QList<CalendarEvent> events;
+        for (int i = 0; i < 5; ++i)
+            events << meeting(
+                QStringLiteral("busy %1").arg(i), ny(1, 20, 9 + i), ny(1, 20, 10 + i));
+        events << meeting("pair 1", ny(1, 21, 9), ny(1, 21, 10))
+               << meeting("pair 0", ny(1, 21, 8), ny(1, 21, 9))
+               << meeting("long", ny(1, 22, 9), ny(1, 24, 9));
+        view.setEvents(events);
+        view.resize(900, 700);
+        view.show();
+
+        QCOMPARE(view.cells().size(), 42);
+        QCOMPARE(view.cells().first()->day(), QDate(2024, 12, 29));
+        MonthDayCell *busy = view.cellFor(QDate(2025, 1, 20));
+        QCOMPARE(busy->visibleChips().size(), 2);
+        QVERIFY(busy->overflowLabel()->isVisibleTo(busy));
+        QCOMPARE(busy->overflowLabel()->text(), "+3 more events");
+        MonthDayCell *pair = view.cellFor(QDate(2025, 1, 21));
+        QCOMPARE(pair->visibleChips().size(), 2);
+        QVERIFY(!pair->overflowLabel()->isVisibleTo(pair));
+        QCOMPARE(pair->visibleChips()[0]->event().title, "pair 0"); // by start
+        QCOMPARE(view.cellFor(QDate(2025, 1, 22))->visibleChips().size(), 1);
+        QCOMPARE(view.cellFor(QDate(2025, 1, 23))->visibleChips().size(), 0);
+        QVERIFY(view.cellFor(QDate(2025, 1, 20))->height() >= MonthDayCell::minimumHeight);
+
+        // Dimmed are the days outside the displayed month, not outside today's.
+        QVERIFY(view.cellFor(QDate(2025, 1, 20))->isCurrentMonth());
+        QVERIFY(!view.cellFor(QDate(2024, 12, 31))->isCurrentMonth());
+        QVERIFY(!view.cellFor(QDate(2025, 2, 3))->isCurrentMonth());
+    }
+
+    void monthSelectionFollowsItsEvent()
+    {
+        MonthView view(newYork(testClock()));
+        view.setDate(ny(1, 15, 12));
+        const CalendarEvent a = meeting("a", ny(1, 21, 9), ny(1, 21, 10));
+        const CalendarEvent b = meeting("b", ny(1, 20, 11), ny(1, 20, 12));
+        view.setEvents({a, b});
+        view.resize(900, 700);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+
+        EventChipWidget *chipB = view.chipFor(b.id);
+        QTest::mouseClick(chipB, Qt::LeftButton, {}, chipB->rect().center());
+        QTRY_VERIFY(chipB->isSelected());
+        QVERIFY(!openPopover());
+        QTest::mouseDClick(chipB, Qt::LeftButton, {}, chipB->rect().center());
+        QVERIFY(openPopover());
+
+        // A push inserts an earlier event that day: the popover still shows and deletes "b".
+        const CalendarEvent early = meeting("early", ny(1, 20, 7), ny(1, 20, 8));
+        view.setEvents({early, a, b});
+        QVERIFY(openPopover());
+        QCOMPARE(openPopover()->anchor(), view.chipFor(b.id));
+        auto *details = qobject_cast<EventDetailsWidget *>(openPopover()->content());
+        QCOMPARE(details->event(), b);
+        QSignalSpy deletes(&view, &CalendarPeriodView::deleteRequested);
+        details->deleteButton()->click();
+        QCOMPARE(deletes.first().first().value<CalendarEvent>().id, b.id);
+
+        // Closed from outside: the highlight stays.
+        openPopover()->close();
+        QVERIFY(!view.selection()->isPopoverShown());
+        QVERIFY(view.selection()->isSelected(b.id));
+        QVERIFY(view.chipFor(b.id)->isSelected());
+
+        // Gone from the list: the selection goes too.
+        QTest::mouseDClick(view.chipFor(b.id), Qt::LeftButton);
+        QVERIFY(openPopover());
+        view.setEvents({early, a});
+        QTRY_VERIFY(!openPopover());
+        QVERIFY(!view.selection()->selected());
+
+        // A month change keeps the selection; a press on a cell's background clears it.
+        view.setEvents({early, a, b});
+        view.selection()->singleClick(b);
+        view.setDate(ny(2, 10, 12));
+        QVERIFY(view.selection()->isSelected(b.id));
+        MonthDayCell *cell = view.cells()[10];
+        QTest::mouseClick(cell, Qt::LeftButton, {}, QPoint(cell->width() / 2, cell->height() - 5));
+        QVERIFY(!view.selection()->selected());
+    }
+
+    void agendaListsTheMonthByDay()
+    {
+        AgendaView view(newYork(testClock()));
+        view.setDate(ny(4, 10, 12));
+        CalendarEvent located = meeting("located", ny(4, 30, 8), ny(4, 30, 9));
+        located.location = QString();
+        CalendarEvent allDay = meeting("all day", ny(4, 30, 0), ny(5, 1, 0));
+        allDay.isAllDAy = true;
+        view.setEvents({meeting("later", ny(4, 30, 18), ny(5, 2, 9)), located, allDay,
+            meeting("may", ny(5, 1, 0), ny(5, 1, 1))});
+        view.resize(700, 600);
+        QCOMPARE(view.dayHeadings(), QStringList({"Wednesday, April 30"}));
+        const QList<AgendaEventRow *> rows = view.rows();
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[0]->event().title, "all day");
+        QCOMPARE(rows[1]->event().title, "located");
+        QCOMPARE(rows[2]->event().title, "later");
+        QCOMPARE(rows[0]->timeLabel()->fullText(), "All-Day Event");
+        QCOMPARE(rows[1]->timeLabel()->fullText(), "8:00 AM - 9:00 AM • ");
+        QVERIFY(!rows[1]->joinButton()->isVisibleTo(rows[1]));
+
+        QSignalSpy edits(&view, &CalendarPeriodView::editRequested);
+        rows[2]->editButton()->click();
+        QCOMPARE(edits.first().first().value<CalendarEvent>().title, "later");
+
+        view.setDate(ny(6, 1, 12));
+        QVERIFY(view.rows().isEmpty());
+        QVERIFY(view.dayHeadings().isEmpty());
+    }
+
+    void theScreenAsksItsOwner()
+    {
+        CalendarScreen screen(newYork(testClock()));
+        screen.setDate(ny(1, 31, 10));
+        screen.setViewType(CalendarViewType::month);
+        QCOMPARE(screen.header()->title(), "January 2025");
+        QSignalSpy dates(&screen, &CalendarScreen::dateChangeRequested);
+        QSignalSpy types(&screen, &CalendarScreen::viewTypeChangeRequested);
+
+        screen.header()->forwardButton()->click();
+        QCOMPARE(dates.last().first().toDateTime(), ny(2, 28, 10));
+        // The owner has not reloaded yet: a second click steps from the same date.
+        screen.header()->forwardButton()->click();
+        QCOMPARE(dates.last().first().toDateTime(), ny(2, 28, 10));
+        QCOMPARE(screen.date(), ny(1, 31, 10));
+
+        screen.header()->todayButton()->click();
+        QCOMPARE(dates.last().first().toDateTime(), testClock().now());
+        QCOMPARE(screen.viewType(), CalendarViewType::month);
+
+        screen.header()->viewTypeButton(CalendarViewType::week)->click();
+        QCOMPARE(types.last().first().value<CalendarViewType>(), CalendarViewType::week);
+        QCOMPARE(screen.viewType(), CalendarViewType::month); // until the owner sets it
+        QCOMPARE(screen.header()->viewTypeButton(CalendarViewType::month)->backgroundColor(),
+            palette::accentBlue());
+        QCOMPARE(
+            screen.header()->viewTypeButton(CalendarViewType::week)->backgroundColor().alpha(), 0);
+    }
+
+    void aNewViewTypeStartsAFreshSelection()
+    {
+        CalendarScreen screen(newYork(testClock()));
+        screen.setDate(ny(1, 15, 10));
+        screen.setViewType(CalendarViewType::week);
+        const CalendarEvent a = meeting("a", ny(1, 15, 9), ny(1, 15, 10));
+        screen.setEvents({a});
+        QPointer<CalendarPeriodView> week = screen.view();
+        week->selection()->singleClick(a);
+
+        screen.setDate(ny(1, 16, 10));
+        screen.setEvents({a, meeting("b", ny(1, 16, 9), ny(1, 16, 10))});
+        QCOMPARE(screen.view(), week.data());
+        QVERIFY(week->selection()->isSelected(a.id));
+
+        screen.setViewType(CalendarViewType::day);
+        QVERIFY(!week);
+        QVERIFY(!screen.view()->selection()->selected());
+        screen.setViewType(CalendarViewType::week);
+        QVERIFY(!screen.view()->selection()->selected());
+        QCOMPARE(screen.header()->title(), "Jan 12 - 18, 2025");
+    }
+
+    void detailsPopoverContent()
+    {
+        const CalendarContext context = newYork(testClock());
+        CalendarEvent e = meeting("A title long enough to need more than one line in a card that "
+                                  "is four hundred pixels wide, whatever the font",
+            ny(1, 10, 13, 5), ny(1, 10, 14));
+        e.location = QString();
+        e.notes = QStringLiteral("word ").repeated(200);
+        EventDetailsWidget details(e, context);
+        details.adjustSize();
+        QCOMPARE(details.width(), 400);
+        QCOMPARE(details.timeLabel()->text(), "Jan 10, 2025, 1:05 PM - Jan 10, 2025, 2:00 PM");
+        QVERIFY(!details.locationRow()->isVisibleTo(&details));
+        QVERIFY(details.notesRow()->isVisibleTo(&details));
+        QCOMPARE(details.notesLabel()->text().count(QLatin1Char('\n')), 2);
+        QVERIFY(details.notesLabel()->text().endsWith(QChar(0x2026)));
+        QVERIFY(!details.joinButton()->isVisibleTo(&details));
+
+        e.isAllDAy = true;
+        e.location = QStringLiteral("Room 4");
+        e.notes = QString();
+        details.setEvent(e);
+        QCOMPARE(details.timeLabel()->text(), "All-Day Event");
+        QVERIFY(details.locationRow()->isVisibleTo(&details));
+        QVERIFY(!details.notesRow()->isVisibleTo(&details));
+    }
+
+    // Every view with three calendars, overlapping meetings, an all-day event and a long title,
+    // in both appearances, written to PNG for a person to look at.
+    void grabsForPeople()
+    {
+        const QColor work("#379BFF");
+        const QColor home("#E67C73");
+        const QColor team("#33B679");
+        CalendarEvent allDay = meeting("Company offsite", ny(1, 15, 0), ny(1, 16, 0), team);
+        allDay.isAllDAy = true;
+        CalendarEvent standup = meeting("Standup", ny(1, 15, 9), ny(1, 15, 9, 30), work);
+        standup.hangoutLink = QStringLiteral("https://meet.google.com/abc-defg-hij");
+        standup.location = QStringLiteral("Room 4");
+        CalendarEvent review = meeting("Design review", ny(1, 15, 9, 15), ny(1, 15, 11), home);
+        review.notes = QStringLiteral("Bring the mock-ups for the new calendar screen and the "
+                                      "numbers from last quarter.");
+        const CalendarEvent longTitle = meeting("A meeting with a very long title that never "
+                                                "fits in any block of any view at all",
+            ny(1, 15, 13), ny(1, 15, 14, 30), team);
+        QList<CalendarEvent> events {allDay, standup, review, longTitle,
+            meeting("Lunch", ny(1, 14, 12), ny(1, 14, 13), home),
+            meeting("1:1", ny(1, 16, 10), ny(1, 16, 10, 45), work),
+            meeting("Planning", ny(1, 17, 15), ny(1, 17, 16), team)};
+        for (int i = 0; i < 4; ++i)
+            events << meeting(
+                QStringLiteral("Call %1").arg(i), ny(1, 20, 10 + i), ny(1, 20, 11 + i), work);
+
+        const struct
+        {
+            CalendarViewType type;
+            const char *name;
+        } views[] = {{CalendarViewType::day, "day"}, {CalendarViewType::week, "week"},
+            {CalendarViewType::month, "month"}, {CalendarViewType::agenda, "agenda"}};
+        for (const ColorScheme scheme : {ColorScheme::light, ColorScheme::dark}) {
+            Appearance::instance().setOverride(scheme);
+            const QString suffix = scheme == ColorScheme::light ? "light" : "dark";
+            for (const auto &view : views) {
+                CalendarScreen screen(newYork(testClock()));
+                screen.setDate(ny(1, 15, 10));
+                screen.setViewType(view.type);
+                screen.setEvents(events);
+                screen.resize(1100, 760);
+                screen.show();
+                QVERIFY(QTest::qWaitForWindowExposed(&screen));
+                if (auto *timeline = qobject_cast<TimelineView *>(screen.view())) {
+                    timeline->scrollArea()->verticalScrollBar()->setValue(8 * 80);
+                    timeline->selection()->singleClick(review);
+                }
+                saveGrab(screen, QStringLiteral("calendar-%1-%2").arg(view.name, suffix));
+                if (view.type == CalendarViewType::week) {
+                    screen.view()->selection()->doubleClick(review);
+                    QVERIFY(openPopover());
+                    saveGrab(*openPopover(), QStringLiteral("calendar-popover-%1").arg(suffix));
+                    openPopover()->close();
+                }
+            }
+        }
+    }
+};
+
+TOLVO_WIDGET_TEST_MAIN(CalendarViewsTest)
+#include "CalendarViewsTest.moc"

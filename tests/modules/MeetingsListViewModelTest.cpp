@@ -1,0 +1,633 @@
+#include "modules/Meetings/MeetingsListViewModel.h"
+#include "core/OneShot.h"
+#include "support/FakeClock.h"
+#include "support/TestMain.h"
+
+#include <QCoro/QCoroSignal>
+
+using namespace tolvo;
+using test::FakeClock;
+
+namespace {
+
+// Event fetches answered from a table, always on a later pass of the loop; a held calendar
+// answers only when released, with what the table says then.
+class FakeEventReplies : public QObject
+{
+    Q_OBJECT
+public:
+    struct Call
+    {
+        QString calendarId;
+        QDateTime start;
+        QDateTime end;
+    };
+
+    QHash<QString, Result<QList<GoogleCalendarEvent>>> answers;
+    QSet<QString> held;
+    QList<Call> calls;
+    QList<DeleteEventRequest> deletes;
+    QList<Result<bool>> deleteAnswers; // taken in order; success once they run out
+
+    GoogleCalendarClient client()
+    {
+        GoogleCalendarClient client = GoogleCalendarClient::testValue();
+        QPointer<FakeEventReplies> self(this);
+        client.fetchEventsForDate
+            = [self](const QDateTime &start, const QDateTime &end, const QString &calendarId) {
+                  self->calls.append({calendarId, start, end});
+                  auto *gate = new OneShot(self);
+                  if (!self->held.contains(calendarId))
+                      QTimer::singleShot(0, gate, &OneShot::fire);
+                  return answer(self, calendarId, gate);
+              };
+        client.deleteEvent = [self](const DeleteEventRequest &request) {
+            self->deletes.append(request);
+            Result<bool> result = self->deleteAnswers.isEmpty() ? Result<bool>(true)
+                                                                : self->deleteAnswers.takeFirst();
+            return ready(result);
+        };
+        return client;
+    }
+
+    void release(const QString &calendarId)
+    {
+        held.remove(calendarId);
+        for (OneShot *gate : findChildren<OneShot *>(calendarId))
+            gate->fire();
+    }
+
+    QStringList calledIds() const
+    {
+        QStringList ids;
+        for (const Call &call : calls)
+            ids.append(call.calendarId);
+        return ids;
+    }
+
+private:
+    static QCoro::Task<Result<QList<GoogleCalendarEvent>>> answer(
+        QPointer<FakeEventReplies> self, QString calendarId, OneShot *gate)
+    {
+        gate->setObjectName(calendarId);
+        co_await qCoro(gate, &OneShot::fired);
+        gate->deleteLater();
+        if (!self)
+            co_return failure(Error::cancellation());
+        co_return self->answers.value(calendarId, QList<GoogleCalendarEvent>());
+    }
+
+    static QCoro::Task<Result<bool>> ready(Result<bool> result) { co_return result; }
+};
+
+GoogleCalendar calendar(const QString &id, const QString &role = QStringLiteral("owner"))
+{
+    GoogleCalendar c;
+    c.id = id;
+    c.accessRole = role;
+    return c;
+}
+
+QStringList idsOf(const QList<EventModelPtr> &models)
+{
+    QStringList ids;
+    for (const EventModelPtr &model : models)
+        ids.append(model->event().id);
+    return ids;
+}
+
+} // namespace
+
+// The meetings list over overridden services: the Calendar client answers from a table, the
+// timers, cache, date and bus are the real ones on a fake clock (Monday 3 March 2025, 09:00 UTC).
+class MeetingsListViewModelTest : public QObject
+{
+    Q_OBJECT
+
+    FakeClock m_clock;
+    std::shared_ptr<TimerScheduler> m_scheduler;
+    std::unique_ptr<DependencyScope> m_scope;
+    std::unique_ptr<FakeEventReplies> m_google;
+    CacheManager m_cache;
+    DateManager m_dates;
+    SyncBus m_bus;
+    EventsTimerManager m_timers;
+    std::shared_ptr<LogRecorder> m_log;
+    QStringList m_notifications;
+    bool m_deleteOnEnded = false;
+    int m_authorizeCalls = 0;
+    bool m_authorizeAnswer = true;
+
+    QDateTime at(int minutesFromNow) const { return m_clock.now().addSecs(60 * minutesFromNow); }
+
+    GoogleCalendarEvent event(const QString &id, std::optional<int> startInMinutes = 60,
+        int durationMinutes = 30, const QString &summary = QStringLiteral("Meeting"))
+    {
+        GoogleCalendarEvent e;
+        e.id = id;
+        e.summary = summary;
+        if (startInMinutes) {
+            e.start = at(*startInMinutes);
+            e.end = at(*startInMinutes + durationMinutes);
+        }
+        return e;
+    }
+
+    void advanceMinutes(int minutes)
+    {
+        m_clock.advance(60 * minutes);
+        m_scheduler->checkNow();
+        QCoreApplication::processEvents();
+    }
+
+    std::unique_ptr<MeetingsListViewModel> makeLoaded(const QList<GoogleCalendar> &calendars)
+    {
+        m_cache.storeCalendars(calendars);
+        auto model = std::make_unique<MeetingsListViewModel>();
+        settle(*model);
+        return model;
+    }
+
+    static void settle(MeetingsListViewModel &model)
+    {
+        QCoreApplication::processEvents();
+        QTRY_VERIFY(!model.isLoading());
+    }
+
+private slots:
+    void init()
+    {
+        m_clock = FakeClock(QDateTime(QDate(2025, 3, 3), QTime(9, 0), Qt::UTC));
+        m_scheduler = std::make_shared<TimerScheduler>(m_clock.clock());
+        m_scope = std::make_unique<DependencyScope>();
+        m_scope->set(m_scheduler);
+        m_scope->set(CalendarContext {QTimeZone::utc(), QLocale::c(), Qt::Monday, m_clock.clock()});
+        m_google = std::make_unique<FakeEventReplies>();
+        m_timers = EventsTimerManager::liveValue();
+        m_cache = CacheManager::liveValue();
+        m_dates = DateManager::liveValue();
+        m_dates.selectDate(m_clock.now());
+        m_bus = SyncBus::liveValue();
+        m_log = std::make_shared<LogRecorder>();
+        m_notifications.clear();
+        m_deleteOnEnded = false;
+        m_authorizeCalls = 0;
+        m_authorizeAnswer = true;
+
+        UserDefaultsClient defaults = UserDefaultsClient::testValue();
+        defaults.boolValue = [this](const QString &key) {
+            return key == QLatin1String(UserDefaultsClient::deleteEventOnEndedKey)
+                && m_deleteOnEnded;
+        };
+        GoogleClient googleClient = GoogleClient::testValue();
+        googleClient.authorize = [this]() -> QCoro::Task<Result<bool>> {
+            ++m_authorizeCalls;
+            return answerAuthorize(m_authorizeAnswer);
+        };
+        m_scope->set(m_timers)
+            .set(m_cache)
+            .set(m_dates)
+            .set(m_bus)
+            .set(m_google->client())
+            .set(googleClient)
+            .set(defaults)
+            .set(LoggerClient::recording(m_log))
+            .set(NotificationHandler {
+                [this](const QString &title, const QString &body, const QString &subtitle) {
+                    m_notifications.append(title + " | " + body + " | " + subtitle);
+                }});
+    }
+
+    void cleanup()
+    {
+        m_scope.reset();
+        m_google.reset();
+        m_scheduler.reset();
+    }
+
+    void firstLoadArrivesOnALaterPass()
+    {
+        GoogleCalendarEvent late = event("late", 120);
+        GoogleCalendarEvent early = event("early", 60);
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {late, early};
+        m_cache.storeCalendars({calendar("a")});
+        const QDateTime picked = at(0).addDays(20);
+        m_dates.selectDate(picked);
+
+        MeetingsListViewModel model;
+        QVERIFY(m_google->calls.isEmpty());
+        QCOMPARE(model.selectedView(), CalendarViewType::month);
+        QTRY_COMPARE(idsOf(model.eventsModel()), (QStringList {"early", "late"}));
+        // The displayed month, then today and tomorrow for the reminders.
+        QCOMPARE(m_google->calls.at(0).start, QDateTime(QDate(2025, 3, 1), QTime(0, 0), Qt::UTC));
+        QCOMPARE(
+            m_google->calls.at(0).end, QDateTime(QDate(2025, 3, 31), QTime(23, 59, 59), Qt::UTC));
+        QTRY_COMPARE(model.selectedDate(), picked);
+        QTRY_COMPARE(m_google->calls.size(), 2);
+        QCOMPARE(m_google->calls.at(1).start, QDateTime(QDate(2025, 3, 3), QTime(0, 0), Qt::UTC));
+        QCOMPARE(
+            m_google->calls.at(1).end, QDateTime(QDate(2025, 3, 4), QTime(23, 59, 59), Qt::UTC));
+        QCOMPARE(model.eventsModel().at(0)->calendarId(), "a");
+        QVERIFY(m_timers.pair("early").has_value());
+    }
+
+    void selectedDateFollowsOnlyAfterTheReload()
+    {
+        auto model = makeLoaded({calendar("a")});
+        m_google->held.insert("a");
+        const QDateTime picked = at(0).addDays(40);
+        m_dates.selectDate(picked);
+        QTRY_COMPARE(m_google->calls.size(), 3);
+        QCoreApplication::processEvents();
+        QVERIFY(model->selectedDate() != picked);
+        m_google->release("a");
+        QTRY_COMPARE(model->selectedDate(), picked);
+        QCOMPARE(m_google->calls.last().start, QDateTime(QDate(2025, 4, 1), QTime(0, 0), Qt::UTC));
+    }
+
+    void weekViewStartsOnTheFirstWeekday()
+    {
+        auto model = makeLoaded({calendar("a")});
+        m_dates.selectDate(QDateTime(QDate(2024, 12, 31), QTime(15, 30), Qt::UTC));
+        settle(*model);
+        model->selectView(CalendarViewType::week);
+        settle(*model);
+        QCOMPARE(model->selectedView(), CalendarViewType::week);
+        QCOMPARE(
+            m_google->calls.last().start, QDateTime(QDate(2024, 12, 30), QTime(0, 0), Qt::UTC));
+        QCOMPARE(
+            m_google->calls.last().end, QDateTime(QDate(2025, 1, 5), QTime(23, 59, 59), Qt::UTC));
+        model->selectView(CalendarViewType::day);
+        settle(*model);
+        QCOMPARE(
+            m_google->calls.last().start, QDateTime(QDate(2024, 12, 31), QTime(0, 0), Qt::UTC));
+        QCOMPARE(
+            m_google->calls.last().end, QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59), Qt::UTC));
+    }
+
+    void followFetchesOnlyTheNewCalendarAndUnfollowRefetches()
+    {
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {event("a1")};
+        m_google->answers["b"] = QList<GoogleCalendarEvent> {event("b1", 90)};
+        auto model = makeLoaded({calendar("a")});
+        const EventModelPtr listedA = model->eventsModel().at(0);
+        const QDateTime reminderA = m_timers.pair("a1")->notificationTimer->fireDate();
+        m_google->calls.clear();
+
+        m_cache.storeCalendars({calendar("a"), calendar("b")});
+        settle(*model);
+        QCOMPARE(m_google->calledIds().first(), "b");
+        QCOMPARE(idsOf(model->eventsModel()), (QStringList {"a1", "b1"}));
+        QCOMPARE(model->eventsModel().at(0), listedA);
+        QCOMPARE(m_timers.pair("a1")->notificationTimer->fireDate(), reminderA);
+        QCOMPARE(model->currentHandleCalendars().size(), 2);
+
+        m_google->calls.clear();
+        m_cache.storeCalendars({calendar("b")});
+        settle(*model);
+        QCOMPARE(m_google->calledIds(), (QStringList {"b", "b"}));
+        QCOMPARE(idsOf(model->eventsModel()), (QStringList {"b1"}));
+        QVERIFY(!m_timers.pair("a1").has_value());
+    }
+
+    void oneFailingCalendarFailsTheReload_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("kind");
+        QTest::newRow("expired sign-in") << -10 << int(AlertType::Kind::expiredToken);
+        QTest::newRow("scopes") << 403 << int(AlertType::Kind::authenticationScopesError);
+        QTest::newRow("other") << 500 << int(AlertType::Kind::error);
+    }
+
+    void oneFailingCalendarFailsTheReload()
+    {
+        QFETCH(int, code);
+        QFETCH(int, kind);
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {event("a1")};
+        m_google->answers["b"] = failure(Error::http(code, "refused"));
+        m_google->answers["c"] = QList<GoogleCalendarEvent> {event("c1")};
+        auto model = makeLoaded({calendar("a"), calendar("b"), calendar("c")});
+        QVERIFY(model->eventsModel().isEmpty());
+        QVERIFY(model->alertType()->isSet());
+        QCOMPARE(int(model->alertType()->value()->kind()), kind);
+
+        if (kind == int(AlertType::Kind::error))
+            return;
+        // "Refresh": sign in, then every handled calendar again, and today's reminders.
+        m_google->answers["b"] = QList<GoogleCalendarEvent> {event("b1")};
+        m_google->calls.clear();
+        model->alertType()->value()->handler()();
+        QTRY_COMPARE(m_authorizeCalls, 1);
+        QTRY_COMPARE(model->eventsModel().size(), 3);
+        settle(*model);
+        QCOMPARE(m_google->calls.size(), 6);
+    }
+
+    void aRefusedSignInChangesNothing()
+    {
+        m_google->answers["a"] = failure(Error::http(403, "scopes"));
+        auto model = makeLoaded({calendar("a")});
+        m_authorizeAnswer = false;
+        const int calls = int(m_google->calls.size());
+        model->alertType()->value()->handler()();
+        QTRY_COMPARE(m_authorizeCalls, 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(int(m_google->calls.size()), calls);
+    }
+
+    void overlappingReloadsListEachEventOnce()
+    {
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {event("a1"), event("a2", 120)};
+        auto model = makeLoaded({calendar("a")});
+        const qsizetype before = m_google->calls.size();
+        m_google->held.insert("a");
+        m_dates.selectDate(at(0));
+        m_cache.storeCalendars({calendar("a")});
+        m_dates.selectDate(at(0));
+        QCoreApplication::processEvents();
+        // Only the first asks the Calendar; the others wait behind it.
+        QTRY_COMPARE(m_google->calls.size(), before + 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(m_google->calls.size(), before + 1);
+        m_google->release("a");
+        QTRY_VERIFY(!model->isLoading());
+        QCOMPARE(idsOf(model->eventsModel()), (QStringList {"a1", "a2"}));
+        QCOMPARE(m_timers.pendingTimerCount(), std::size_t(4));
+    }
+
+    void pushedBatchNotifiesInOrderAndChangesTheList()
+    {
+        GoogleCalendarEvent kept = event("kept", 60);
+        GoogleCalendarEvent gone = event("gone", 90);
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {kept, gone};
+        auto model = makeLoaded({calendar("a")});
+        const int calls = int(m_google->calls.size());
+
+        GoogleCalendarEvent added = event("new", 30);
+        added.summary.reset();
+        GoogleCalendarEvent moved = kept;
+        moved.start = at(180);
+        moved.end = at(200);
+        GoogleCalendarEvent noDates = gone;
+        noDates.start.reset();
+        noDates.end.reset();
+        m_bus.postGoogleChanged(CalendarSyncUpdate::googleChanges("a",
+            {GoogleCalendarChange::added(added), GoogleCalendarChange::modified(moved),
+                GoogleCalendarChange::deleted(noDates)}));
+        // Told at once, every change; the list follows on a later pass.
+        QCOMPARE(m_notifications,
+            (QStringList {"New event added | 3 March 2025 at 09:30 - 10:00 | ",
+                "Event updated with new values | 3 March 2025 at 12:00 - 12:20 | Meeting",
+                "Event deleted | 3 March 2025 at 09:00 | Meeting"}));
+        QCOMPARE(idsOf(model->eventsModel()), (QStringList {"kept", "gone"}));
+        QTRY_COMPARE(idsOf(model->eventsModel()), (QStringList {"new", "kept"}));
+        QCOMPARE(*model->eventsModel().at(1)->event().start, at(180));
+        QCOMPARE(m_timers.pair("kept")->notificationTimer->fireDate(), at(150));
+        QVERIFY(!m_timers.pair("gone").has_value());
+        QVERIFY(m_timers.pair("new").has_value());
+        QCoreApplication::processEvents();
+        QCOMPARE(int(m_google->calls.size()), calls);
+
+        // Local changes are not the list's business.
+        m_bus.postGoogleChanged(CalendarSyncUpdate::localChanges("a", {}));
+        QCoreApplication::processEvents();
+        QCOMPARE(m_notifications.size(), 3);
+    }
+
+    void anAddedEventAlreadyListedIsReplaced()
+    {
+        GoogleCalendarEvent listed = event("x", 60);
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {event("first", 30), listed};
+        auto model = makeLoaded({calendar("a")});
+        GoogleCalendarEvent again = listed;
+        again.summary = QStringLiteral("Renamed");
+        m_bus.postGoogleChanged(
+            CalendarSyncUpdate::googleChanges("a", {GoogleCalendarChange::added(again)}));
+        QTRY_COMPARE(model->eventsModel().at(1)->event().summary, QStringLiteral("Renamed"));
+        QCOMPARE(idsOf(model->eventsModel()), (QStringList {"first", "x"}));
+    }
+
+    void unlistedOrSeriesChangesReloadOnce_data()
+    {
+        QTest::addColumn<QString>("listedId");
+        QTest::addColumn<QStringList>("changedIds");
+        QTest::newRow("modified, not listed") << "x" << QStringList {"elsewhere"};
+        QTest::newRow("series whose instances are listed")
+            << "series_20250303T100000Z" << QStringList {"series"};
+        QTest::newRow("three in one batch") << "x" << QStringList {"p", "q", "r"};
+    }
+
+    void unlistedOrSeriesChangesReloadOnce()
+    {
+        QFETCH(QString, listedId);
+        QFETCH(QStringList, changedIds);
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {event(listedId)};
+        auto model = makeLoaded({calendar("a")});
+        m_google->calls.clear();
+        QList<GoogleCalendarChange> changes;
+        for (const QString &id : changedIds)
+            changes.append(GoogleCalendarChange::modified(event(id)));
+        m_bus.postGoogleChanged(CalendarSyncUpdate::googleChanges("a", changes));
+        QCOMPARE(m_notifications.size(), changedIds.size());
+        QTRY_VERIFY(!m_google->calls.isEmpty());
+        settle(*model);
+        // The displayed month and the upcoming days, once.
+        QCOMPARE(m_google->calls.size(), 2);
+    }
+
+    void snooze_data()
+    {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<int>("startInSeconds");
+        QTest::addColumn<int>("showsAfterSeconds"); // -1: never
+        QTest::newRow("a minute with the start 30 s away") << int(SnoozeTime::minute) << 30 << -1;
+        QTest::newRow("a minute") << int(SnoozeTime::minute) << 600 << 60;
+        QTest::newRow("five minutes") << int(SnoozeTime::fiveMinutes) << 600 << 300;
+        QTest::newRow("until the event") << int(SnoozeTime::untilEvent) << 600 << 600;
+        QTest::newRow("until the event, already started")
+            << int(SnoozeTime::untilEvent) << -60 << 0;
+    }
+
+    void snooze()
+    {
+        QFETCH(int, choice);
+        QFETCH(int, startInSeconds);
+        QFETCH(int, showsAfterSeconds);
+        auto model = makeLoaded({});
+        GoogleCalendarEvent e = event("s");
+        e.start = m_clock.now().addSecs(startInSeconds);
+        model->showReminder(e);
+        QVERIFY(!model->notificationStatus().isIdle());
+        model->snooze(SnoozeTime(choice), e);
+        QVERIFY(model->notificationStatus().isIdle());
+        if (showsAfterSeconds < 0) {
+            QCOMPARE(m_timers.pendingTimerCount(), std::size_t(0));
+            return;
+        }
+        if (showsAfterSeconds > 0) {
+            m_clock.advance(showsAfterSeconds - 1);
+            m_scheduler->checkNow();
+            QVERIFY(model->notificationStatus().isIdle());
+            m_clock.advance(1);
+        }
+        m_scheduler->checkNow();
+        QCOMPARE(model->notificationStatus(), NotificationStatus::showed(e));
+    }
+
+    void aReminderWhileAnotherShowsIsDropped()
+    {
+        GoogleCalendarEvent first = event("first", 40);
+        GoogleCalendarEvent second = event("second", 41);
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {first, second};
+        auto model = makeLoaded({calendar("a")});
+        advanceMinutes(11);
+        QCOMPARE(model->notificationStatus(), NotificationStatus::showed(first));
+        model->setNotificationStatus(NotificationStatus::idle());
+        advanceMinutes(1);
+        QVERIFY(model->notificationStatus().isIdle());
+    }
+
+    void aPushedDeletionWithdrawsTheSnooze()
+    {
+        auto model = makeLoaded({});
+        GoogleCalendarEvent e = event("s", 30);
+        model->snooze(SnoozeTime::fiveMinutes, e);
+        m_bus.postGoogleChanged(
+            CalendarSyncUpdate::googleChanges("a", {GoogleCalendarChange::deleted(e)}));
+        QCoreApplication::processEvents();
+        advanceMinutes(6);
+        QVERIFY(model->notificationStatus().isIdle());
+    }
+
+    void endedEventsAreDeletedOnlyWhereTheAccountMayWrite_data()
+    {
+        QTest::addColumn<bool>("setting");
+        QTest::addColumn<QString>("role");
+        QTest::addColumn<int>("deletes");
+        QTest::newRow("on, owner") << true << "owner" << 1;
+        QTest::newRow("on, writer") << true << "writer" << 1;
+        QTest::newRow("on, reader") << true << "reader" << 0;
+        QTest::newRow("off, owner") << false << "owner" << 0;
+    }
+
+    void endedEventsAreDeletedOnlyWhereTheAccountMayWrite()
+    {
+        QFETCH(bool, setting);
+        QFETCH(QString, role);
+        QFETCH(int, deletes);
+        m_deleteOnEnded = setting;
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {event("e", 10, 20)};
+        auto model = makeLoaded({calendar("a", role)});
+        advanceMinutes(31);
+        QVERIFY(model->eventsModel().isEmpty());
+        QTRY_COMPARE(int(m_google->deletes.size()), deletes);
+        QCoreApplication::processEvents();
+        QCOMPARE(int(m_google->deletes.size()), deletes);
+        if (deletes) {
+            QCOMPARE(m_google->deletes.first().calendarId, "a");
+            QCOMPARE(m_google->deletes.first().eventId, "e");
+        }
+        QVERIFY(!model->alertType()->isSet());
+    }
+
+    void aPushedDeletionNeverDeletesOnGoogle()
+    {
+        m_deleteOnEnded = true;
+        GoogleCalendarEvent e = event("e");
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {e};
+        auto model = makeLoaded({calendar("a")});
+        m_bus.postGoogleChanged(
+            CalendarSyncUpdate::googleChanges("a", {GoogleCalendarChange::deleted(e)}));
+        QTRY_VERIFY(model->eventsModel().isEmpty());
+        QVERIFY(!m_timers.pair("e").has_value());
+        QCoreApplication::processEvents();
+        QVERIFY(m_google->deletes.isEmpty());
+    }
+
+    void aFailedDeleteOffersSignInAndRetries()
+    {
+        auto model = makeLoaded({});
+        m_google->deleteAnswers = {failure(Error::http(403, "scopes"))};
+        const GoogleCalendarEvent e = event("e");
+        model->deleteEvent(e, "a");
+        QTRY_VERIFY(model->alertType()->isSet());
+        QCOMPARE(model->alertType()->value()->kind(), AlertType::Kind::authenticationScopesError);
+        model->alertType()->value()->handler()();
+        QTRY_COMPARE(m_google->deletes.size(), 2);
+        QCOMPARE(m_authorizeCalls, 1);
+        QCOMPARE(m_google->deletes.at(1).eventId, "e");
+    }
+
+    void remindersDoNotDependOnTheDisplayedPeriod()
+    {
+        GoogleCalendarEvent today = event("today", 45);
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {today};
+        auto model = makeLoaded({calendar("a")});
+        // Looking at next month: today's meeting is no longer listed but still reminded.
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {event("later", 60 * 24 * 30)};
+        m_dates.selectDate(at(60 * 24 * 30));
+        settle(*model);
+        QCOMPARE(idsOf(model->eventsModel()), (QStringList {"later"}));
+        advanceMinutes(15);
+        QCOMPARE(model->notificationStatus(), NotificationStatus::showed(today));
+    }
+
+    void midnightArmsTheNewTomorrow()
+    {
+        auto model = makeLoaded({calendar("a")});
+        m_google->calls.clear();
+        GoogleCalendarEvent dayAfter = event("dayAfter", 60 * 39);
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {dayAfter};
+        advanceMinutes(15 * 60);
+        settle(*model);
+        QCOMPARE(m_google->calls.size(), 1);
+        QCOMPARE(m_google->calls.first().start, QDateTime(QDate(2025, 3, 4), QTime(0, 0), Qt::UTC));
+        QCOMPARE(
+            m_google->calls.first().end, QDateTime(QDate(2025, 3, 5), QTime(23, 59, 59), Qt::UTC));
+        QVERIFY(m_timers.pair("dayAfter").has_value());
+    }
+
+    void noTimerFiresAfterTheListIsGone()
+    {
+        m_deleteOnEnded = true;
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {event("e", 40, 10)};
+        auto model = makeLoaded({calendar("a")});
+        model->snooze(SnoozeTime::minute, event("s", 30));
+        QVERIFY(m_timers.pendingTimerCount() > 0);
+        model.reset();
+        QCOMPARE(m_timers.pendingTimerCount(), std::size_t(0));
+        advanceMinutes(60);
+        QVERIFY(m_google->deletes.isEmpty());
+    }
+
+    void eventModelsAreItemsOfTheirOwn()
+    {
+        GoogleCalendar coloured = calendar("a");
+        coloured.backgroundColor = QStringLiteral("#ac725e");
+        m_cache.storeCalendars({coloured});
+        const GoogleCalendarEvent e = event("e");
+        const EventModel one(e, "a");
+        const EventModel two(e, "a");
+        QVERIFY(!(one == two));
+        QVERIFY(one == one);
+        QCOMPARE(qHash(one), qHash(one));
+        QCOMPARE(one.eventState(), EventState::started);
+        QVERIFY(one.timeToMeeting().isEmpty());
+        QCOMPARE(one.calendarColor(), QStringLiteral("#ac725e"));
+        {
+            // The cache it was made with stays its cache.
+            DependencyScope inner;
+            CacheManager other = CacheManager::liveValue();
+            inner.set(other);
+            const EventModel three(e, "a");
+            QCOMPARE(one.calendarColor(), QStringLiteral("#ac725e"));
+            QCOMPARE(three.calendarColor(), std::nullopt);
+        }
+    }
+
+private:
+    static QCoro::Task<Result<bool>> answerAuthorize(bool answer) { co_return answer; }
+};
+
+TOLVO_TEST_MAIN(MeetingsListViewModelTest)
+#include "MeetingsListViewModelTest.moc"

@@ -1,0 +1,258 @@
+#include "modules/Onboarding/OnboardingView.h"
+#include "components/AlertPresenter.h"
+#include "components/Appearance.h"
+#include "components/StyledButton.h"
+#include "components/ThemedWidgets.h"
+#include "components/WindowReader.h"
+#include "modules/App/AppViewModel.h"
+#include "modules/Onboarding/AuthView.h"
+#include "modules/Onboarding/OnboardingAppleCalendarSelectionView.h"
+#include "modules/Onboarding/OnboardingAppleCalendarSupportView.h"
+#include "modules/Onboarding/OnboardingCalendarRow.h"
+#include "support/ShellFakes.h"
+#include "support/TestMain.h"
+
+#include <QMessageBox>
+#include <QScreen>
+
+using namespace tolvo;
+using namespace tolvo::test;
+
+namespace {
+
+// The onboarding content in a window of the size the application gives it.
+struct Screen
+{
+    explicit Screen(AppViewModel *model)
+        : view(model)
+    {
+        view.setTransitionDuration(0);
+        view.setFixedSize(650, 400);
+        view.show();
+    }
+    OnboardingView view;
+};
+
+void click(QAbstractButton *button)
+{
+    QVERIFY(button);
+    QVERIFY(button->isVisible());
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Every child lies inside its page: nothing is cut off at the window's edge.
+void verifyFits(QWidget *page)
+{
+    QCoreApplication::processEvents(); // pending layouts
+    for (QWidget *child : page->findChildren<QWidget *>()) {
+        if (!child->isVisible())
+            continue;
+        const QRect inPage(child->mapTo(page, QPoint(0, 0)), child->size());
+        QVERIFY2(page->rect().contains(inPage),
+            qPrintable(QStringLiteral("%1 at %2,%3 %4x%5")
+                           .arg(child->metaObject()->className())
+                           .arg(inPage.x())
+                           .arg(inPage.y())
+                           .arg(inPage.width())
+                           .arg(inPage.height())));
+    }
+}
+
+} // namespace
+
+class OnboardingViewTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup() { Appearance::instance().setOverride(std::nullopt); }
+
+    void walksThroughToTheCalendarChoice()
+    {
+        ShellFakes fakes;
+        fakes.localCalendars = {localCalendar(QStringLiteral("cal"), QStringLiteral("Calendar"))};
+        AppViewModel model;
+        Screen screen(&model);
+        QCOMPARE(screen.view.currentPage(), screen.view.welcomePage());
+        verifyFits(screen.view.currentPage());
+
+        click(screen.view.getStartedButton());
+        QCOMPARE(model.currentStep(), OnboardingStep::auth);
+        QCOMPARE(screen.view.currentPage(), screen.view.authPage());
+        verifyFits(screen.view.currentPage());
+
+        click(screen.view.authPage()->signInButton());
+        QCOMPARE(fakes.signInCalls, 1);
+        QTRY_COMPARE(screen.view.currentPage(), screen.view.supportPage());
+        verifyFits(screen.view.currentPage());
+
+        click(screen.view.supportPage()->enableButton());
+        QTRY_COMPARE(screen.view.currentPage(), screen.view.selectionPage());
+        verifyFits(screen.view.currentPage());
+        QCOMPARE(screen.view.selectionPage()->rows().size(), 1);
+        QCOMPARE(fakes.trackedEvents(),
+            (QStringList {QStringLiteral("signIn"), QStringLiteral("apple_calendar_access")}));
+    }
+
+    void getStartedSlidesInFromTheTrailingEdge()
+    {
+        ShellFakes fakes;
+        AppViewModel model;
+        Screen screen(&model);
+        screen.view.setTransitionDuration(600);
+        click(screen.view.getStartedButton());
+        QWidget *auth = screen.view.authPage();
+        QCOMPARE(screen.view.currentPage(), auth);
+        QTRY_VERIFY(auth->x() > 0 && auth->x() < 650);
+        QVERIFY(auth->graphicsEffect());
+        QTRY_COMPARE(auth->pos(), QPoint(0, 0));
+        QTRY_VERIFY(!auth->graphicsEffect());
+    }
+
+    void signInButtonWaitsForThePendingSignIn()
+    {
+        ShellFakes fakes;
+        fakes.signInGate = std::make_shared<Gate>();
+        AppViewModel model;
+        model.setCurrentStep(OnboardingStep::auth);
+        Screen screen(&model);
+        StyledButton *button = screen.view.authPage()->signInButton();
+        click(button);
+        QVERIFY(!button->isEnabled());
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(fakes.signInCalls, 1);
+        // A refused sign-in leaves the page as it was, the button usable again.
+        fakes.signInGate->open(false);
+        QTRY_VERIFY(button->isEnabled());
+        QCOMPARE(screen.view.currentPage(), screen.view.authPage());
+    }
+
+    void textsFollowTheAppearance_data()
+    {
+        QTest::addColumn<ColorScheme>("scheme");
+        QTest::addColumn<QColor>("text");
+        QTest::addColumn<QColor>("background");
+        QTest::newRow("light") << ColorScheme::light << QColor(0x30, 0x30, 0x30)
+                               << QColor(0xEE, 0xEF, 0xF2);
+        QTest::newRow("dark") << ColorScheme::dark << QColor(0xA3, 0xB0, 0xBB)
+                              << QColor(0x30, 0x3A, 0x48);
+    }
+    void textsFollowTheAppearance()
+    {
+        QFETCH(ColorScheme, scheme);
+        QFETCH(QColor, text);
+        QFETCH(QColor, background);
+        ShellFakes fakes;
+        AppViewModel model;
+        Screen screen(&model);
+        Appearance::instance().setOverride(scheme);
+        AuthView *auth = screen.view.authPage();
+        QCOMPARE(auth->titleLabel()->currentColor(), text);
+        QCOMPARE(auth->subtitleLabel()->currentColor(), text);
+        QCOMPARE(auth->titleLabel()->font().pixelSize(), 32);
+        QCOMPARE(screen.view.currentBackground(), background);
+        const QImage grabbed = screen.view.grab().toImage();
+        QCOMPARE(grabbed.pixelColor(2, 2), background);
+    }
+
+    void maybeLaterGoesToMainWithoutACalendar()
+    {
+        ShellFakes fakes;
+        AppViewModel model;
+        model.setCurrentStep(OnboardingStep::appleCalendarSupport);
+        Screen screen(&model);
+        click(screen.view.supportPage()->laterButton());
+        QCOMPARE(model.destination(), Destination::main);
+        QCOMPARE(fakes.accessRequests, 0);
+        QVERIFY(fakes.storedCalendars.isEmpty());
+    }
+
+    void enableSyncTwiceTracksTwice()
+    {
+        ShellFakes fakes;
+        fakes.accessGate = std::make_shared<Gate>();
+        AppViewModel model;
+        model.setCurrentStep(OnboardingStep::appleCalendarSupport);
+        Screen screen(&model);
+        click(screen.view.supportPage()->enableButton());
+        click(screen.view.supportPage()->enableButton());
+        QCOMPARE(fakes.trackedEvents(),
+            (QStringList {
+                QStringLiteral("apple_calendar_access"), QStringLiteral("apple_calendar_access")}));
+        fakes.accessGate->open(false);
+        QTRY_COMPARE(model.destination(), Destination::main);
+    }
+
+    void rowsMoveTheCheckmarkAndStoreNothing()
+    {
+        ShellFakes fakes;
+        AppViewModel model;
+        model.setCalendars({localCalendar(QStringLiteral("a"), QStringLiteral("Home")),
+            localCalendar(QStringLiteral("b"), QString(200, QLatin1Char('W')),
+                LocalCalendarSource::calDAV, QString())});
+        model.setCurrentStep(OnboardingStep::appleCalendarSelection);
+        Screen screen(&model);
+        auto *page = screen.view.selectionPage();
+        const auto rows = page->rows();
+        QCOMPARE(rows.size(), 2);
+        QVERIFY(!rows.at(0)->isChecked() && !rows.at(1)->isChecked());
+        // A very long title stays inside the page.
+        verifyFits(page);
+
+        QTest::mouseClick(rows.at(1)->titleLabel(), Qt::LeftButton);
+        QVERIFY(rows.at(1)->isChecked());
+        QTest::mouseClick(rows.at(0), Qt::LeftButton);
+        QVERIFY(rows.at(0)->isChecked());
+        QVERIFY(!rows.at(1)->isChecked());
+        QTest::mouseClick(rows.at(0), Qt::LeftButton);
+        QVERIFY(rows.at(0)->isChecked());
+        QVERIFY(fakes.storedCalendars.isEmpty());
+
+        // The mark follows the identifier, not the object.
+        model.setSelectedCalendar(localCalendar(QStringLiteral("b"), QStringLiteral("renamed")));
+        QVERIFY(rows.at(1)->isChecked());
+
+        click(page->continueButton());
+        QCOMPARE(fakes.storedCalendars.size(), 1);
+        QCOMPARE(fakes.storedCalendars.first().identifier, QStringLiteral("b"));
+        QCOMPARE(model.destination(), Destination::main);
+    }
+
+    void continueWithNothingChosenShowsTheAlert()
+    {
+        ShellFakes fakes;
+        AppViewModel model;
+        model.setCalendars({localCalendar(QStringLiteral("a"), QStringLiteral("Home"))});
+        model.setCurrentStep(OnboardingStep::appleCalendarSelection);
+        Screen screen(&model);
+        auto *page = screen.view.selectionPage();
+        click(page->continueButton());
+        QMessageBox *box = page->alertPresenter()->messageBox();
+        QVERIFY(box);
+        QTRY_VERIFY(box->isVisible());
+        QCOMPARE(box->text(), QStringLiteral("Choose Apple Calendar"));
+        QCOMPARE(box->informativeText(), QStringLiteral("To move forward select calendar"));
+        QCOMPARE(box->buttons().size(), 1);
+        box->buttons().first()->click();
+        QVERIFY(!model.alertType()->isSet());
+        QCOMPARE(screen.view.currentPage(), page);
+        QCOMPARE(model.destination(), Destination::auth);
+    }
+
+    void welcomePageCentresItsWindow()
+    {
+        ShellFakes fakes;
+        AppViewModel model;
+        QWidget window;
+        window.setFixedSize(650, 400);
+        window.move(0, 0);
+        auto *view = new OnboardingView(&model, &window);
+        view->setGeometry(window.rect());
+        window.show();
+        QTRY_VERIFY(view->welcomePage()->readWindow() == &window);
+        const QRect available = window.screen()->availableGeometry();
+        QTRY_COMPARE(window.frameGeometry().center(), available.center());
+    }
+};
+
+TOLVO_WIDGET_TEST_MAIN(OnboardingViewTest)
+#include "OnboardingViewTest.moc"
