@@ -34,7 +34,7 @@ std::string usageText()
 {
     return "Usage: tolvo-backend [--listen ADDRESS] [--port PORT] [--max-streams N]\n"
            "                     [--max-streams-per-name N] [--max-connections N]\n"
-           "                     [--max-connections-per-address N]\n"
+           "                     [--max-connections-per-address N] [--keep-alive-period SECONDS]\n"
            "Relays Google Calendar push notifications (POST /notification-handler) to event\n"
            "streams (GET /events/<stream name>).\n"
            "  --listen ADDRESS           IPv4 or IPv6 address to listen on (default 127.0.0.1)\n"
@@ -44,6 +44,10 @@ std::string usageText()
            "  --max-connections N        other connections in all (default 1024)\n"
            "  --max-connections-per-address N\n"
            "                             other connections per client address (default 128)\n"
+           "  --keep-alive-period SECONDS\n"
+           "                             how often each stream gets a keep-alive comment\n"
+           "                             (default 30; shorter behind proxies that close quiet\n"
+           "                             connections sooner)\n"
            "Logs to standard error; stops cleanly on SIGTERM or SIGINT.\n";
 }
 
@@ -85,7 +89,8 @@ tl::expected<CommandLine, std::string> parseCommandLine(const std::vector<std::s
                 count = &candidate;
             }
         }
-        const bool known = name == "--listen" || name == "--port" || count != nullptr;
+        const bool known = name == "--listen" || name == "--port" || name == "--keep-alive-period"
+            || count != nullptr;
         if (!known) {
             return tl::unexpected("unknown argument \"" + argument + "\"");
         }
@@ -106,6 +111,14 @@ tl::expected<CommandLine, std::string> parseCommandLine(const std::vector<std::s
                 return tl::unexpected(
                     "--port needs a number from 0 to 65535, not \"" + value + "\"");
             }
+        } else if (name == "--keep-alive-period") {
+            unsigned seconds = 0;
+            if (!parseNumber<unsigned>(value, 1, 3600, seconds)) {
+                return tl::unexpected(
+                    "--keep-alive-period needs a number of seconds from 1 to 3600, not \"" + value
+                    + "\"");
+            }
+            options.keepAlivePeriod = std::chrono::seconds(seconds);
         } else if (!parseNumber<std::size_t>(value, 1, count->maximum, options.*(count->field))) {
             return tl::unexpected(std::string(count->name) + " needs a number from 1 to "
                 + std::to_string(count->maximum) + ", not \"" + value + "\"");

@@ -69,33 +69,48 @@ void ConnectionGuard::track(bufferevent *buffer)
     evhttp_connection_get_peer(connection, &peer, &port);
     auto *tracked = new Tracked {this, connection, nullptr, Clock::now(), {}};
     tracked->address = &*m_perAddress.try_emplace(peer != nullptr ? peer : "?", 0).first;
-    ++tracked->address->second;
     m_byConnection.emplace(connection, tracked);
     evhttp_connection_set_closecb(connection, &ConnectionGuard::onClosed, tracked);
 
-    // Make room: first within the client's own address, then in all, then for descriptors.
-    const std::string &address = tracked->address->first;
-    if (tracked->address->second > m_options.maxConnectionsPerAddress) {
-        Tracked *oldest = oldestWaiting(&address);
-        if (m_shedLog.admit()) {
-            m_log("connections from " + printable(address.c_str())
-                + " are at their cap: closing its oldest waiting one");
-        }
-        close(oldest != nullptr ? *oldest : *tracked);
-        if (oldest == nullptr) {
-            return;
-        }
-    }
-    const std::size_t streams = streamCount ? streamCount() : 0;
-    const bool overCap = count() > m_options.maxConnections;
-    const bool overBudget = m_descriptorBudget > 0 && count() + streams > m_descriptorBudget;
-    if (overCap || overBudget) {
-        if (shed(1, overCap ? "connections are at their cap" : "descriptors run short") == 0) {
-            close(*tracked);
-            return;
-        }
+    if (++tracked->address->second == m_options.maxConnectionsPerAddress + 1) {
+        ++m_addressesOverCap;
     }
     startWaiting(*tracked);
+
+    // Descriptors are a hard limit: room is made at once, if need be by refusing this one.
+    const std::size_t streams = streamCount ? streamCount() : 0;
+    if (m_descriptorBudget > 0 && count() + streams > m_descriptorBudget) {
+        shed(1, "descriptors run short");
+    }
+    enforceCaps();
+}
+
+// The caps give way to a burst of new connections (many clients reconnecting at once, or
+// through one proxy): only connections that have waited past a grace are closed for them.
+void ConnectionGuard::enforceCaps()
+{
+    const auto overCap
+        = [this] { return count() > m_options.maxConnections || m_addressesOverCap > 0; };
+    if (!overCap()) {
+        return;
+    }
+    const auto grace
+        = std::min<Clock::duration>(m_options.requestDeadline / 10, std::chrono::seconds(1));
+    const auto graceEnd = Clock::now() - grace;
+    std::size_t closed = 0;
+    for (auto at = m_waiting.begin();
+         at != m_waiting.end() && (*at)->waitingSince <= graceEnd && overCap();) {
+        Tracked *tracked = *at++;
+        if (count() > m_options.maxConnections
+            || tracked->address->second > m_options.maxConnectionsPerAddress) {
+            close(*tracked);
+            ++closed;
+        }
+    }
+    if (closed > 0 && m_shedLog.admit()) {
+        m_log("connections are at their cap: closed " + std::to_string(closed)
+            + " waiting longest for a request");
+    }
 }
 
 std::size_t ConnectionGuard::shed(std::size_t count, const char *why)
@@ -166,16 +181,6 @@ void ConnectionGuard::stopWaiting(Tracked &tracked)
     }
 }
 
-ConnectionGuard::Tracked *ConnectionGuard::oldestWaiting(const std::string *address) const
-{
-    for (Tracked *tracked : m_waiting) {
-        if (address == nullptr || tracked->address->first == *address) {
-            return tracked;
-        }
-    }
-    return nullptr;
-}
-
 void ConnectionGuard::onDeadlineCheck(int, short, void *context)
 {
     auto *self = static_cast<ConnectionGuard *>(context);
@@ -189,6 +194,7 @@ void ConnectionGuard::onDeadlineCheck(int, short, void *context)
         self->m_log("closed " + std::to_string(closed)
             + " connection(s) that sent no whole request in time");
     }
+    self->enforceCaps();
 }
 
 void ConnectionGuard::close(Tracked &tracked)
@@ -207,7 +213,10 @@ void ConnectionGuard::forget(Tracked &tracked)
 {
     stopWaiting(tracked);
     m_byConnection.erase(tracked.connection);
-    if (--tracked.address->second == 0) {
+    if (tracked.address->second-- == m_options.maxConnectionsPerAddress + 1) {
+        --m_addressesOverCap;
+    }
+    if (tracked.address->second == 0) {
         m_perAddress.erase(m_perAddress.find(tracked.address->first));
     }
     delete &tracked;

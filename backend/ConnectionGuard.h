@@ -24,7 +24,9 @@ namespace tolvo::backend {
 // deadline for each whole request that sending slowly cannot extend, a cap in all and per client
 // address, and room made when descriptors run short. Where a cap is reached the connection that
 // has waited longest for a request is closed, so a flood of slow connections keeps turning over
-// and a client that sends its request at once is served. Loop thread only.
+// and a client that sends its request at once is served. The caps let a burst of new
+// connections through for a moment (a tenth of the deadline, at most a second); the descriptor
+// budget does not. Loop thread only.
 class ConnectionGuard
 {
 public:
@@ -71,7 +73,7 @@ private:
     void track(bufferevent *buffer);
     void startWaiting(Tracked &tracked);
     void stopWaiting(Tracked &tracked);
-    Tracked *oldestWaiting(const std::string *address) const;
+    void enforceCaps();
     void close(Tracked &tracked);
     void forget(Tracked &tracked);
     Tracked *find(evhttp_request *request) const;
@@ -86,6 +88,7 @@ private:
     std::vector<bufferevent *> m_fresh;
     std::unordered_map<evhttp_connection *, Tracked *> m_byConnection;
     std::unordered_map<std::string, std::size_t> m_perAddress;
+    std::size_t m_addressesOverCap = 0;
     std::list<Tracked *> m_waiting; // longest waiting first
 };
 

@@ -15,6 +15,7 @@
 
 struct event;
 struct event_base;
+struct evbuffer;
 struct evhttp;
 struct evhttp_request;
 

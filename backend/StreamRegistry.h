@@ -17,7 +17,6 @@
 
 struct event;
 struct event_base;
-struct evbuffer;
 struct evhttp_connection;
 struct evhttp_request;
 
@@ -70,8 +69,15 @@ public:
 
 private:
     struct Stream;
+    // A line as written to streams with and without chunked bodies.
+    struct Framed
+    {
+        explicit Framed(std::string_view line);
+        std::string_view raw;
+        std::string chunked;
+    };
 
-    bool write(Stream &stream, std::string_view line);
+    bool write(Stream &stream, const Framed &line);
     const char *misbehaviour(Stream &stream, std::uint32_t now) const;
     void drop(Stream &stream, std::string_view why);
     void unlist(Stream &stream);
@@ -83,7 +89,7 @@ private:
 
     const BackendOptions &m_options;
     RelayLog m_log;
-    evbuffer *m_scratch;
+    const Framed m_keepAlive;
     event *m_sweep;
     event *m_endBatch;
     std::function<void()> m_onEnded;

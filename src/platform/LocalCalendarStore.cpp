@@ -198,6 +198,7 @@ QString LocalCalendarStore::pathFor(const QString &calendarId, const QString &id
 
 Result<LocalEvent> LocalCalendarStore::save(LocalEvent event)
 {
+    m_scopeRefreshed = false;
     refresh();
     if (!calendar(event.calendarId)) {
         return failure(ErrorDomain::localCalendar, calendarNotFound,
@@ -240,6 +241,7 @@ Result<LocalEvent> LocalCalendarStore::save(LocalEvent event)
 
 VoidResult LocalCalendarStore::remove(const QString &identifier)
 {
+    m_scopeRefreshed = false;
     refresh();
     const QString path = m_pathByIdentifier.value(identifier);
     if (path.isEmpty()) {
@@ -257,6 +259,11 @@ VoidResult LocalCalendarStore::remove(const QString &identifier)
 
 void LocalCalendarStore::refresh()
 {
+    if (m_readScopes > 0) {
+        if (m_scopeRefreshed)
+            return;
+        m_scopeRefreshed = true;
+    }
     QHash<QString, CachedFile> previous = std::move(m_files);
     m_files.clear();
     m_pathByIdentifier.clear();

@@ -66,6 +66,29 @@ public:
     Result<LocalEvent> save(LocalEvent event);
     VoidResult remove(const QString &identifier);
 
+    // Reads within one scope share a single look at the disk, so that a pass reading the store
+    // once per event (the change monitor's) costs one scan instead of one per read. A write
+    // in the scope makes the next read look again.
+    class ReadScope
+    {
+    public:
+        explicit ReadScope(LocalCalendarStore &store)
+            : m_store(store)
+        {
+            ++m_store.m_readScopes;
+        }
+        ~ReadScope()
+        {
+            if (--m_store.m_readScopes == 0)
+                m_store.m_scopeRefreshed = false;
+        }
+        ReadScope(const ReadScope &) = delete;
+        ReadScope &operator=(const ReadScope &) = delete;
+
+    private:
+        LocalCalendarStore &m_store;
+    };
+
 signals:
     // Something in the root changed on disk (any writer, this store included).
     void storeChanged();
@@ -104,6 +127,8 @@ private:
     QFileSystemWatcher m_watcher;
     QTimer m_rescanTimer;
     Snapshot m_notified;
+    int m_readScopes = 0;
+    bool m_scopeRefreshed = false;
 };
 
 } // namespace tolvo

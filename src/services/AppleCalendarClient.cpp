@@ -175,6 +175,8 @@ QList<AppleCalendarChange> AppleCalendarSession::computeLocalChanges(const QStri
     if (!windowStart.isValid() || !windowEnd.isValid())
         return {};
     const QDateTime since = m_syncState.value(calendarId, windowStart);
+    // Every event is checked against the store: one look at the disk serves them all.
+    const LocalCalendarStore::ReadScope oneLook(*m_store);
 
     QList<AppleCalendarChange> changes;
     for (const LocalEvent &event : m_store->events(windowStart, windowEnd)) {

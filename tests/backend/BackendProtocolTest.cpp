@@ -224,13 +224,15 @@ private slots:
         QVERIFY(!parsed->helpRequested);
     }
 
-    void connectionCapsFromTheCommandLine()
+    void capsAndKeepAliveFromTheCommandLine()
     {
-        const auto parsed
-            = parseCommandLine({"--max-connections", "50", "--max-connections-per-address=7"});
+        const auto parsed = parseCommandLine({"--max-connections", "50",
+            "--max-connections-per-address=7", "--keep-alive-period", "5"});
         QVERIFY2(parsed, parsed ? "" : parsed.error().c_str());
         QCOMPARE(parsed->options.maxConnections, std::size_t(50));
         QCOMPARE(parsed->options.maxConnectionsPerAddress, std::size_t(7));
+        QCOMPARE(parsed->options.keepAlivePeriod, std::chrono::milliseconds(5000));
+        QVERIFY(!parseCommandLine({"--keep-alive-period", "0"}));
         const auto zero = parseCommandLine({"--max-connections-per-address", "0"});
         QVERIFY(!zero);
         QCOMPARE(QString::fromStdString(zero.error()),

@@ -171,6 +171,8 @@ private slots:
         BackendOptions options;
         options.maxConnections = std::size_t(inAll);
         options.maxConnectionsPerAddress = std::size_t(perAddress);
+        // Connections past the caps are closed once they have waited a tenth of this.
+        options.requestDeadline = std::chrono::seconds(2);
         const quint16 port = m_relay.start(options);
         // Streams have caps of their own and are never closed to make room.
         Stream stream(port, nameA);

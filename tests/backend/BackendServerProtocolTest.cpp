@@ -98,6 +98,23 @@ private slots:
         QCOMPARE(m_relay.server->streamCount(), std::size_t(1));
     }
 
+    void http10StreamGetsBareLinesUntilTheClose()
+    {
+        const quint16 port = m_relay.start();
+        Client stream(port);
+        stream.send("GET /events/" + nameA + " HTTP/1.0\r\n\r\n");
+        QVERIFY(stream.waitForHead());
+        QCOMPARE(stream.status(), 200);
+        QVERIFY(!stream.head().contains("Transfer-Encoding"));
+        QTRY_COMPARE(m_relay.subscribers(nameA), std::size_t(1));
+        QCOMPARE(notify(port, nameA), 200);
+        QVERIFY(
+            stream.waitUntil([&] { return stream.rawBody() == eventLine("exists", "chan-1"); }));
+        m_relay.server->stop();
+        QVERIFY(stream.waitForClose());
+        QCOMPARE(stream.rawBody(), eventLine("exists", "chan-1"));
+    }
+
     void notificationsFanOutToEveryStreamOfTheirName()
     {
         const quint16 port = m_relay.start();

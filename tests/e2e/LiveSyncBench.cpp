@@ -39,9 +39,17 @@ int main(int argc, char *argv[])
             {{"summary", QStringLiteral("Change %1").arg(i)},
                 {"start", QJsonObject {{"dateTime", start.toString(Qt::ISODate)}}},
                 {"end", QJsonObject {{"dateTime", start.addSecs(1800).toString(Qt::ISODate)}}}});
+        // Counting the changes walks everything received so far: only when something came.
         QDeadlineTimer wait(5'000);
-        while (test::changesOf(*received, calendar).size() == before && !wait.hasExpired())
+        qsizetype items = received->items.size();
+        while (!wait.hasExpired()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            if (received->items.size() != items) {
+                items = received->items.size();
+                if (test::changesOf(*received, calendar).size() > before)
+                    break;
+            }
+        }
         latencies.append(timer.nsecsElapsed() / 1e6);
     }
     std::sort(latencies.begin(), latencies.end());
@@ -49,8 +57,8 @@ int main(int argc, char *argv[])
         return latencies.at(qMin(latencies.size() - 1, qsizetype(q * latencies.size())));
     };
     std::printf("whole loop, change on the fake to googleChanges item: %d changes, p50 %.2f ms, "
-                "p99 %.2f ms\n",
-        changes, at(0.50), at(0.99));
+                "p99 %.2f ms, longest %.2f ms   goal p99 <= 10 ms\n",
+        changes, at(0.50), at(0.99), latencies.last());
     QCoro::waitFor(loop.client.cleanUpAll());
     return 0;
 }

@@ -35,6 +35,19 @@ class MeetingsEngineLoopTest : public QObject
     test::FakeClock m_clock {QDateTime::currentDateTimeUtc()};
     EventsTimerManager m_timers;
     QStringList m_notifications;
+    bool m_deleteOnEnded = false;
+
+    // Starts the main screen, makes the list as the screen does once configured, and follows
+    // the team calendar.
+    void follow(MainViewModel &main, MeetingsListViewModel &list)
+    {
+        QTRY_COMPARE(main.appState(), AppState::configured);
+        QTRY_VERIFY(!list.isLoading());
+        main.toggleCalendar(main.calendars().first());
+        QTRY_COMPARE(m_loop->subscribers(team), std::size_t(1));
+        QTRY_VERIFY(!list.isLoading());
+        QCOMPARE(list.currentHandleCalendars().size(), 1);
+    }
 
     void advanceTo(const QDateTime &moment)
     {
@@ -50,6 +63,7 @@ private slots:
         QVERIFY(m_loop->ready);
         m_loop->google.addCalendar(team, QStringLiteral("Team"), QStringLiteral("#ac725e"));
         m_notifications.clear();
+        m_deleteOnEnded = false;
         // Whole seconds, as Google's times are.
         const QDateTime now = QDateTime::currentDateTimeUtc();
         m_clock = test::FakeClock(now.addMSecs(-now.time().msec()));
@@ -62,7 +76,10 @@ private slots:
         GoogleClient google = GoogleClient::testValue();
         google.authSession = storedSession;
         UserDefaultsClient defaults = UserDefaultsClient::testValue();
-        defaults.boolValue = [](const QString &) { return false; };
+        defaults.boolValue = [this](const QString &key) {
+            return key == QLatin1String(UserDefaultsClient::deleteEventOnEndedKey)
+                && m_deleteOnEnded;
+        };
         AppUpdater updater = AppUpdater::testValue();
         updater.startUpdater = [] {};
         m_scope->set(CalendarContext {QTimeZone::utc(), QLocale::c(), Qt::Monday, m_clock.clock()})
@@ -104,11 +121,7 @@ private slots:
 
         // The screen shows the list once configured; then the user follows the calendar.
         MeetingsListViewModel list;
-        QTRY_VERIFY(!list.isLoading());
-        main.toggleCalendar(main.calendars().first());
-        QTRY_COMPARE(m_loop->subscribers(team), std::size_t(1));
-        QTRY_VERIFY(!list.isLoading());
-        QCOMPARE(list.currentHandleCalendars().size(), 1);
+        follow(main, list);
 
         const QDateTime start = m_clock.now().addSecs(90 * 60);
         QJsonObject planning = timed(start, 30);
@@ -148,6 +161,30 @@ private slots:
         advanceTo(moved.addSecs(-30 * 60));
         QVERIFY(list.notificationStatus().isIdle());
         QVERIFY(m_loop->google.unexpectedRequests().isEmpty());
+    }
+
+    void anEndedMeetingIsDeletedOnGoogleOnce()
+    {
+        m_deleteOnEnded = true;
+        MainViewModel main;
+        main.startIfNeeded();
+        MeetingsListViewModel list;
+        follow(main, list);
+
+        const QDateTime start = m_clock.now().addSecs(5 * 60);
+        QJsonObject standUp = timed(start, 10);
+        standUp.insert("summary", "Stand-up");
+        const QString id = m_loop->google.addEvent(team, standUp).value("id").toString();
+        QTRY_COMPARE(list.eventsModel().size(), 1);
+
+        advanceTo(start.addSecs(10 * 60));
+        QVERIFY(list.eventsModel().isEmpty());
+        // Google's deletion comes back as a pushed change, which finds nothing left to remove.
+        QTRY_COMPARE(m_notifications.last(), "Event deleted: ");
+        QTRY_VERIFY(!list.isLoading());
+        QCOMPARE(m_loop->google.requestsTo("DELETE", id).size(), 1);
+        QVERIFY(!list.alertType()->isSet());
+        QVERIFY(list.eventsModel().isEmpty());
     }
 };
 

@@ -69,6 +69,7 @@ class MainViewModelTest : public QObject
     VoidResult m_signOut;
     VoidResult m_toggle;
     bool m_hasSession = true;
+    bool m_sessionError = false;
     OneShot *m_sessionGate = nullptr;
     int m_updaterStarts = 0;
     QList<QStringList> m_syncs;
@@ -83,6 +84,8 @@ class MainViewModelTest : public QObject
             m_calls.append("authSession");
             Result<std::shared_ptr<AuthorizationSession>> session
                 = m_hasSession ? test::sessionWithToken("token") : nullptr;
+            if (m_sessionError)
+                session = failure(ErrorDomain::keychain, keychaincode::notFound, "none stored");
             return answerAfter(QPointer<OneShot>(m_sessionGate), session);
         };
         google.authorize = [this]() {
@@ -160,6 +163,7 @@ private slots:
         m_signOut = {};
         m_toggle = {};
         m_hasSession = true;
+        m_sessionError = false;
         m_sessionGate = nullptr;
         m_updaterStarts = 0;
         m_syncs.clear();
@@ -209,9 +213,18 @@ private slots:
         QCOMPARE(m_syncs.size(), 1);
     }
 
+    void noStoredSessionIsAnEmptyConfiguredScreen_data()
+    {
+        QTest::addColumn<bool>("nothingStored");
+        QTest::newRow("no session held") << false;
+        QTest::newRow("nothing in the keychain") << true;
+    }
+
     void noStoredSessionIsAnEmptyConfiguredScreen()
     {
+        QFETCH(bool, nothingStored);
         m_hasSession = false;
+        m_sessionError = nothingStored;
         MainViewModel model;
         model.startIfNeeded();
         settle(model);

@@ -299,6 +299,30 @@ private slots:
             fresh.event(QStringLiteral("weekly-1"))->title, QStringLiteral("Standup, renamed"));
     }
 
+    void aReadScopeLooksAtTheDiskOnceButSeesItsOwnWrites()
+    {
+        LocalCalendarStore store(root(), options());
+        const QString calendarId = store.calendars().first().identifier;
+        const QString outside = QDir(root()).filePath(calendarId + QStringLiteral("/outside.ics"));
+        LocalEvent event;
+        event.calendarId = calendarId;
+        event.title = QStringLiteral("Standup");
+        event.start = utc(2025, 3, 4, 9);
+        event.end = event.start.addSecs(900);
+        {
+            const LocalCalendarStore::ReadScope scope(store);
+            QVERIFY(!store.event(QStringLiteral("all-day-1")));
+            // Another program's file, written during the pass, waits for the next one...
+            QVERIFY(QFile::copy(dataFile(QStringLiteral("all-day.ics")), outside));
+            QVERIFY(!store.event(QStringLiteral("all-day-1")));
+            // ...but what the store itself writes is read back at once.
+            const auto saved = store.save(event);
+            QVERIFY(saved);
+            QCOMPARE(store.event(saved->identifier)->title, QStringLiteral("Standup"));
+        }
+        QVERIFY(store.event(QStringLiteral("all-day-1")));
+    }
+
     void changesOnDiskAreNoticed()
     {
         LocalCalendarStore store(root(), options());

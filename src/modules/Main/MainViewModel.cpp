@@ -1,6 +1,7 @@
 #include "modules/Main/MainViewModel.h"
 
 #include "core/StartTask.h"
+#include "platform/SecretStore.h"
 
 #include <QSet>
 #include <QTimer>
@@ -138,6 +139,10 @@ QCoro::Task<VoidResult> MainViewModel::loadGoogleCalendars(QPointer<MainViewMode
     const GoogleClient google = *self->m_googleClient;
     const GoogleCalendarClient calendarClient = *self->m_googleCalendarClient;
     auto session = co_await google.authSession();
+    // Nothing stored is no session, not a failure: the screen shows no calendars.
+    if (!session && session.error().domain == ErrorDomain::keychain
+        && session.error().code == keychaincode::notFound)
+        co_return VoidResult();
     if (!session)
         co_return failure(session.error());
     if (!*session)

@@ -37,8 +37,9 @@ namespace tolvo {
 // to the end of tomorrow, the changes that live sync pushes, snoozes, and deletion of ended
 // meetings on Google when the user asked for it. Main thread.
 //
-// Reloads run one after another, in the order they were asked for. Every timer it armed is
-// cancelled when it is destroyed.
+// Reloads run one after another, in the order they were asked for. It is the only user of the
+// event timers and cancels all of them when it is destroyed: keep one list at a time (destroy
+// the old one before making its successor).
 class MeetingsListViewModel : public QObject
 {
     Q_OBJECT
