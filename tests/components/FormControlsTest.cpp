@@ -1,3 +1,4 @@
+#include "components/Fonts.h"
 #include "components/MacEditorTextView.h"
 #include "components/Popover.h"
 #include "components/TolvoTextField.h"
@@ -217,9 +218,8 @@ private slots:
         QCOMPARE(editor.editor()->document()->blockCount(), 1);
         QVERIFY(editor.editor()->document()->firstBlock().layout()->lineCount() > 1);
         QCOMPARE(editor.editor()->font().pixelSize(), 14);
-        QCOMPARE(
-            editor.editor()->font().fixedPitch() || QFontInfo(editor.editor()->font()).fixedPitch(),
-            true);
+        QVERIFY2(hasEqualGlyphWidths(editor.editor()->font()),
+            qPrintable(QFontInfo(editor.editor()->font()).family()));
 
         editor.editor()->setFocus();
         QTRY_COMPARE(began.count(), 1);
