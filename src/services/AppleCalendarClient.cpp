@@ -1,5 +1,6 @@
 #include "services/AppleCalendarClient.h"
 
+#include "core/CalendarContext.h"
 #include "core/Dependencies.h"
 #include "core/OneShot.h"
 #include "core/Unimplemented.h"
@@ -51,8 +52,11 @@ QCoro::Task<Result<bool>> answerYes()
 // though the container keeps its value until the process exits.
 std::shared_ptr<LocalCalendarStore> makeStore(const QString &root)
 {
-    auto *store = new LocalCalendarStore(
-        root, LocalCalendarStore::Options {}, QCoreApplication::instance());
+    const auto context = Dependencies::current<CalendarContext>();
+    LocalCalendarStore::Options options;
+    options.localZone = context.zone;
+    options.clock = context.clock;
+    auto *store = new LocalCalendarStore(root, options, QCoreApplication::instance());
     QPointer<LocalCalendarStore> guard(store);
     return std::shared_ptr<LocalCalendarStore>(
         store, [guard](LocalCalendarStore *) { delete guard.data(); });

@@ -1,5 +1,6 @@
 #include "services/GoogleCalendarClient.h"
 
+#include "core/CalendarContext.h"
 #include "core/Unimplemented.h"
 #include "platform/GoogleRestClient.h"
 #include "services/GoogleCalendarMapping.h"
@@ -247,6 +248,11 @@ GoogleCalendarClient::Environment GoogleCalendarClient::environment()
     Environment environment {endpoints.calendarApiRoot, endpoints.backendBase,
         Dependencies::current<CurrentAuthSessionPtr>(), Dependencies::current<LoggerClient>()};
     environment.tokens = SyncTokenStore::over(Dependencies::current<DatabaseClient>());
+    // All-day dates, day windows and creation times follow the user's calendar, not whatever
+    // the process happens to read from the system.
+    const auto context = Dependencies::current<CalendarContext>();
+    environment.zone = context.zone;
+    environment.clock = context.clock;
     return environment;
 }
 
