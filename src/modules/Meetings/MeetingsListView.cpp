@@ -48,7 +48,7 @@ MeetingsListView::Windows defaultWindows()
 } // namespace
 
 MeetingsListView::MeetingsListView(QWidget *parent, Windows windows)
-    : QWidget(parent)
+    : ThemedPanel(screenBackground(), parent)
     , m_viewModel(new MeetingsListViewModel(this))
     , m_windows(std::move(windows))
     , m_title(new ThemedLabel(tr("Meetings"), titleColor(), 20, QFont::DemiBold))
