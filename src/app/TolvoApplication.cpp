@@ -10,12 +10,12 @@
 #include "components/Appearance.h"
 #include "components/Resources.h"
 #include "modules/App/AppViewModel.h"
+#include "modules/Main/MainView.h"
 #include "modules/Settings/SettingsView.h"
 #include "platform/ColorSchemePortal.h"
 #include "services/AppleCalendarClient.h"
 
 #include <QFont>
-#include <QLabel>
 #include <QSysInfo>
 
 namespace tolvo {
@@ -23,9 +23,7 @@ namespace tolvo {
 namespace {
 QWidget *makeMainScreen()
 {
-    auto *screen = new QLabel(QStringLiteral("Tolvo"));
-    screen->setAlignment(Qt::AlignCenter);
-    return screen;
+    return new MainView;
 }
 } // namespace
 

@@ -81,14 +81,21 @@ struct AppleCalendarChange
     Kind kind() const { return static_cast<Kind>(value.index()); }
 };
 
+// Google changes of one calendar on the sync stream. (Outside CalendarSyncUpdate so that its
+// member initialiser is complete where the variant needs it.)
+struct GoogleChangesUpdate
+{
+    QString calendarId;
+    QList<GoogleCalendarChange> changes;
+    // False for changes that happened while Tolvo was not running (the first list of a
+    // calendar after start): they update the meetings list without notifications.
+    bool notify = true;
+};
+
 // The item of the sync stream and the object of the "google_changed_notification" notification.
 struct CalendarSyncUpdate
 {
-    struct GoogleChanges
-    {
-        QString calendarId;
-        QList<GoogleCalendarChange> changes;
-    };
+    using GoogleChanges = GoogleChangesUpdate;
     struct LocalChanges
     {
         QString calendarId;
@@ -97,9 +104,10 @@ struct CalendarSyncUpdate
 
     std::variant<GoogleChanges, LocalChanges> value;
 
-    static CalendarSyncUpdate googleChanges(QString calendarId, QList<GoogleCalendarChange> changes)
+    static CalendarSyncUpdate googleChanges(
+        QString calendarId, QList<GoogleCalendarChange> changes, bool notify = true)
     {
-        return {GoogleChanges {std::move(calendarId), std::move(changes)}};
+        return {GoogleChanges {std::move(calendarId), std::move(changes), notify}};
     }
     static CalendarSyncUpdate localChanges(QString calendarId, QList<AppleCalendarChange> changes)
     {

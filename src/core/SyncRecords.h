@@ -44,6 +44,19 @@ struct EventMapping
     friend bool operator==(const EventMapping &, const EventMapping &) = default;
 };
 
+// A copy into the local calendar that failed and waits to be tried again. The event carries
+// its state at Google: a cancelled event means the copy is to be removed.
+struct PendingCopy
+{
+    QString googleEventId;
+    QString calendarId;
+    QJsonObject event; // GoogleCalendarEvent::toJson
+    int attempts = 0;
+    QDateTime nextAttempt;
+
+    friend bool operator==(const PendingCopy &, const PendingCopy &) = default;
+};
+
 // One message of the standalone event-stream client, read from a "data: " line.
 struct SSEEvent
 {

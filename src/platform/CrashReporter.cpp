@@ -1,5 +1,9 @@
 #include "platform/CrashReporter.h"
 
+#include "platform/HttpErrors.h"
+
+#include <QCoro/QCoroNetworkReply>
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QJsonDocument>
@@ -68,13 +72,18 @@ QJsonObject CrashReporter::report(const QUuid &id, const char *level) const
     };
 }
 
-QUuid CrashReporter::captureMessage(const QString &message)
+QJsonObject CrashReporter::messageReport(const QUuid &id, const QString &message) const
 {
-    const QUuid id = QUuid::createUuid();
     QJsonObject body = report(id, "info");
     body.insert(QStringLiteral("type"), QStringLiteral("message"));
     body.insert(QStringLiteral("message"), message);
-    send(body);
+    return body;
+}
+
+QUuid CrashReporter::captureMessage(const QString &message)
+{
+    const QUuid id = QUuid::createUuid();
+    send(messageReport(id, message));
     return id;
 }
 
@@ -93,15 +102,51 @@ QUuid CrashReporter::captureError(const Error &error)
     return id;
 }
 
-void CrashReporter::captureFeedback(const UserFeedback &feedback)
+QJsonObject CrashReporter::feedbackReport(const UserFeedback &feedback)
 {
-    send(QJsonObject {
+    return QJsonObject {
         {QStringLiteral("type"), QStringLiteral("feedback")},
         {QStringLiteral("event_id"), feedback.eventId.toString(QUuid::Id128)},
         {QStringLiteral("name"), feedback.name},
         {QStringLiteral("email"), feedback.email},
         {QStringLiteral("comments"), feedback.comments},
-    });
+    };
+}
+
+void CrashReporter::captureFeedback(const UserFeedback &feedback)
+{
+    send(feedbackReport(feedback));
+}
+
+QNetworkRequest CrashReporter::request() const
+{
+    QNetworkRequest request(m_endpoint->url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    request.setRawHeader("X-Tolvo-Key", m_endpoint->key.toUtf8());
+    request.setTransferTimeout(requestTimeoutMs);
+    return request;
+}
+
+QCoro::Task<VoidResult> CrashReporter::sendFeedback(QString message, UserFeedback feedback)
+{
+    if (!m_endpoint)
+        co_return failure(ErrorDomain::invalidInput, 0,
+            tr("Reports cannot be sent: this build has no reporting address."));
+    feedback.eventId = QUuid::createUuid();
+    const QList<QJsonObject> reports {
+        messageReport(feedback.eventId, message), feedbackReport(feedback)};
+    QPointer<CrashReporter> self(this);
+    for (const QJsonObject &body : reports) {
+        if (!self)
+            co_return failure(Error::cancellation());
+        QNetworkReply *reply
+            = m_network->post(request(), QJsonDocument(body).toJson(QJsonDocument::Compact));
+        co_await qCoro(reply).waitForFinished();
+        reply->deleteLater();
+        if (const auto failed = replyFailure(*reply))
+            co_return failure(*failed);
+    }
+    co_return VoidResult {};
 }
 
 void CrashReporter::send(const QJsonObject &report)
@@ -110,12 +155,8 @@ void CrashReporter::send(const QJsonObject &report)
         return;
     // Captures come from any thread; the network is used only on ours.
     QMetaObject::invokeMethod(this, [this, report] {
-        QNetworkRequest request(m_endpoint->url);
-        request.setHeader(
-            QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-        request.setRawHeader("X-Tolvo-Key", m_endpoint->key.toUtf8());
         QNetworkReply *reply
-            = m_network->post(request, QJsonDocument(report).toJson(QJsonDocument::Compact));
+            = m_network->post(request(), QJsonDocument(report).toJson(QJsonDocument::Compact));
         connect(reply, &QNetworkReply::finished, this, [this, reply] {
             reply->deleteLater();
             emit reportFinished(reply->error() == QNetworkReply::NoError);

@@ -2,6 +2,7 @@
 
 #include "core/Result.h"
 
+#include <QCoro/QCoroTask>
 #include <QJsonObject>
 #include <QObject>
 #include <QPointer>
@@ -11,6 +12,7 @@
 #include <optional>
 
 class QNetworkAccessManager;
+class QNetworkRequest;
 
 namespace tolvo {
 
@@ -51,6 +53,13 @@ public:
     QUuid captureError(const Error &error);
     void captureFeedback(const UserFeedback &feedback);
 
+    // A problem report from the user: the captured `message` with the feedback (its `eventId`
+    // is filled in here) attached. Unlike the captures above it waits for the endpoint and
+    // succeeds only when both were accepted; without a usable DSN it fails at once. Each
+    // request gives up after `requestTimeoutMs`. Main thread only.
+    QCoro::Task<VoidResult> sendFeedback(QString message, UserFeedback feedback);
+    static constexpr int requestTimeoutMs = 30000;
+
     // The process's reporter: made once at start-up, before any window. Until then (and in
     // tests that never start one) captures go nowhere.
     static void start(const QString &dsn, const QString &release);
@@ -63,6 +72,9 @@ signals:
 private:
     QJsonObject report(const QUuid &id, const char *level) const;
     void send(const QJsonObject &report);
+    QNetworkRequest request() const;
+    static QJsonObject feedbackReport(const UserFeedback &feedback);
+    QJsonObject messageReport(const QUuid &id, const QString &message) const;
 
     std::optional<CrashEndpoint> m_endpoint;
     QString m_release;

@@ -23,8 +23,17 @@ public:
         emit sessionChanged();
     }
 
+    // The user signed out: what was kept for the account (its calendars' sync positions) goes.
+    // A failed or replaced sign-in is not a sign-out.
+    void signOut()
+    {
+        setSession(nullptr);
+        emit signedOut();
+    }
+
 signals:
     void sessionChanged();
+    void signedOut();
 
 private:
     std::shared_ptr<AuthorizationSession> m_session;

@@ -180,6 +180,16 @@ QList<LocalEvent> LocalCalendarStore::events(const QDateTime &start, const QDate
     return result;
 }
 
+bool LocalCalendarStore::hasEventIn(
+    const QString &identifier, const QDateTime &start, const QDateTime &end)
+{
+    refresh();
+    return std::any_of(m_files.cbegin(), m_files.cend(), [&](const CachedFile &file) {
+        return file.event && file.event->identifier == identifier
+            && overlaps(*file.event, start, end);
+    });
+}
+
 std::optional<LocalEvent> LocalCalendarStore::event(const QString &identifier)
 {
     refresh();

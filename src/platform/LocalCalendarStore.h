@@ -61,6 +61,9 @@ public:
     // The events of every calendar that overlap [start, end), by start.
     QList<LocalEvent> events(const QDateTime &start, const QDateTime &end);
     std::optional<LocalEvent> event(const QString &identifier);
+    // Whether an event with this identifier overlaps [start, end): `events` without copying
+    // and sorting the whole span.
+    bool hasEventIn(const QString &identifier, const QDateTime &start, const QDateTime &end);
     // Writes the event into its calendar (`calendarId`), committed at once; an event without
     // an identifier gets a new one. Answers the event as stored (identifier, created and
     // last-modified dates filled in).

@@ -17,15 +17,23 @@ QString sqliteDateText(const QDateTime &moment)
 
 std::optional<QDateTime> sqliteDateFromText(const QString &text)
 {
-    QDateTime moment = QDateTime::fromString(text, dateFormat);
-    if (!moment.isValid()) {
-        // Rows written by other tools may leave out the milliseconds.
-        moment = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    }
-    if (!moment.isValid())
+    // Read as UTC from the start: parsed as local time first, an instant that falls into a
+    // daylight-saving gap of this machine's zone would not exist and the row could never be
+    // read again.
+    const QString trimmed = text.trimmed();
+    const int space = trimmed.indexOf(QLatin1Char(' '));
+    if (space < 0)
         return std::nullopt;
-    moment.setTimeSpec(Qt::UTC);
-    return moment;
+    const QDate date = QDate::fromString(trimmed.left(space), QStringLiteral("yyyy-MM-dd"));
+    const QString clock = trimmed.mid(space + 1);
+    QTime time = QTime::fromString(clock, QStringLiteral("HH:mm:ss.zzz"));
+    if (!time.isValid()) {
+        // Rows written by other tools may leave out the milliseconds.
+        time = QTime::fromString(clock, QStringLiteral("HH:mm:ss"));
+    }
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(date, time, Qt::UTC);
 }
 
 QString quotedIdentifier(const QString &name)

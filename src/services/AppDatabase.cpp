@@ -24,6 +24,25 @@ VoidResult migrationV1(SqliteConnection &connection)
                                              "\"googleEventId\" TEXT UNIQUE, "
                                              "\"lastSynchronizedDate\" DATE);"));
 }
+
+// The incremental position of each followed calendar at Google, so that what changed while
+// Tolvo was closed still reaches the local copy; the copies that failed, kept until they
+// succeed or their event is gone; and which calendar each copy came from, so that a whole
+// listing can remove the copies of events the calendar no longer has.
+VoidResult migrationV2(SqliteConnection &connection)
+{
+    return connection.execute(QStringLiteral("CREATE TABLE \"syncToken\" ("
+                                             "\"calendarId\" TEXT PRIMARY KEY NOT NULL, "
+                                             "\"token\" TEXT NOT NULL);"
+                                             "CREATE TABLE \"copyJournal\" ("
+                                             "\"googleEventId\" TEXT PRIMARY KEY NOT NULL, "
+                                             "\"calendarId\" TEXT NOT NULL, "
+                                             "\"event\" TEXT NOT NULL, "
+                                             "\"attempts\" INTEGER NOT NULL DEFAULT 0, "
+                                             "\"nextAttempt\" DATE);"
+                                             "ALTER TABLE \"eventMapping\" "
+                                             "ADD COLUMN \"googleCalendarId\" TEXT;"));
+}
 } // namespace
 
 QString AppDatabase::defaultPath()
@@ -42,6 +61,7 @@ Result<std::shared_ptr<AppDatabase>> AppDatabase::open(const QString &path)
     TRY_ASSIGN(auto pool, SqlitePool::open(path));
     SqliteMigrator migrator;
     migrator.registerMigration(QStringLiteral("v1"), migrationV1);
+    migrator.registerMigration(QStringLiteral("v2"), migrationV2);
     TRY(migrator.migrate(*pool));
     return std::shared_ptr<AppDatabase>(new AppDatabase(std::move(pool)));
 }

@@ -9,12 +9,15 @@
 
 namespace tolvo {
 
-// The application's one database: push channels and event mappings, schema "v1".
+// The application's one database: push channels, event mappings, sync tokens
+// and the journal of failed copies.
 class AppDatabase
 {
 public:
     static constexpr const char *calendarChannelTable = "calendarChannel";
     static constexpr const char *eventMappingTable = "eventMapping";
+    static constexpr const char *syncTokenTable = "syncToken";
+    static constexpr const char *copyJournalTable = "copyJournal";
 
     // "<generic data location>/Tolvo/db.sqlite".
     static QString defaultPath();

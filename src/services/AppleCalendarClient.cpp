@@ -159,9 +159,7 @@ bool AppleCalendarSession::isEventDeleted(const LocalEvent &event)
     // An event without duration still lies within a span that ends after it starts.
     if (end <= start)
         end = start.addMSecs(1);
-    const auto around = m_store->events(start, end);
-    return std::none_of(around.cbegin(), around.cend(),
-        [&](const LocalEvent &other) { return other.identifier == event.identifier; });
+    return !m_store->hasEventIn(event.identifier, start, end);
 }
 
 QList<AppleCalendarChange> AppleCalendarSession::computeLocalChanges(const QString &calendarId)

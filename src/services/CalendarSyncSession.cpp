@@ -19,6 +19,7 @@ bool isCancellation(const VoidResult &result)
 CalendarSyncSession::CalendarSyncSession(Services services)
     : m_services(std::move(services))
     , m_timers(m_services.scheduler)
+    , m_retryTimers(m_services.scheduler)
 {
 }
 
@@ -107,11 +108,16 @@ QCoro::Task<VoidResult> CalendarSyncSession::channelChild(
     Ptr self, QString calendarId, SyncStream::Continuation continuation)
 {
     // The previous channel is stopped before the new one is registered, whatever the stop's
-    // outcome; its failure is the child's, ahead of the set-up's.
+    // outcome. A refused stop (often a channel that already expired) is logged, not the
+    // stream's failure: the calendar is followed all the same.
+    const quint64 before = self->generation(calendarId);
     const VoidResult stopped = co_await stopStoredChannel(self, calendarId);
-    const VoidResult followed = co_await follow(self, calendarId, continuation);
     if (!stopped)
-        co_return stopped;
+        self->m_services.logger.logError(stopped.error());
+    // Unfollowed (or signed out) while the stop ran: that wins.
+    if (self->generation(calendarId) != before)
+        co_return VoidResult {};
+    const VoidResult followed = co_await follow(self, calendarId, continuation);
     co_return followed;
 }
 
@@ -169,8 +175,10 @@ QCoro::Task<VoidResult> CalendarSyncSession::watchAndListen(Ptr self, QString ca
                 self->armRenewal(*channel, channel->expirationDate(), generation);
                 break;
             }
-            // The Google client has logged its own failures already.
+            // The Google client has logged its own failures already. The channel that could
+            // not be recorded must not stay registered until it expires.
             self->m_services.logger.logError(stored.error());
+            startDetached(self->m_services.google.stop(channel->channelId, channel->resourceId));
         }
         const auto delay = self->nextRetryDelay(calendarId);
         const VoidResult waited = co_await sleepFor(delay, token);
@@ -186,6 +194,11 @@ QCoro::Task<VoidResult> CalendarSyncSession::watchAndListen(Ptr self, QString ca
 QCoro::Task<VoidResult> CalendarSyncSession::cleanUp(Ptr self, QString calendarId)
 {
     self->cancelFollow(calendarId);
+    // Followed again later, the calendar starts from a whole listing.
+    self->m_listed.remove(calendarId);
+    if (const VoidResult forgotten = self->m_services.google.forgetSyncToken(calendarId);
+        !forgotten)
+        self->m_services.logger.logError(forgotten.error());
     const VoidResult stopped = co_await stopStoredChannel(self, calendarId);
     co_return stopped;
 }
@@ -195,6 +208,7 @@ QCoro::Task<VoidResult> CalendarSyncSession::cleanUpAll(Ptr self)
     const QStringList followed = self->m_follows.keys();
     for (const QString &calendarId : followed)
         self->cancelFollow(calendarId);
+    self->m_listed.clear();
     const auto rows = self->m_services.database.calendarChannels();
     if (!rows)
         co_return failure(rows.error());
@@ -298,10 +312,11 @@ QCoro::Task<VoidResult> CalendarSyncSession::listenForChanges(
     Ptr self, QString calendarId, SyncStream::Continuation continuation, CancelToken token)
 {
     const auto &timings = self->m_services.timings;
-    // The first signal must find an incremental position, or it would report the whole
-    // calendar as new: take one now and discard what it lists.
+    // The first signal must find an incremental position, so list once now. Without a held
+    // position that listing is a whole one: it reconciles the local copy and reports nothing.
+    // With one, what it finds is reported like any later change.
     while (true) {
-        auto primed = co_await self->m_services.google.fetchEvents(calendarId);
+        const VoidResult primed = co_await handleSignal(self, calendarId, continuation, token);
         if (token.isCancelled())
             co_return failure(Error::cancellation());
         if (primed)
@@ -401,17 +416,91 @@ QCoro::Task<CalendarSyncSession::Pass> CalendarSyncSession::listenOnce(Ptr self,
 QCoro::Task<VoidResult> CalendarSyncSession::handleSignal(
     Ptr self, QString calendarId, SyncStream::Continuation continuation, CancelToken token)
 {
-    auto changes = co_await fetchChanges(self, calendarId);
+    auto listing = co_await self->m_services.google.fetchEventListing(calendarId);
+    if (!listing) {
+        if (token.isCancelled())
+            co_return failure(Error::cancellation());
+        co_return failure(listing.error());
+    }
+    if (token.isCancelled()) {
+        // An unfollowed calendar's position is forgotten: its batch goes with it. Otherwise
+        // the calendar is followed by a newer listener, which starts from the position kept
+        // below: the batch goes to the stream that one delivers into, or it would be lost.
+        if (!self->m_follows.contains(calendarId) || !self->m_stream)
+            co_return failure(Error::cancellation());
+        continuation = self->m_stream->continuation();
+    }
+    QList<GoogleCalendarChange> changes;
+    if (!listing->complete) {
+        changes = classifyChanges(listing->events);
+        const bool news = self->m_listed.contains(calendarId);
+        continuation.yield(CalendarSyncUpdate::googleChanges(calendarId, changes, news));
+    }
+    const VoidResult copied = co_await copyListing(self, calendarId, *listing, changes);
+    if (!copied)
+        co_return copied;
+    self->m_listed.insert(calendarId);
     if (token.isCancelled())
         co_return failure(Error::cancellation());
-    if (!changes)
-        co_return failure(changes.error());
-    continuation.yield(CalendarSyncUpdate::googleChanges(calendarId, *changes));
-    if (!self->m_services.apple.isAccessCalendar())
-        co_return VoidResult {};
-    const VoidResult copied = co_await self->m_services.copier.syncGoogleChangesToLocal(
-        *changes, calendarId, self->m_services.apple.eventStore());
-    co_return copied;
+    co_return VoidResult {};
+}
+
+QCoro::Task<VoidResult> CalendarSyncSession::copyListing(
+    Ptr self, QString calendarId, GoogleEventListing listing, QList<GoogleCalendarChange> changes)
+{
+    const auto &services = self->m_services;
+    if (services.apple.isAccessCalendar()) {
+        const auto store = services.apple.eventStore();
+        VoidResult copied;
+        if (listing.complete) {
+            copied = co_await services.copier.reconcileGoogleEventsToLocal(
+                listing.events, calendarId, store);
+        } else {
+            copied = co_await services.copier.syncGoogleChangesToLocal(changes, calendarId, store);
+        }
+        // A copy that failed was journaled and is retried; the position may move on. When not
+        // even the journal took it, the position stays and the listing comes again.
+        const auto journaled = copied ? std::nullopt : CalendarSyncError::fromError(copied.error());
+        if (!copied && !(journaled && journaled->kind == CalendarSyncError::Kind::eventSyncFailed))
+            co_return copied;
+        const auto retried = co_await services.copier.retryPendingCopies(store);
+        if (retried)
+            self->armCopyRetry(*retried);
+        else
+            services.logger.logError(retried.error());
+    }
+    const VoidResult kept = services.google.commitSyncToken(calendarId, listing.syncToken);
+    if (!kept)
+        services.logger.logError(kept.error());
+    co_return VoidResult {};
+}
+
+void CalendarSyncSession::armCopyRetry(const std::optional<QDateTime> &due)
+{
+    if (m_copyRetry) {
+        m_retryTimers.cancel(m_copyRetry);
+        m_copyRetry.reset();
+    }
+    if (!due)
+        return;
+    m_copyRetry = m_retryTimers.schedule(*due, [weakSelf = m_self] {
+        if (auto self = weakSelf.lock()) {
+            self->m_copyRetry.reset();
+            startDetached(retryCopies(self));
+        }
+    });
+}
+
+QCoro::Task<> CalendarSyncSession::retryCopies(Ptr self)
+{
+    const auto &services = self->m_services;
+    if (!services.apple.isAccessCalendar())
+        co_return;
+    const auto retried = co_await services.copier.retryPendingCopies(services.apple.eventStore());
+    if (retried)
+        self->armCopyRetry(*retried);
+    else
+        services.logger.logError(retried.error());
 }
 
 } // namespace tolvo

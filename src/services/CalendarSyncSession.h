@@ -16,6 +16,7 @@
 #include <QCoro/QCoroTask>
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <QUrl>
 
@@ -29,7 +30,7 @@ using SyncStream = AsyncStream<CalendarSyncUpdate>;
 
 struct SyncTimings
 {
-    // After a failed connection, fetch or copy.
+    // After a failed connection or fetch.
     std::chrono::milliseconds pause {5'000};
     // A stream that closes this soon without a line waits this long before reconnecting.
     std::chrono::milliseconds minimumPass {1'000};
@@ -82,6 +83,8 @@ public:
         return m_runningTimers.value(calendarId);
     }
     std::size_t pendingTimerCount() const { return m_timers.timers().size(); }
+    // When the journaled copies are tried next (an invalid date when nothing is armed).
+    QDateTime copyRetryDate() const { return m_copyRetry ? m_copyRetry->fireDate() : QDateTime(); }
 
 private:
     explicit CalendarSyncSession(Services services);
@@ -118,6 +121,11 @@ private:
         SyncStream::Continuation continuation, CancelToken token, bool catchUp);
     static QCoro::Task<VoidResult> handleSignal(
         Ptr self, QString calendarId, SyncStream::Continuation continuation, CancelToken token);
+    // The copier's part of one listing; the position is kept only once it is done.
+    static QCoro::Task<VoidResult> copyListing(Ptr self, QString calendarId,
+        GoogleEventListing listing, QList<GoogleCalendarChange> changes);
+    static QCoro::Task<> retryCopies(Ptr self);
+    void armCopyRetry(const std::optional<QDateTime> &due);
 
     void armRenewal(const CalendarChannel &channel, const QDateTime &fireDate, quint64 generation);
     std::chrono::milliseconds nextRetryDelay(const QString &calendarId);
@@ -136,6 +144,10 @@ private:
     QHash<QString, std::chrono::milliseconds> m_retryDelays;
     quint64 m_nextGeneration = 0;
     std::optional<SyncStream> m_stream;
+    // Calendars listed at least once in this run: their next changes are news.
+    QSet<QString> m_listed;
+    Timers m_retryTimers;
+    TimerRef m_copyRetry;
 };
 
 } // namespace tolvo

@@ -3,6 +3,7 @@
 #include "services/AppDatabase.h"
 
 #include <QDir>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 
 namespace tolvo {
@@ -10,6 +11,8 @@ namespace tolvo {
 namespace {
 const QString channelTable = QString::fromLatin1(AppDatabase::calendarChannelTable);
 const QString mappingTable = QString::fromLatin1(AppDatabase::eventMappingTable);
+const QString tokenTable = QString::fromLatin1(AppDatabase::syncTokenTable);
+const QString journalTable = QString::fromLatin1(AppDatabase::copyJournalTable);
 
 Error missingColumn(const QString &table, const char *column)
 {
@@ -69,6 +72,33 @@ Result<EventMapping> mappingFromRow(const SqlRow &row)
     mapping.lastSynchronizedDate = *date;
     return mapping;
 }
+
+SqlRow pendingRow(const PendingCopy &pending)
+{
+    return {{QStringLiteral("googleEventId"), pending.googleEventId},
+        {QStringLiteral("calendarId"), pending.calendarId},
+        {QStringLiteral("event"),
+            QString::fromUtf8(QJsonDocument(pending.event).toJson(QJsonDocument::Compact))},
+        {QStringLiteral("attempts"), pending.attempts},
+        {QStringLiteral("nextAttempt"), pending.nextAttempt}};
+}
+
+Result<PendingCopy> pendingFromRow(const SqlRow &row)
+{
+    for (const char *column : {"googleEventId", "calendarId", "event", "attempts"}) {
+        if (!row.contains(QLatin1String(column)))
+            return failure(missingColumn(journalTable, column));
+    }
+    PendingCopy pending;
+    pending.googleEventId = row.value(QStringLiteral("googleEventId")).toString();
+    pending.calendarId = row.value(QStringLiteral("calendarId")).toString();
+    pending.event
+        = QJsonDocument::fromJson(row.value(QStringLiteral("event")).toString().toUtf8()).object();
+    pending.attempts = row.value(QStringLiteral("attempts")).toInt();
+    if (const auto next = sqliteDateFromText(row.value(QStringLiteral("nextAttempt")).toString()))
+        pending.nextAttempt = *next;
+    return pending;
+}
 } // namespace
 
 DatabaseClient DatabaseClient::over(std::shared_ptr<AppDatabase> database, Clock clock)
@@ -96,8 +126,9 @@ DatabaseClient DatabaseClient::over(std::shared_ptr<AppDatabase> database, Clock
             return connection.deleteWhere(channelTable, QStringLiteral("calendarId"), calendarId);
         });
     };
-    client.saveEventMapping = [database, clock](
-                                  const QString &ekEventIdentifier, const QString &googleEventId) {
+    const auto saveMapping = [database, clock](const QString &ekEventIdentifier,
+                                 const QString &googleEventId,
+                                 const std::optional<QString> &googleCalendarId) {
         return database->dbWriter().write([&](SqliteConnection &connection) -> VoidResult {
             TRY_ASSIGN(const auto existing,
                 connection.fetchOne(mappingTable, QStringLiteral("googleEventId"), googleEventId));
@@ -108,13 +139,41 @@ DatabaseClient DatabaseClient::over(std::shared_ptr<AppDatabase> database, Clock
             mapping.ekEventIdentifier = ekEventIdentifier;
             mapping.googleEventId = googleEventId;
             mapping.lastSynchronizedDate = clock();
+            SqlRow row = mappingRow(mapping);
+            if (googleCalendarId)
+                row.insert(QStringLiteral("googleCalendarId"), *googleCalendarId);
             if (mapping.id) {
-                TRY(connection.update(mappingTable, QStringLiteral("id"), mappingRow(mapping)));
+                TRY(connection.update(mappingTable, QStringLiteral("id"), row));
                 return {};
             }
-            TRY(connection.insert(mappingTable, mappingRow(mapping)));
+            TRY(connection.insert(mappingTable, row));
             return {};
         });
+    };
+    client.saveEventMapping
+        = [saveMapping](const QString &ekEventIdentifier, const QString &googleEventId) {
+              return saveMapping(ekEventIdentifier, googleEventId, std::nullopt);
+          };
+    client.saveCalendarEventMapping
+        = [saveMapping](const QString &ekEventIdentifier, const QString &googleEventId,
+              const QString &googleCalendarId) {
+              return saveMapping(ekEventIdentifier, googleEventId, googleCalendarId);
+          };
+    client.eventMappingsOfCalendar = [database](const QString &googleCalendarId) {
+        return database->dbWriter().read(
+            [&](SqliteConnection &connection) -> Result<QList<EventMapping>> {
+                TRY_ASSIGN(const QList<SqlRow> rows,
+                    connection.query(
+                        QStringLiteral("SELECT * FROM %1 WHERE \"googleCalendarId\" = ?")
+                            .arg(quotedIdentifier(mappingTable)),
+                        {googleCalendarId}));
+                QList<EventMapping> mappings;
+                for (const SqlRow &row : rows) {
+                    TRY_ASSIGN(EventMapping mapping, mappingFromRow(row));
+                    mappings.append(std::move(mapping));
+                }
+                return mappings;
+            });
     };
     client.deleteEventMapping = [database](const QString &googleEventId) {
         return database->dbWriter().write([&](SqliteConnection &connection) {
@@ -133,6 +192,56 @@ DatabaseClient DatabaseClient::over(std::shared_ptr<AppDatabase> database, Clock
                 TRY_ASSIGN(EventMapping mapping, mappingFromRow(*row));
                 return std::optional<EventMapping>(std::move(mapping));
             });
+    };
+    client.syncToken = [database](const QString &calendarId) {
+        return database->dbWriter().read(
+            [&](SqliteConnection &connection) -> Result<std::optional<QString>> {
+                TRY_ASSIGN(const auto row,
+                    connection.fetchOne(tokenTable, QStringLiteral("calendarId"), calendarId));
+                if (!row)
+                    return std::optional<QString>();
+                return std::optional<QString>(row->value(QStringLiteral("token")).toString());
+            });
+    };
+    client.storeSyncToken = [database](const QString &calendarId, const QString &token) {
+        return database->dbWriter().write([&](SqliteConnection &connection) {
+            return connection.save(tokenTable, QStringLiteral("calendarId"),
+                {{QStringLiteral("calendarId"), calendarId}, {QStringLiteral("token"), token}});
+        });
+    };
+    client.deleteSyncToken = [database](const QString &calendarId) {
+        return database->dbWriter().write([&](SqliteConnection &connection) {
+            return connection.deleteWhere(tokenTable, QStringLiteral("calendarId"), calendarId);
+        });
+    };
+    client.deleteAllSyncTokens = [database] {
+        return database->dbWriter().write([](SqliteConnection &connection) {
+            return connection.run(QStringLiteral("DELETE FROM ") + quotedIdentifier(tokenTable));
+        });
+    };
+    client.storePendingCopy = [database](const PendingCopy &pending) {
+        return database->dbWriter().write([&](SqliteConnection &connection) {
+            return connection.save(
+                journalTable, QStringLiteral("googleEventId"), pendingRow(pending));
+        });
+    };
+    client.pendingCopies = [database] {
+        return database->dbWriter().read(
+            [](SqliteConnection &connection) -> Result<QList<PendingCopy>> {
+                TRY_ASSIGN(const QList<SqlRow> rows, connection.fetchAll(journalTable));
+                QList<PendingCopy> pending;
+                for (const SqlRow &row : rows) {
+                    TRY_ASSIGN(PendingCopy entry, pendingFromRow(row));
+                    pending.append(std::move(entry));
+                }
+                return pending;
+            });
+    };
+    client.deletePendingCopy = [database](const QString &googleEventId) {
+        return database->dbWriter().write([&](SqliteConnection &connection) {
+            return connection.deleteWhere(
+                journalTable, QStringLiteral("googleEventId"), googleEventId);
+        });
     };
     return client;
 }

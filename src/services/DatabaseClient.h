@@ -31,9 +31,28 @@ struct DatabaseClient
     // dated now.
     std::function<VoidResult(const QString &ekEventIdentifier, const QString &googleEventId)>
         saveEventMapping;
+    // As saveEventMapping, and records the Google calendar the event came from.
+    std::function<VoidResult(const QString &ekEventIdentifier, const QString &googleEventId,
+        const QString &googleCalendarId)>
+        saveCalendarEventMapping;
+    // The mappings recorded for a Google calendar (rows saved without one are not listed).
+    std::function<Result<QList<EventMapping>>(const QString &googleCalendarId)>
+        eventMappingsOfCalendar;
     std::function<VoidResult(const QString &googleEventId)> deleteEventMapping;
     std::function<Result<std::optional<EventMapping>>(const QString &googleEventId)>
         retrieveEventMapping;
+
+    // Each calendar's incremental position at Google; none when the calendar was never
+    // listed (or its position was cleared).
+    std::function<Result<std::optional<QString>>(const QString &calendarId)> syncToken;
+    std::function<VoidResult(const QString &calendarId, const QString &token)> storeSyncToken;
+    std::function<VoidResult(const QString &calendarId)> deleteSyncToken;
+    std::function<VoidResult()> deleteAllSyncTokens;
+
+    // The journal of failed copies, one entry per Google event (a newer failure replaces it).
+    std::function<VoidResult(const PendingCopy &)> storePendingCopy;
+    std::function<Result<QList<PendingCopy>>()> pendingCopies;
+    std::function<VoidResult(const QString &googleEventId)> deletePendingCopy;
 
     static DatabaseClient over(std::shared_ptr<AppDatabase> database, Clock clock = systemClock());
 

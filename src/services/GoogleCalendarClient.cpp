@@ -1,5 +1,6 @@
 #include "services/GoogleCalendarClient.h"
 
+#include "core/Unimplemented.h"
 #include "platform/GoogleRestClient.h"
 #include "services/GoogleCalendarMapping.h"
 
@@ -20,10 +21,12 @@ public:
         , rest(env.apiRoot, env.current)
     {
         if (env.current) {
-            // A sign-out (no session) forgets every calendar's position with it.
-            connect(env.current.get(), &CurrentAuthSession::sessionChanged, this, [this] {
-                if (!env.current->session())
-                    syncTokens.clear();
+            // Only a sign-out forgets the positions: a failed or replaced sign-in keeps them,
+            // or the next listing would report every event of the calendar as a change.
+            connect(env.current.get(), &CurrentAuthSession::signedOut, this, [this] {
+                syncTokens.clear();
+                if (env.tokens)
+                    logIfFailed(env.tokens->clear());
             });
         }
     }
@@ -35,8 +38,42 @@ public:
         return result;
     }
 
+    void logIfFailed(const VoidResult &result)
+    {
+        if (!result)
+            env.logger.logError(result.error());
+    }
+
+    // The held position, read from the store the first time a calendar is asked for.
+    QString token(const QString &calendarId)
+    {
+        const auto held = syncTokens.constFind(calendarId);
+        if (held != syncTokens.constEnd())
+            return *held;
+        QString token;
+        if (env.tokens) {
+            const auto stored = env.tokens->load(calendarId);
+            if (stored && *stored)
+                token = **stored;
+            else if (!stored)
+                env.logger.logError(stored.error());
+        }
+        syncTokens.insert(calendarId, token);
+        return token;
+    }
+
+    VoidResult keepToken(const QString &calendarId, const QString &token)
+    {
+        syncTokens.insert(calendarId, token);
+        if (!env.tokens)
+            return {};
+        return token.isEmpty() ? env.tokens->remove(calendarId)
+                               : env.tokens->store(calendarId, token);
+    }
+
     GoogleCalendarClient::Environment env;
     GoogleRestClient rest;
+    // An empty text: no position (also remembered, so the store is read once per calendar).
     QHash<QString, QString> syncTokens;
 };
 
@@ -73,42 +110,51 @@ QCoro::Task<Result<QList<GoogleCalendar>>> fetchCalendarList(
     co_return calendars;
 }
 
-QCoro::Task<Result<GoogleRestClient::Listing>> listIncremental(SessionPtr self, QString calendarId)
+QCoro::Task<Result<GoogleRestClient::Listing>> listIncremental(
+    SessionPtr self, QString calendarId, QString position)
 {
     QUrlQuery query;
-    const QString token = self->syncTokens.value(calendarId);
-    if (!token.isEmpty())
-        query.addQueryItem(QStringLiteral("syncToken"), token);
+    if (!position.isEmpty())
+        query.addQueryItem(QStringLiteral("syncToken"), position);
     query.addQueryItem(QStringLiteral("showDeleted"), QStringLiteral("true"));
     auto listing = co_await self->rest.list(eventsPath(calendarId), query);
     co_return listing;
 }
 
-QCoro::Task<Result<QList<GoogleCalendarEvent>>> fetchEvents(SessionPtr self, QString calendarId)
+QCoro::Task<Result<GoogleEventListing>> fetchEventListing(SessionPtr self, QString calendarId)
 {
-    auto listing = co_await listIncremental(self, calendarId);
-    if (!listing && listing.error().code == 410 && self->syncTokens.contains(calendarId)) {
-        // Google no longer knows the token: take a fresh baseline. What changed in between
-        // cannot be told apart from what was there, so nothing is reported as a change.
-        self->env.logger.log(QStringLiteral("Sync token expired for a calendar; listing it anew."),
-            LogLevel::warning);
-        self->syncTokens.remove(calendarId);
-        auto baseline = co_await listIncremental(self, calendarId);
-        if (!baseline)
-            co_return self->logged<QList<GoogleCalendarEvent>>(failure(baseline.error()));
-        if (baseline->nextSyncToken.isEmpty())
-            self->syncTokens.remove(calendarId);
-        else
-            self->syncTokens.insert(calendarId, baseline->nextSyncToken);
-        co_return QList<GoogleCalendarEvent>();
+    QString position = self->token(calendarId);
+    auto listing = co_await listIncremental(self, calendarId, position);
+    bool complete = position.isEmpty();
+    if (!listing && listing.error().code == 410 && !position.isEmpty()) {
+        // Google no longer knows the position: list the calendar anew. What changed in
+        // between cannot be told from what was there, so the listing is a whole one.
+        Error expired = listing.error();
+        expired.message
+            = QStringLiteral("The sync position of a calendar expired; listing it anew (%1)")
+                  .arg(expired.message);
+        self->env.logger.logError(expired);
+        self->logIfFailed(self->keepToken(calendarId, QString()));
+        listing = co_await listIncremental(self, calendarId, QString());
+        complete = true;
     }
     if (!listing)
-        co_return self->logged<QList<GoogleCalendarEvent>>(failure(listing.error()));
-    if (listing->nextSyncToken.isEmpty())
-        self->syncTokens.remove(calendarId);
-    else
-        self->syncTokens.insert(calendarId, listing->nextSyncToken);
-    co_return mapEvents(listing->items, self->env.zone);
+        co_return self->logged<GoogleEventListing>(failure(listing.error()));
+    co_return GoogleEventListing {
+        mapEvents(listing->items, self->env.zone), complete, listing->nextSyncToken};
+}
+
+QCoro::Task<Result<QList<GoogleCalendarEvent>>> fetchEvents(SessionPtr self, QString calendarId)
+{
+    const bool hadPosition = !self->token(calendarId).isEmpty();
+    auto listing = co_await fetchEventListing(self, calendarId);
+    if (!listing)
+        co_return failure(listing.error());
+    self->logIfFailed(self->keepToken(calendarId, listing->syncToken));
+    // A re-list after an expired position is a baseline, not a list of changes.
+    if (hadPosition && listing->complete)
+        co_return QList<GoogleCalendarEvent>();
+    co_return listing->events;
 }
 
 QCoro::Task<Result<QList<GoogleCalendarEvent>>> fetchEventsForDate(
@@ -198,8 +244,16 @@ template<typename T> QCoro::Task<Result<T>> ready(T value)
 GoogleCalendarClient::Environment GoogleCalendarClient::environment()
 {
     const auto endpoints = Dependencies::current<Endpoints>();
-    return Environment {endpoints.calendarApiRoot, endpoints.backendBase,
+    Environment environment {endpoints.calendarApiRoot, endpoints.backendBase,
         Dependencies::current<CurrentAuthSessionPtr>(), Dependencies::current<LoggerClient>()};
+    environment.tokens = SyncTokenStore::over(Dependencies::current<DatabaseClient>());
+    return environment;
+}
+
+SyncTokenStore SyncTokenStore::over(const DatabaseClient &database)
+{
+    return {database.syncToken, database.storeSyncToken, database.deleteSyncToken,
+        database.deleteAllSyncTokens};
 }
 
 GoogleCalendarClient GoogleCalendarClient::make(Environment environment)
@@ -211,6 +265,13 @@ GoogleCalendarClient GoogleCalendarClient::make(Environment environment)
     };
     client.fetchEvents
         = [self](const QString &calendarId) { return tolvo::fetchEvents(self, calendarId); };
+    client.fetchEventListing
+        = [self](const QString &calendarId) { return tolvo::fetchEventListing(self, calendarId); };
+    client.commitSyncToken = [self](const QString &calendarId, const QString &token) {
+        return self->keepToken(calendarId, token);
+    };
+    client.forgetSyncToken
+        = [self](const QString &calendarId) { return self->keepToken(calendarId, QString()); };
     client.watch = [self](const QString &calendarId) { return tolvo::watch(self, calendarId); };
     client.stop = [self](const QString &channelId, const QString &resourceId) {
         return tolvo::stop(self, channelId, resourceId);
@@ -252,6 +313,13 @@ GoogleCalendarClient GoogleCalendarClient::testValue()
         return ready(QList<GoogleCalendar> {tasks, events});
     };
     client.fetchEvents = [](const QString &) { return ready(QList<GoogleCalendarEvent>()); };
+    client.fetchEventListing
+        = unimplemented<QCoro::Task<Result<GoogleEventListing>>(const QString &)>(
+            "GoogleCalendarClient", "fetchEventListing");
+    client.commitSyncToken = unimplemented<VoidResult(const QString &, const QString &)>(
+        "GoogleCalendarClient", "commitSyncToken");
+    client.forgetSyncToken
+        = unimplemented<VoidResult(const QString &)>("GoogleCalendarClient", "forgetSyncToken");
     client.watch = [](const QString &) {
         return ready(CalendarChannel {QStringLiteral("123"), 1263816378173617.0,
             QStringLiteral("f123asd"), QStringLiteral("11111")});

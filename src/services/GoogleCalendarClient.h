@@ -8,6 +8,7 @@
 #include "core/SyncRecords.h"
 #include "platform/AuthorizationSession.h"
 #include "platform/CurrentAuthSession.h"
+#include "services/DatabaseClient.h"
 #include "services/LoggerClient.h"
 
 #include <QCoro/QCoroTask>
@@ -19,9 +20,31 @@
 
 namespace tolvo {
 
+// Where the calendars' incremental positions are kept between runs.
+struct SyncTokenStore
+{
+    std::function<Result<std::optional<QString>>(const QString &calendarId)> load;
+    std::function<VoidResult(const QString &calendarId, const QString &token)> store;
+    std::function<VoidResult(const QString &calendarId)> remove;
+    std::function<VoidResult()> clear;
+
+    static SyncTokenStore over(const DatabaseClient &database);
+};
+
+// One listing of a calendar's events. `complete` says it is not a change feed but the whole
+// calendar (no position was held, or Google no longer knew it): it reconciles a copy instead of
+// reporting changes. `syncToken` is the position after it, not yet kept.
+struct GoogleEventListing
+{
+    QList<GoogleCalendarEvent> events;
+    bool complete = false;
+    QString syncToken;
+};
+
 // The Google Calendar v3 operations Tolvo uses. Every request is signed by the process's
 // current session; every failure is logged and handed back unchanged (HTTP status as code).
-// One incremental sync token is kept per calendar, used and replaced by `fetchEvents` alone.
+// One incremental sync token is kept per calendar (in memory and in the token store), used and
+// replaced by `fetchEvents` and `commitSyncToken`, cleared by sign-out and `forgetSyncToken`.
 struct GoogleCalendarClient
 {
     static constexpr const char *dependencyKey = "googleCalendarClient";
@@ -34,6 +57,14 @@ struct GoogleCalendarClient
     // The calendar's changes since its sync token (all events, deleted ones included, without
     // one). An expired token is dropped and replaced by a fresh baseline, which is no change.
     std::function<Async<QList<GoogleCalendarEvent>>(const QString &calendarId)> fetchEvents;
+    // The calendar's events since its held position (or all of them), without moving the
+    // position: the caller keeps the answer's token with `commitSyncToken` once it has dealt
+    // with the events, so a crash in between lists them again instead of losing them.
+    std::function<Async<GoogleEventListing>(const QString &calendarId)> fetchEventListing;
+    // Keeps `token` as the calendar's position (an empty token clears it).
+    std::function<VoidResult(const QString &calendarId, const QString &token)> commitSyncToken;
+    // The calendar was unfollowed: its next listing is a whole one.
+    std::function<VoidResult(const QString &calendarId)> forgetSyncToken;
     // Registers a push channel with the backend's notification address.
     std::function<Async<CalendarChannel>(const QString &calendarId)> watch;
     std::function<Async<bool>(const QString &channelId, const QString &resourceId)> stop;
@@ -54,8 +85,11 @@ struct GoogleCalendarClient
         LoggerClient logger;
         QTimeZone zone = QTimeZone::systemTimeZone();
         Clock clock = systemClock();
+        // Without one, positions live for the process only.
+        std::optional<SyncTokenStore> tokens;
     };
-    // Endpoints, session holder and logger from the container; the system's zone.
+    // Endpoints, session holder, logger and token store from the container; the zone and
+    // clock of the container's calendar context.
     static Environment environment();
     static GoogleCalendarClient make(Environment environment);
 

@@ -114,6 +114,8 @@ QCoro::Task<Result<bool>> isAuthorized(SessionRef self)
 
 QCoro::Task<VoidResult> signOut(SessionRef self)
 {
+    if (self)
+        self->environment.current->signOut();
     CO_TRY(co_await setAuthSession(self, nullptr));
     if (self)
         self->subject->send(false);

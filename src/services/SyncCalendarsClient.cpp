@@ -4,26 +4,44 @@
 #include "core/Requests.h"
 #include "platform/LocalCalendarStore.h"
 
-#include <QLoggingCategory>
+#include "core/DateHelpers.h"
+#include "services/LoggerClient.h"
+
+#include <QSet>
 
 namespace tolvo {
 
 namespace {
-Q_LOGGING_CATEGORY(copierLog, "tolvo.copier")
-
-void logToConsole(const Error &error)
+Error noStore()
 {
-    qCCritical(copierLog, "%s", qUtf8Printable(error.describe()));
+    return Error::make(
+        ErrorDomain::localCalendar, 0, QStringLiteral("There is no local calendar store."));
 }
 
 QCoro::Task<VoidResult> googleToLocal(std::shared_ptr<SyncCalendarsSession> session,
-    QList<GoogleCalendarChange> changes, std::shared_ptr<LocalCalendarStore> store)
+    QList<GoogleCalendarChange> changes, QString calendarId,
+    std::shared_ptr<LocalCalendarStore> store)
 {
-    if (!store) {
-        co_return failure(
-            ErrorDomain::localCalendar, 0, QStringLiteral("There is no local calendar store."));
-    }
-    co_return session->syncGoogleChangesToLocal(changes, *store);
+    if (!store)
+        co_return failure(noStore());
+    co_return session->syncGoogleChangesToLocal(changes, calendarId, *store);
+}
+
+QCoro::Task<VoidResult> reconcile(std::shared_ptr<SyncCalendarsSession> session,
+    QList<GoogleCalendarEvent> events, QString calendarId,
+    std::shared_ptr<LocalCalendarStore> store)
+{
+    if (!store)
+        co_return failure(noStore());
+    co_return session->reconcileGoogleEventsToLocal(events, calendarId, *store);
+}
+
+QCoro::Task<Result<std::optional<QDateTime>>> retryPending(
+    std::shared_ptr<SyncCalendarsSession> session, std::shared_ptr<LocalCalendarStore> store)
+{
+    if (!store)
+        co_return failure(noStore());
+    co_return session->retryPendingCopies(*store);
 }
 
 QCoro::Task<VoidResult> localToGoogle(std::shared_ptr<SyncCalendarsSession> session,
@@ -31,7 +49,31 @@ QCoro::Task<VoidResult> localToGoogle(std::shared_ptr<SyncCalendarsSession> sess
 {
     co_return session->syncLocalChangesToGoogle(changes, calendarId);
 }
+
+bool isDeletion(const GoogleCalendarEvent &event)
+{
+    return event.status == GoogleCalendarEventStatus::cancelled;
+}
+
+// The copies of one Google calendar share a prefix, so the copies it no longer has can be
+// found even when their mapping rows were lost.
+QString copyPrefix(const QString &googleCalendarId)
+{
+    return QStringLiteral("tolvo-") + sha256Hex(googleCalendarId).left(16) + QLatin1Char('-');
+}
+
+QList<LocalEvent> everyEvent(LocalCalendarStore &store)
+{
+    return store.events(QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC),
+        QDateTime(QDate(9999, 12, 31), QTime(0, 0), Qt::UTC));
+}
 } // namespace
+
+QString copyIdentifier(const QString &googleCalendarId, const QString &googleEventId)
+{
+    return copyPrefix(googleCalendarId)
+        + sha256Hex(googleCalendarId + QLatin1Char('\n') + googleEventId).left(32);
+}
 
 void applyGoogleEvent(const GoogleCalendarEvent &google, LocalEvent &local)
 {
@@ -46,69 +88,224 @@ void applyGoogleEvent(const GoogleCalendarEvent &google, LocalEvent &local)
 }
 
 SyncCalendarsSession::SyncCalendarsSession(AppleCalendarClient appleCalendarClient,
-    DatabaseClient databaseClient, CacheManager cacheManager, ErrorLogger logError)
+    DatabaseClient databaseClient, CacheManager cacheManager, ErrorLogger logError, Clock clock)
     : m_appleCalendarClient(std::move(appleCalendarClient))
     , m_databaseClient(std::move(databaseClient))
     , m_cacheManager(std::move(cacheManager))
-    , m_logError(logError ? std::move(logError) : ErrorLogger(logToConsole))
+    , m_logError(logError ? std::move(logError)
+                          : ErrorLogger(Dependencies::current<LoggerClient>().logError))
+    , m_clock(std::move(clock))
 {
 }
 
-VoidResult SyncCalendarsSession::syncGoogleChangesToLocal(
-    const QList<GoogleCalendarChange> &changes, LocalCalendarStore &store)
+std::chrono::seconds SyncCalendarsSession::retryDelay(int attempts)
 {
-    // One bad change must not cost the rest of the batch (nor the listener that sent it).
+    const int doublings = std::clamp(attempts - 1, 0, 7);
+    return std::min(std::chrono::seconds(30) * (1 << doublings), std::chrono::seconds(3600));
+}
+
+VoidResult SyncCalendarsSession::syncGoogleChangesToLocal(
+    const QList<GoogleCalendarChange> &changes, const QString &calendarId,
+    LocalCalendarStore &store)
+{
+    QList<GoogleCalendarEvent> events;
+    events.reserve(changes.size());
     for (const GoogleCalendarChange &change : changes) {
-        const auto applied = change.kind() == GoogleCalendarChange::Kind::deleted
-            ? remove(change.event(), store)
-            : upsert(change.event(), store);
-        if (!applied) {
-            Error error = applied.error();
-            error.message = QStringLiteral("Copying the change of event %1 failed: %2")
-                                .arg(change.event().id, error.message);
-            m_logError(error);
+        GoogleCalendarEvent event = change.event();
+        if (change.kind() == GoogleCalendarChange::Kind::deleted)
+            event.status = GoogleCalendarEventStatus::cancelled;
+        events.append(std::move(event));
+    }
+    return applyAll(events, calendarId, store);
+}
+
+VoidResult SyncCalendarsSession::reconcileGoogleEventsToLocal(
+    const QList<GoogleCalendarEvent> &events, const QString &calendarId, LocalCalendarStore &store)
+{
+    const VoidResult applied = applyAll(events, calendarId, store);
+
+    QSet<QString> listed;
+    QSet<QString> wantedCopies;
+    for (const GoogleCalendarEvent &event : events) {
+        listed.insert(event.id);
+        if (!isDeletion(event))
+            wantedCopies.insert(copyIdentifier(calendarId, event.id));
+    }
+    QList<GoogleCalendarEvent> gone;
+    TRY_ASSIGN(
+        const QList<EventMapping> mappings, m_databaseClient.eventMappingsOfCalendar(calendarId));
+    for (const EventMapping &mapping : mappings) {
+        if (!listed.contains(mapping.googleEventId)) {
+            GoogleCalendarEvent removed;
+            removed.id = mapping.googleEventId;
+            removed.status = GoogleCalendarEventStatus::cancelled;
+            gone.append(removed);
         }
+    }
+    VoidResult removedGone = applyAll(gone, calendarId, store);
+    // Copies whose mapping row never got written: nothing but their UID ties them to the
+    // calendar.
+    const QString prefix = copyPrefix(calendarId);
+    for (const LocalEvent &local : everyEvent(store)) {
+        if (local.identifier.startsWith(prefix) && !wantedCopies.contains(local.identifier)) {
+            if (auto removed = store.remove(local.identifier); !removed) {
+                m_logError(removed.error());
+                if (removedGone)
+                    removedGone = removed;
+            }
+        }
+    }
+    if (!applied)
+        return applied;
+    return removedGone;
+}
+
+Result<std::optional<QDateTime>> SyncCalendarsSession::retryPendingCopies(LocalCalendarStore &store)
+{
+    TRY_ASSIGN(const QList<PendingCopy> pending, m_databaseClient.pendingCopies());
+    const QDateTime now = m_clock();
+    std::optional<QDateTime> next;
+    const auto due = [&next](const QDateTime &moment) {
+        if (!next || moment < *next)
+            next = moment;
+    };
+    for (const PendingCopy &entry : pending) {
+        if (entry.nextAttempt.isValid() && entry.nextAttempt > now) {
+            due(entry.nextAttempt);
+            continue;
+        }
+        const auto event = GoogleCalendarEvent::fromJson(entry.event);
+        if (!event) {
+            m_logError(event.error());
+            TRY(m_databaseClient.deletePendingCopy(entry.googleEventId));
+            continue;
+        }
+        if (const VoidResult applied = apply(*event, entry.calendarId, store); applied) {
+            TRY(m_databaseClient.deletePendingCopy(entry.googleEventId));
+            continue;
+        } else {
+            TRY(journal(*event, entry.calendarId, applied.error(), entry.attempts));
+        }
+        due(now.addSecs(retryDelay(entry.attempts + 1).count()));
+    }
+    return next;
+}
+
+VoidResult SyncCalendarsSession::applyAll(
+    const QList<GoogleCalendarEvent> &events, const QString &calendarId, LocalCalendarStore &store)
+{
+    if (events.isEmpty())
+        return {};
+    TRY_ASSIGN(const QList<PendingCopy> pending, m_databaseClient.pendingCopies());
+    QHash<QString, int> attempts;
+    for (const PendingCopy &entry : pending)
+        attempts.insert(entry.googleEventId, entry.attempts);
+
+    int failed = 0;
+    std::optional<Error> journalFailure;
+    // One bad change must not cost the rest of the batch (nor the listener that sent it).
+    for (const GoogleCalendarEvent &event : events) {
+        const VoidResult applied = apply(event, calendarId, store);
+        if (applied) {
+            // A newer state of the event went through: the older one must not come back.
+            if (attempts.contains(event.id)) {
+                if (auto cleared = m_databaseClient.deletePendingCopy(event.id); !cleared)
+                    journalFailure = cleared.error();
+            }
+            continue;
+        }
+        ++failed;
+        Error error = applied.error();
+        error.message = QStringLiteral("Copying the change of event %1 failed: %2")
+                            .arg(event.id, error.message);
+        m_logError(error);
+        if (auto kept = journal(event, calendarId, error, attempts.value(event.id)); !kept) {
+            m_logError(kept.error());
+            journalFailure = kept.error();
+        }
+    }
+    if (journalFailure)
+        return failure(*journalFailure);
+    if (failed > 0) {
+        return failure(CalendarSyncError {CalendarSyncError::Kind::eventSyncFailed,
+            QStringLiteral("%1 of %2 changes could not be copied; they will be tried again.")
+                .arg(failed)
+                .arg(events.size())}
+                           .toError());
     }
     return {};
 }
 
-VoidResult SyncCalendarsSession::upsert(const GoogleCalendarEvent &event, LocalCalendarStore &store)
+VoidResult SyncCalendarsSession::journal(const GoogleCalendarEvent &event,
+    const QString &calendarId, const Error &, int previousAttempts)
+{
+    PendingCopy entry;
+    entry.googleEventId = event.id;
+    entry.calendarId = calendarId;
+    entry.event = event.toJson();
+    entry.attempts = previousAttempts + 1;
+    entry.nextAttempt = m_clock().addSecs(retryDelay(entry.attempts).count());
+    return m_databaseClient.storePendingCopy(entry);
+}
+
+VoidResult SyncCalendarsSession::apply(
+    const GoogleCalendarEvent &event, const QString &calendarId, LocalCalendarStore &store)
+{
+    if (!isDeletion(event))
+        return upsert(event, calendarId, store);
+    TRY_ASSIGN(const auto mapping, m_databaseClient.retrieveEventMapping(event.id));
+    return remove(event.id, calendarId,
+        mapping ? std::optional<QString>(mapping->ekEventIdentifier) : std::nullopt, store);
+}
+
+VoidResult SyncCalendarsSession::upsert(
+    const GoogleCalendarEvent &event, const QString &calendarId, LocalCalendarStore &store)
 {
     // Added and modified end the same way: events that existed before copying began arrive
     // as modified, and a repeated added must not make a second copy.
     TRY_ASSIGN(const auto mapping, m_databaseClient.retrieveEventMapping(event.id));
-    if (mapping) {
-        if (auto existing = store.event(mapping->ekEventIdentifier)) {
-            applyGoogleEvent(event, *existing);
-            TRY_ASSIGN(const LocalEvent saved, store.save(*existing));
-            return m_databaseClient.saveEventMapping(saved.identifier, event.id);
-        }
-        // The copy was removed by hand: make a new one below and point the row at it.
+    QStringList candidates;
+    if (mapping)
+        candidates.append(mapping->ekEventIdentifier);
+    candidates.append(copyIdentifier(calendarId, event.id));
+    for (const QString &identifier : std::as_const(candidates)) {
+        const auto existing = store.event(identifier);
+        if (!existing)
+            continue;
+        LocalEvent updated = *existing;
+        applyGoogleEvent(event, updated);
+        const bool mapped = mapping && mapping->ekEventIdentifier == existing->identifier;
+        if (updated == *existing && mapped)
+            return {}; // already up to date: no write, and no change for other readers
+        if (!(updated == *existing))
+            TRY(store.save(updated));
+        return m_databaseClient.saveCalendarEventMapping(
+            existing->identifier, event.id, calendarId);
     }
+    // Never copied, or the copy was removed by hand: make one and point the row at it.
     const auto calendar = m_appleCalendarClient.selectedCalendar();
     if (!calendar)
         return {}; // access without a chosen calendar: nothing to copy into
     LocalEvent local;
+    local.identifier = copyIdentifier(calendarId, event.id);
     local.calendarId = calendar->identifier;
     applyGoogleEvent(event, local);
     TRY_ASSIGN(const LocalEvent saved, store.save(local));
-    if (auto mapped = m_databaseClient.saveEventMapping(saved.identifier, event.id); !mapped) {
-        // A copy without a row would be copied again next time: take it back.
-        if (auto removed = store.remove(saved.identifier); !removed)
-            m_logError(removed.error());
-        return mapped;
-    }
-    return {};
+    return m_databaseClient.saveCalendarEventMapping(saved.identifier, event.id, calendarId);
 }
 
-VoidResult SyncCalendarsSession::remove(const GoogleCalendarEvent &event, LocalCalendarStore &store)
+VoidResult SyncCalendarsSession::remove(const QString &googleEventId, const QString &calendarId,
+    const std::optional<QString> &mappedIdentifier, LocalCalendarStore &store)
 {
-    TRY_ASSIGN(const auto mapping, m_databaseClient.retrieveEventMapping(event.id));
-    if (!mapping)
-        return {}; // never copied
-    if (store.event(mapping->ekEventIdentifier))
-        TRY(store.remove(mapping->ekEventIdentifier));
-    return m_databaseClient.deleteEventMapping(event.id);
+    QStringList candidates;
+    if (mappedIdentifier)
+        candidates.append(*mappedIdentifier);
+    candidates.append(copyIdentifier(calendarId, googleEventId));
+    for (const QString &identifier : std::as_const(candidates)) {
+        if (store.event(identifier))
+            TRY(store.remove(identifier));
+    }
+    return m_databaseClient.deleteEventMapping(googleEventId);
 }
 
 VoidResult SyncCalendarsSession::syncLocalChangesToGoogle(
@@ -143,17 +340,26 @@ SyncCalendarsClient SyncCalendarsClient::over(std::shared_ptr<SyncCalendarsSessi
               return localToGoogle(session, changes, calendarId);
           };
     client.syncGoogleChangesToLocal
-        = [session](const QList<GoogleCalendarChange> &changes, const QString &,
+        = [session](const QList<GoogleCalendarChange> &changes, const QString &calendarId,
               std::shared_ptr<LocalCalendarStore> store) {
-              return googleToLocal(session, changes, std::move(store));
+              return googleToLocal(session, changes, calendarId, std::move(store));
           };
+    client.reconcileGoogleEventsToLocal
+        = [session](const QList<GoogleCalendarEvent> &events, const QString &calendarId,
+              std::shared_ptr<LocalCalendarStore> store) {
+              return reconcile(session, events, calendarId, std::move(store));
+          };
+    client.retryPendingCopies = [session](std::shared_ptr<LocalCalendarStore> store) {
+        return retryPending(session, std::move(store));
+    };
     return client;
 }
 
 SyncCalendarsClient SyncCalendarsClient::liveValue()
 {
     return over(std::make_shared<SyncCalendarsSession>(Dependencies::current<AppleCalendarClient>(),
-        Dependencies::current<DatabaseClient>(), Dependencies::current<CacheManager>(), nullptr));
+        Dependencies::current<DatabaseClient>(), Dependencies::current<CacheManager>(),
+        Dependencies::current<LoggerClient>().logError));
 }
 
 } // namespace tolvo

@@ -1,5 +1,7 @@
 #include "modules/Calendar/CalendarEventMapping.h"
 #include "components/Palette.h"
+#include "core/Dependencies.h"
+#include "services/CacheManager.h"
 #include "support/TestMain.h"
 
 using namespace tolvo;
@@ -73,6 +75,37 @@ private slots:
         QCOMPARE(fallback.endDate, now);
         QVERIFY(!fallback.location && !fallback.notes && !fallback.hangoutLink);
         QCOMPARE(QColor::fromRgba(fallback.color), palette::accentBlue());
+    }
+
+    void listedMeetingsKeepTheirOrderAndReadTheCacheEachTime()
+    {
+        int reads = 0;
+        QList<GoogleCalendar> cached {calendar("work", "#33B679")};
+        CacheManager cache = CacheManager::testValue();
+        cache.calendars = [&] {
+            ++reads;
+            return cached;
+        };
+        DependencyScope scope;
+        scope.set(cache);
+
+        GoogleCalendarEvent late;
+        late.summary = "late";
+        late.start = QDateTime(QDate(2025, 3, 4), QTime(15, 0), Qt::UTC);
+        GoogleCalendarEvent early;
+        early.summary = "early";
+        early.start = QDateTime(QDate(2025, 3, 4), QTime(8, 0), Qt::UTC);
+        const QList<EventModelPtr> models {std::make_shared<EventModel>(late, "work"),
+            std::make_shared<EventModel>(early, "home")};
+        const QList<CalendarEvent> events
+            = makeCalendarEvents(models, QDateTime(QDate(2025, 3, 3), QTime(9, 0), Qt::UTC));
+        QCOMPARE(events.size(), 2);
+        QCOMPARE(events[0].title, "late");
+        QCOMPARE(events[0].id, late.identifier);
+        QCOMPARE(QColor::fromRgba(events[0].color), QColor("#33B679"));
+        QCOMPARE(events[1].title, "early");
+        QCOMPARE(QColor::fromRgba(events[1].color), palette::accentBlue());
+        QCOMPARE(reads, 2);
     }
 };
 

@@ -18,6 +18,7 @@
 #include "support/TestMain.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -63,6 +64,15 @@ void setContentWidth(TimelineView &view, int contentWidth)
     view.resize(contentWidth + extra, 600);
     QTRY_COMPARE(view.content()->width(), contentWidth);
 }
+
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
 
 Popover *openPopover()
 {
@@ -422,6 +432,48 @@ private slots:
         QCOMPARE(details.timeLabel()->text(), "All-Day Event");
         QVERIFY(details.locationRow()->isVisibleTo(&details));
         QVERIFY(!details.notesRow()->isVisibleTo(&details));
+    }
+
+    void joinOpensOnlyWebLinks()
+    {
+        UrlCatcher catcher;
+        for (const char *scheme : {"https", "http", "file", "zoommtg"})
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
+        CalendarEvent e = meeting("call", ny(1, 10, 9), ny(1, 10, 10));
+        EventDetailsWidget details(e, newYork(testClock()));
+        for (const char *link : {"https://meet.google.com/abc", "file:///etc/passwd",
+                 "zoommtg://zoom.us/join", "", "http://example.com/x"}) {
+            e.hangoutLink = QString::fromLatin1(link);
+            details.setEvent(e);
+            QVERIFY(details.joinButton()->isVisibleTo(&details));
+            details.joinButton()->click();
+        }
+        for (const char *scheme : {"https", "http", "file", "zoommtg"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+        QCOMPARE(catcher.opened,
+            QList<QUrl>({QUrl("https://meet.google.com/abc"), QUrl("http://example.com/x")}));
+    }
+
+    void aSmallWindowKeepsEveryViewUsable()
+    {
+        CalendarScreen screen(newYork(testClock()));
+        screen.setDate(ny(1, 15, 10));
+        screen.setEvents({meeting(
+                              QStringLiteral("A title ").repeated(40), ny(1, 15, 9), ny(1, 15, 10)),
+            meeting("b", ny(1, 15, 9), ny(1, 15, 10)), meeting("c", ny(1, 15, 9), ny(1, 15, 10))});
+        screen.resize(420, 300);
+        screen.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&screen));
+        for (const CalendarViewType type : {CalendarViewType::day, CalendarViewType::week,
+                 CalendarViewType::month, CalendarViewType::agenda}) {
+            screen.setViewType(type);
+            QCoreApplication::processEvents();
+            QVERIFY(screen.view()->isVisible());
+            QVERIFY(screen.view()->height() > 0);
+            for (EventBlockWidget *block : screen.view()->findChildren<EventBlockWidget *>())
+                QVERIFY(block->width() >= 0 && block->x() >= 0);
+            saveGrab(screen, QStringLiteral("calendar-small-%1").arg(int(type)));
+        }
     }
 
     // Every view with three calendars, overlapping meetings, an all-day event and a long title,

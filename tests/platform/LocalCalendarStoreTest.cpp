@@ -520,6 +520,7 @@ private slots:
         event.title = QStringLiteral("Standup");
         event.start = utc(2025, 3, 4, 9);
         event.end = event.start.addSecs(900);
+        QString id;
         {
             const LocalCalendarStore::ReadScope scope(store);
             QVERIFY(!store.event(QStringLiteral("all-day-1")));
@@ -529,9 +530,15 @@ private slots:
             // ...but what the store itself writes is read back at once.
             const auto saved = store.save(event);
             QVERIFY(saved);
-            QCOMPARE(store.event(saved->identifier)->title, QStringLiteral("Standup"));
+            id = saved->identifier;
+            QCOMPARE(store.event(id)->title, QStringLiteral("Standup"));
         }
         QVERIFY(store.event(QStringLiteral("all-day-1")));
+
+        // Presence in a span, without a listing: the span is half-open like `events`.
+        QVERIFY(store.hasEventIn(id, event.start.addSecs(600), event.end.addSecs(600)));
+        QVERIFY(!store.hasEventIn(id, event.end, event.end.addSecs(3600)));
+        QVERIFY(!store.hasEventIn(QStringLiteral("unknown"), event.start, event.end));
     }
 
     void changesOnDiskAreNoticed()

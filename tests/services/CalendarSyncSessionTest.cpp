@@ -52,7 +52,11 @@ class CalendarSyncSessionTest : public QObject
     std::shared_ptr<LogRecorder> m_log;
     DatabaseClient m_database;
     std::shared_ptr<QList<QList<GoogleCalendarChange>>> m_copies;
+    std::shared_ptr<QList<QList<GoogleCalendarEvent>>> m_reconciled;
     bool m_access = false;
+    GoogleCalendarClient m_google_client;
+    AppleCalendarClient m_apple;
+    SyncCalendarsClient m_copier;
     CalendarSyncSession::Ptr m_session;
     GoogleCalendarSyncClient m_client;
 
@@ -84,6 +88,14 @@ class CalendarSyncSessionTest : public QObject
         return m_database.calendarChannels().value_or(QList<CalendarChannel>());
     }
 
+    static QCoro::Task<Result<bool>> stopAfter(
+        std::shared_ptr<OneShot> gate, GoogleCalendarClient google, QString channel, QString res)
+    {
+        if (!gate->hasFired())
+            co_await qCoro(gate.get(), &OneShot::fired);
+        co_return co_await google.stop(channel, res);
+    }
+
 private slots:
     void init()
     {
@@ -102,6 +114,7 @@ private slots:
         QVERIFY(database);
         m_database = DatabaseClient::over(*database);
         m_copies = std::make_shared<QList<QList<GoogleCalendarChange>>>();
+        m_reconciled = std::make_shared<QList<QList<GoogleCalendarEvent>>>();
         m_access = false;
 
         AppleCalendarClient apple;
@@ -116,12 +129,31 @@ private slots:
                   copies->append(changes);
                   return []() -> QCoro::Task<VoidResult> { co_return VoidResult {}; }();
               };
+        copier.reconcileGoogleEventsToLocal
+            = [reconciled = m_reconciled](const QList<GoogleCalendarEvent> &events, const QString &,
+                  std::shared_ptr<LocalCalendarStore>) {
+                  reconciled->append(events);
+                  return []() -> QCoro::Task<VoidResult> { co_return VoidResult {}; }();
+              };
+        copier.retryPendingCopies = [](std::shared_ptr<LocalCalendarStore>) {
+            return []() -> QCoro::Task<Result<std::optional<QDateTime>>> {
+                co_return std::optional<QDateTime>();
+            }();
+        };
 
+        m_google_client = GoogleCalendarClient::make({m_google->apiRoot(), m_relay->baseUrl(),
+            current, LoggerClient::recording(m_log), QTimeZone::utc()});
+        m_apple = apple;
+        m_copier = copier;
+        rebuild(m_google_client, m_database);
+    }
+
+    // A new engine over the given Google client and database (the rest as in init).
+    void rebuild(const GoogleCalendarClient &google, const DatabaseClient &database)
+    {
         m_session = CalendarSyncSession::create(
-            {GoogleCalendarClient::make({m_google->apiRoot(), m_relay->baseUrl(), current,
-                 LoggerClient::recording(m_log), QTimeZone::utc()}),
-                m_database, apple, copier, LoggerClient::recording(m_log), m_relay->baseUrl(),
-                test::fastSyncTimings(), std::make_shared<TimerScheduler>()});
+            {google, database, m_apple, m_copier, LoggerClient::recording(m_log),
+                m_relay->baseUrl(), test::fastSyncTimings(), std::make_shared<TimerScheduler>()});
         m_client = GoogleCalendarSyncClient::over(m_session);
     }
     void cleanup()
@@ -377,6 +409,127 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(eventFetches(calendarA) - before, 1);
         QCOMPARE(first->items.size(), 0);
+    }
+
+    void aRefusedStopOfAStaleChannelNeverEndsTheStream()
+    {
+        // An expired channel left by the last run: Google answers 404 to its stop.
+        QVERIFY(m_database.storeCalendarChannel(
+            {calendarA, 1e15, QStringLiteral("old-res"), QStringLiteral("OLD")}));
+        m_google->failNext(QStringLiteral("channels/stop"), 404);
+        const auto log = open({calendarA});
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        QVERIFY(!m_log->errors().isEmpty()); // logged, not the stream's failure
+
+        // Off and on again, then sign-out and back.
+        QVERIFY(QCoro::waitFor(m_client.cleanUp(calendarA)));
+        QVERIFY(QCoro::waitFor(m_client.cleanUpAll()));
+        QTest::qWait(50);
+        QVERIFY(!log->ended);
+        const auto followed = follow(calendarA);
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        m_google->addEvent(calendarA, {{"summary", "Still arrives"}});
+        m_relay->send(stream(calendarA), "data: x\n\n");
+        QTRY_COMPARE(log->items.size(), 1);
+        QCOMPARE(log->items.first().google()->changes.first().event().summary,
+            std::optional<QString>("Still arrives"));
+        QVERIFY(!log->ended);
+        QVERIFY(!followed->has_value());
+    }
+
+    void anUnfollowDuringTheStartUpStopWins()
+    {
+        QVERIFY(m_database.storeCalendarChannel(
+            {calendarA, 1e15, QStringLiteral("old-res"), QStringLiteral("OLD")}));
+        const auto gate = std::make_shared<OneShot>();
+        GoogleCalendarClient google = m_google_client;
+        google.stop = [gate, real = m_google_client](const QString &channel, const QString &res) {
+            return stopAfter(gate, real, channel, res);
+        };
+        rebuild(google, m_database);
+        const auto log = open({calendarA});
+        // The user turns the calendar off while the old channel's stop is still out.
+        const auto unfollowed = std::make_shared<std::optional<VoidResult>>();
+        startDetached(runAndRecord(m_client.cleanUp(calendarA), unfollowed));
+        gate->fire();
+        QTRY_VERIFY(unfollowed->has_value());
+        QTRY_COMPARE(
+            m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("stop")).size(), 2);
+        QTest::qWait(200);
+        // The old channel is unknown to the fake, so its refused stop keeps its row; no new
+        // channel was registered and nothing listens.
+        QCOMPARE(rows().size(), 1);
+        QCOMPARE(rows().first().channelId, QStringLiteral("OLD"));
+        QVERIFY(!m_session->isListening(calendarA));
+        QCOMPARE(m_relay->openStreams(stream(calendarA)), 0);
+        QVERIFY(m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch")).isEmpty());
+        QVERIFY(!log->error);
+    }
+
+    void aSecondSyncReportsWhatChangedInBetweenOnce()
+    {
+        const auto first = open({calendarA});
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        // Changed with no signal, then a Refresh opens a new stream.
+        m_google->addEvent(calendarA, {{"summary", "Pending"}});
+        const auto second = open({calendarA});
+        QTRY_COMPARE(second->items.size(), 1);
+        QTest::qWait(150);
+        QCOMPARE(second->items.size(), 1);
+        const auto *update = second->items.first().google();
+        QCOMPARE(update->changes.size(), 1);
+        QCOMPARE(update->changes.first().event().summary, std::optional<QString>("Pending"));
+        QVERIFY(update->notify);
+        QVERIFY(first->items.isEmpty());
+    }
+
+    void aChannelThatCannotBeRecordedIsStoppedBeforeTheRetry()
+    {
+        DatabaseClient failing = m_database;
+        auto refusals = std::make_shared<int>(1);
+        failing.storeCalendarChannel = [refusals, real = m_database](const CalendarChannel &c) {
+            if ((*refusals)-- > 0)
+                return VoidResult(failure(ErrorDomain::database, 13, QStringLiteral("full")));
+            return real.storeCalendarChannel(c);
+        };
+        rebuild(m_google_client, failing);
+        open({calendarA});
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        const auto watches = m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch"));
+        QCOMPARE(watches.size(), 2);
+        QTRY_COMPARE(
+            m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("stop")).size(), 1);
+        QCOMPARE(m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("stop"))
+                     .first()
+                     .body.value(QStringLiteral("id")),
+            watches.first().body.value(QStringLiteral("id")));
+        QCOMPARE(
+            rows().first().channelId, watches.last().body.value(QStringLiteral("id")).toString());
+    }
+
+    void aWholeListingReconcilesTheCopyQuietly()
+    {
+        m_access = true;
+        m_google->addEvent(calendarA, {{"summary", "Before the follow"}});
+        const auto log = open({calendarA});
+        QTRY_COMPARE(m_reconciled->size(), 1);
+        QCOMPARE(m_reconciled->first().size(), 1);
+        QVERIFY(log->items.isEmpty());
+        QVERIFY(m_copies->isEmpty());
+
+        // An expired position in the middle: the re-list reconciles the same way.
+        m_google->expireSyncTokens();
+        m_google->addEvent(calendarA, {{"summary", "While expired"}});
+        m_relay->send(stream(calendarA), "data: x\n\n");
+        QTRY_COMPARE(m_reconciled->size(), 2);
+        QCOMPARE(m_reconciled->last().size(), 2);
+        QVERIFY(log->items.isEmpty());
+
+        m_google->addEvent(calendarA, {{"summary", "News"}});
+        m_relay->send(stream(calendarA), "data: x\n\n");
+        QTRY_COMPARE(log->items.size(), 1);
+        QVERIFY(log->items.first().google()->notify);
+        QCOMPARE(m_copies->size(), 1);
     }
 
     void followingTwiceKeepsOneListener()

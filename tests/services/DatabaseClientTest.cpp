@@ -5,10 +5,13 @@
 #include "support/TestMain.h"
 
 #include <QFile>
+#include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <bit>
+#include <ctime>
 
 using namespace tolvo;
 
@@ -58,7 +61,7 @@ private slots:
         auto database = AppDatabase::open(path);
         QVERIFY2(database, database ? "" : qPrintable(database.error().describe()));
         QCOMPARE(SqliteMigrator::appliedIdentifiers((*database)->dbWriter()),
-            QStringList {QStringLiteral("v1")});
+            (QStringList {QStringLiteral("v1"), QStringLiteral("v2")}));
         const auto channels = DatabaseClient::over(*database).calendarChannels();
         QVERIFY(channels);
         QCOMPARE(channels->size(), 1);
@@ -125,6 +128,68 @@ private slots:
         const auto gone = client.retrieveEventMapping(QStringLiteral("g1"));
         QVERIFY(gone);
         QVERIFY(!*gone);
+    }
+
+    void datesAtDaylightSavingGapsRoundTrip_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QDateTime>("moment");
+        QTest::newRow("New York") << QByteArray("America/New_York")
+                                  << QDateTime(QDate(2025, 3, 9), QTime(2, 30), Qt::UTC);
+        QTest::newRow("Berlin") << QByteArray("Europe/Berlin")
+                                << QDateTime(QDate(2025, 3, 30), QTime(2, 30), Qt::UTC);
+    }
+    void datesAtDaylightSavingGapsRoundTrip()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QDateTime, moment);
+        // The stored text of such an instant names a local time that does not exist in the
+        // machine's zone; read as UTC it is an ordinary time.
+        const QByteArray previous = qgetenv("TZ");
+        qputenv("TZ", zone);
+        tzset();
+        const auto restore = qScopeGuard([&] {
+            qputenv("TZ", previous);
+            tzset();
+        });
+        QVERIFY(!QDateTime(moment.date(), moment.time(), Qt::LocalTime).isValid());
+
+        DatabaseClient client = open(freshPath());
+        m_clock.set(moment);
+        QVERIFY(client.saveEventMapping(QStringLiteral("local-a"), QStringLiteral("g1")));
+        const auto read = client.retrieveEventMapping(QStringLiteral("g1"));
+        QVERIFY2(read, read ? "" : qPrintable(read.error().describe()));
+        QVERIFY(*read);
+        QCOMPARE((*read)->lastSynchronizedDate, moment);
+        m_clock.advanceMs(1);
+        QVERIFY(client.saveEventMapping(QStringLiteral("local-b"), QStringLiteral("g1")));
+        QCOMPARE((*client.retrieveEventMapping(QStringLiteral("g1")))->ekEventIdentifier,
+            QStringLiteral("local-b"));
+        QCOMPARE(sqliteDateFromText(sqliteDateText(moment)), std::optional<QDateTime>(moment));
+    }
+
+    void syncTokensAndPendingCopiesAreKeptPerKey()
+    {
+        DatabaseClient client = open(freshPath());
+        QCOMPARE(client.syncToken(QStringLiteral("a")).value(), std::optional<QString>());
+        QVERIFY(client.storeSyncToken(QStringLiteral("a"), QStringLiteral("t1")));
+        QVERIFY(client.storeSyncToken(QStringLiteral("a"), QStringLiteral("t2")));
+        QVERIFY(client.storeSyncToken(QStringLiteral("b"), QStringLiteral("u1")));
+        QCOMPARE(client.syncToken(QStringLiteral("a")).value(), std::optional<QString>("t2"));
+        QVERIFY(client.deleteSyncToken(QStringLiteral("a")));
+        QCOMPARE(client.syncToken(QStringLiteral("a")).value(), std::optional<QString>());
+        QCOMPARE(client.syncToken(QStringLiteral("b")).value(), std::optional<QString>("u1"));
+        QVERIFY(client.deleteAllSyncTokens());
+        QCOMPARE(client.syncToken(QStringLiteral("b")).value(), std::optional<QString>());
+
+        PendingCopy pending {QStringLiteral("g1"), QStringLiteral("cal"),
+            QJsonObject {{"id", "g1"}}, 1, m_clock.now().addSecs(30)};
+        QVERIFY(client.storePendingCopy(pending));
+        pending.attempts = 2;
+        QVERIFY(client.storePendingCopy(pending));
+        QCOMPARE(client.pendingCopies().value(), QList<PendingCopy> {pending});
+        QVERIFY(client.deletePendingCopy(QStringLiteral("g1")));
+        QVERIFY(client.pendingCopies().value().isEmpty());
     }
 
     void aLocalEventNamedTwiceFailsWithTheUniqueViolation()

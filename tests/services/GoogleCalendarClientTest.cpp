@@ -1,5 +1,6 @@
 #include "services/GoogleCalendarClient.h"
 #include "core/DateHelpers.h"
+#include "services/AppDatabase.h"
 #include "support/FakeGoogleCalendar.h"
 #include "support/FakeOAuthServer.h"
 #include "support/SyncTestSupport.h"
@@ -8,6 +9,7 @@
 #include <QHttpServer>
 #include <QJsonArray>
 #include <QTcpServer>
+#include <QTemporaryDir>
 
 using namespace tolvo;
 using test::FakeGoogleCalendar;
@@ -324,16 +326,75 @@ private slots:
         QCOMPARE(twice.error().code, 410);
     }
 
-    void signOutForgetsTokens()
+    void onlySignOutForgetsTokens()
     {
         m_current->setSession(m_session);
         m_google->addEvent(holidays, timed(m_day, 30));
         QVERIFY(await(m_client.fetchEvents(holidays)));
+        // A failed sign-in empties the session for a moment; the position stays.
         m_current->setSession(nullptr);
+        m_current->setSession(m_session);
+        m_google->clearLog();
+        const auto kept = await(m_client.fetchEvents(holidays));
+        QVERIFY(kept && kept->isEmpty());
+        QVERIFY(eventLists().first().query.hasQueryItem(QStringLiteral("syncToken")));
+
+        m_current->signOut();
         m_current->setSession(m_session);
         m_google->clearLog();
         QVERIFY(await(m_client.fetchEvents(holidays)));
         QVERIFY(!eventLists().first().query.hasQueryItem(QStringLiteral("syncToken")));
+    }
+
+    void positionsOutliveTheProcessUntilCommittedOrForgotten()
+    {
+        QTemporaryDir folder;
+        auto database = AppDatabase::open(folder.filePath(QStringLiteral("db.sqlite")));
+        QVERIFY(database);
+        const DatabaseClient store = DatabaseClient::over(*database);
+        const auto clientOverStore = [&] {
+            auto environment = GoogleCalendarClient::Environment {m_google->apiRoot(),
+                QUrl(QStringLiteral("http://127.0.0.1:9/relay/")), m_current,
+                LoggerClient::recording(m_log), berlin};
+            environment.tokens = SyncTokenStore::over(store);
+            return GoogleCalendarClient::make(environment);
+        };
+        m_current->setSession(m_session);
+        m_google->addEvent(holidays, timed(m_day, 30, QStringLiteral("Before")));
+
+        auto first = clientOverStore();
+        const auto whole = await(first.fetchEventListing(holidays));
+        QVERIFY(whole && whole->complete);
+        QCOMPARE(whole->events.size(), 1);
+        // Not kept until committed: a crash here lists everything again.
+        QVERIFY(!store.syncToken(holidays).value());
+        QVERIFY(first.commitSyncToken(holidays, whole->syncToken));
+        QCOMPARE(store.syncToken(holidays).value(), std::optional<QString>(whole->syncToken));
+
+        // A new process (a new client over the same file) goes on from the kept position.
+        m_google->addEvent(holidays, timed(m_day, 45, QStringLiteral("While closed")));
+        auto second = clientOverStore();
+        const auto changes = await(second.fetchEventListing(holidays));
+        QVERIFY(changes && !changes->complete);
+        QCOMPARE(changes->events.size(), 1);
+        QCOMPARE(changes->events.first().summary, std::optional<QString>("While closed"));
+
+        // An expired position is logged once, as an error, and the re-list is a whole one.
+        QVERIFY(second.commitSyncToken(holidays, changes->syncToken));
+        m_google->expireSyncTokens();
+        const auto errorsBefore = m_log->errors().size();
+        const auto relisted = await(second.fetchEventListing(holidays));
+        QVERIFY(relisted && relisted->complete);
+        QCOMPARE(relisted->events.size(), 2);
+        QCOMPARE(m_log->errors().size(), errorsBefore + 1);
+        QCOMPARE(m_log->errors().last().code, 410);
+
+        QVERIFY(second.commitSyncToken(holidays, relisted->syncToken));
+        QVERIFY(second.forgetSyncToken(holidays));
+        QVERIFY(!store.syncToken(holidays).value());
+        QVERIFY(second.commitSyncToken(holidays, relisted->syncToken));
+        m_current->signOut();
+        QVERIFY(!store.syncToken(holidays).value());
     }
 };
 

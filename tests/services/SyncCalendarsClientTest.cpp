@@ -85,8 +85,9 @@ private slots:
             m_store, m_settings, CalendarAccessPrompt {}, m_clock.clock()));
         m_apple.storeCalendar(m_store->calendars().first());
         m_logged.clear();
-        m_copier = SyncCalendarsClient::over(std::make_shared<SyncCalendarsSession>(m_apple,
-            m_database, CacheManager {}, [this](const Error &error) { m_logged.append(error); }));
+        m_copier = SyncCalendarsClient::over(std::make_shared<SyncCalendarsSession>(
+            m_apple, m_database, CacheManager {},
+            [this](const Error &error) { m_logged.append(error); }, m_clock.clock()));
     }
 
     void scenarios_data()
@@ -148,7 +149,9 @@ private slots:
             for (const QString &change : call.split(QLatin1Char(';')))
                 changes.append(parseChange(change));
             m_clock.advance(60);
-            QVERIFY(copy(changes)); // the batch is reported as done
+            const VoidResult copied = copy(changes);
+            // A batch with a failed change says so, after doing the rest.
+            QCOMPARE(bool(copied), logged == 0);
             if (!firstRowId) {
                 const auto mapping = m_database.retrieveEventMapping(QStringLiteral("g1"));
                 if (mapping && *mapping)
@@ -209,6 +212,90 @@ private slots:
         QVERIFY(!local.isAllDay);
         QCOMPARE(local.title, QString());
         QVERIFY(!local.notes);
+        QCOMPARE(m_logged.size(), 0);
+    }
+
+    void aFailedCopyIsJournaledAndRetriedWithBackoff()
+    {
+        GoogleCalendarEvent broken = googleEvent(QStringLiteral("g1"), QStringLiteral("Broken"));
+        broken.start.reset();
+        broken.end.reset();
+        const VoidResult copied = copy({GoogleCalendarChange::added(broken)});
+        QVERIFY(!copied);
+        QCOMPARE(CalendarSyncError::fromError(copied.error())->kind,
+            CalendarSyncError::Kind::eventSyncFailed);
+        QCOMPARE(m_logged.size(), 1);
+        auto pending = m_database.pendingCopies().value();
+        QCOMPARE(pending.size(), 1);
+        QCOMPARE(pending.first().attempts, 1);
+        QCOMPARE(pending.first().nextAttempt, m_clock.now().addSecs(30));
+
+        // Not due yet: nothing is tried. Due and still failing: the wait doubles.
+        const auto store = m_store;
+        auto next = QCoro::waitFor(m_copier.retryPendingCopies(store));
+        QCOMPARE(next.value(), std::optional<QDateTime>(m_clock.now().addSecs(30)));
+        m_clock.advance(30);
+        next = QCoro::waitFor(m_copier.retryPendingCopies(store));
+        QCOMPARE(next.value(), std::optional<QDateTime>(m_clock.now().addSecs(60)));
+        QCOMPARE(m_database.pendingCopies().value().first().attempts, 2);
+
+        // A newer state of the event that copies clears the entry.
+        QVERIFY(copy({GoogleCalendarChange::modified(
+            googleEvent(QStringLiteral("g1"), QStringLiteral("Fixed")))}));
+        QVERIFY(m_database.pendingCopies().value().isEmpty());
+        QCOMPARE(allEvents().size(), 1);
+        QCOMPARE(allEvents().first().title, QStringLiteral("Fixed"));
+        QCOMPARE(
+            QCoro::waitFor(m_copier.retryPendingCopies(store)).value(), std::optional<QDateTime>());
+    }
+
+    void aCopyWhoseMappingRowWasLostIsAdoptedNotDuplicated()
+    {
+        QVERIFY(copy({GoogleCalendarChange::added(
+            googleEvent(QStringLiteral("g1"), QStringLiteral("First")))}));
+        QCOMPARE(allEvents().first().identifier,
+            copyIdentifier(QStringLiteral("g"), QStringLiteral("g1")));
+        // A crash between the copy and its row.
+        QVERIFY(m_database.deleteEventMapping(QStringLiteral("g1")));
+        QVERIFY(copy({GoogleCalendarChange::modified(
+            googleEvent(QStringLiteral("g1"), QStringLiteral("Second")))}));
+        QCOMPARE(allEvents().size(), 1);
+        QCOMPARE(allEvents().first().title, QStringLiteral("Second"));
+        QVERIFY(m_database.retrieveEventMapping(QStringLiteral("g1")).value());
+        // And deleted without its row.
+        QVERIFY(m_database.deleteEventMapping(QStringLiteral("g1")));
+        QVERIFY(copy({GoogleCalendarChange::deleted(googleEvent(QStringLiteral("g1"), {}))}));
+        QVERIFY(allEvents().isEmpty());
+    }
+
+    void aWholeListingRemovesTheCopiesItNoLongerHas()
+    {
+        QVERIFY(copy({GoogleCalendarChange::added(googleEvent(QStringLiteral("g1"), "One")),
+            GoogleCalendarChange::added(googleEvent(QStringLiteral("g2"), "Two")),
+            GoogleCalendarChange::added(googleEvent(QStringLiteral("g3"), "Three"))}));
+        // g3's row lost in a crash: only its UID ties it to the calendar.
+        QVERIFY(m_database.deleteEventMapping(QStringLiteral("g3")));
+        // Another calendar's copy is not this listing's business.
+        QVERIFY(QCoro::waitFor(m_copier.syncGoogleChangesToLocal(
+            {GoogleCalendarChange::added(googleEvent(QStringLiteral("h1"), "Other"))},
+            QStringLiteral("h"), m_store)));
+
+        const QList<GoogleCalendarEvent> listed {googleEvent(QStringLiteral("g2"), "Two, moved"),
+            googleEvent(QStringLiteral("g4"), "Four")};
+        QVERIFY(QCoro::waitFor(
+            m_copier.reconcileGoogleEventsToLocal(listed, QStringLiteral("g"), m_store)));
+        QStringList titles;
+        for (const LocalEvent &event : allEvents())
+            titles.append(event.title);
+        titles.sort();
+        QCOMPARE(titles, (QStringList {"Four", "Other", "Two, moved"}));
+        QVERIFY(!m_database.retrieveEventMapping(QStringLiteral("g1")).value());
+        // Listing again changes nothing on disk.
+        const QDateTime modified = m_store->event(copyIdentifier("g", "g2"))->lastModified;
+        m_clock.advance(60);
+        QVERIFY(QCoro::waitFor(
+            m_copier.reconcileGoogleEventsToLocal(listed, QStringLiteral("g"), m_store)));
+        QCOMPARE(m_store->event(copyIdentifier("g", "g2"))->lastModified, modified);
         QCOMPARE(m_logged.size(), 0);
     }
 

@@ -3,14 +3,23 @@
 
 #include "components/Appearance.h"
 #include "components/BusySpinner.h"
+#include "components/CalendarSelectionView.h"
 #include "components/Fonts.h"
 #include "components/Icons.h"
 #include "components/MacEditorTextView.h"
 #include "components/Palette.h"
 #include "components/Popover.h"
+#include "components/ReminderTimeView.h"
 #include "components/StyledButton.h"
+#include "components/TimeSelectionView.h"
 #include "components/TolvoTextField.h"
 #include "components/VisualEffectView.h"
+#include "modules/AddMeeting/AddMeetingView.h"
+#include "modules/AddMeeting/AddMeetingViewModel.h"
+#include "modules/EditMeeting/EditMeetingView.h"
+#include "modules/EditMeeting/EditMeetingViewModel.h"
+#include "modules/Feedback/UserFeedbackView.h"
+#include "modules/Feedback/UserFeedbackViewModel.h"
 #include "modules/FullScreenNotification/FullScreenView.h"
 #include "modules/FullScreenNotification/FullScreenViewModel.h"
 
@@ -184,6 +193,65 @@ QImage reminderPicture(QWidget &view)
     return image;
 }
 
+// One of the forms at its window size; "-invalid" shows every outline.
+QWidget *formPage(const QString &name)
+{
+    const bool invalid = name.endsWith(QStringLiteral("-invalid"));
+    if (name.startsWith(QStringLiteral("feedback"))) {
+        auto *model = new UserFeedbackViewModel;
+        auto *view = new UserFeedbackView(model, [] {});
+        if (invalid) {
+            model->setDebounceInterval(0);
+            model->setEmail(QStringLiteral("not an address"));
+            model->setUsername(QString());
+            model->setComments(QString());
+        }
+        view->resize(500, 600);
+        return view;
+    }
+    if (name.startsWith(QStringLiteral("edit"))) {
+        GoogleCalendarEvent event = sampleEvent();
+        event.description = QStringLiteral("Agenda:\n- the release date\n- who demos what");
+        event.reminderMinutes = 45;
+        auto *view = new EditMeetingView(
+            new EditMeetingViewModel(event, QStringLiteral("work@example.com")), {}, {});
+        view->resize(500, 700);
+        return view;
+    }
+    if (name == QStringLiteral("pickers")) {
+        auto *page = new QWidget;
+        page->setAutoFillBackground(true);
+        QPalette background = page->palette();
+        background.setColor(QPalette::Window, palette::backgroundDark());
+        page->setPalette(background);
+        auto *row = new QHBoxLayout(page);
+        row->setContentsMargins(16, 16, 16, 16);
+        row->setSpacing(16);
+        GoogleCalendar work;
+        work.summary = QStringLiteral("Work");
+        GoogleCalendar longName;
+        longName.id = QStringLiteral("b");
+        longName.summary = QString(60, u'W');
+        auto *calendars = new CalendarSelectionView({work, longName, GoogleCalendar {}}, {});
+        calendars->setFixedWidth(400);
+        auto *reminders = new ReminderTimeView(reminderChoices(), {});
+        reminders->setFixedWidth(200);
+        auto *date = new TimeSelectionView(
+            {}, {}, QDateTime::currentDateTime(), CalendarContext::system());
+        date->setFixedWidth(320);
+        for (QWidget *picker : {static_cast<QWidget *>(calendars),
+                 static_cast<QWidget *>(reminders), static_cast<QWidget *>(date)})
+            row->addWidget(picker, 0, Qt::AlignTop);
+        return page;
+    }
+    auto *model = new AddMeetingViewModel;
+    auto *view = new AddMeetingView(model, {}, {});
+    if (invalid)
+        model->save({});
+    view->resize(500, 700);
+    return view;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -200,6 +268,9 @@ int main(int argc, char *argv[])
     parser.addOption({"light", "Draw the light appearance."});
     parser.addOption({"reminder", "Show the full-screen reminder instead of the controls."});
     parser.addOption({"grab", "Write the window to a PNG file and quit.", "file"});
+    parser.addOption({"form",
+        "Show a form instead: add, add-invalid, edit, feedback, feedback-invalid or pickers.",
+        "name"});
     parser.process(app);
     if (parser.isSet("dark"))
         Appearance::instance().setOverride(ColorScheme::dark);
@@ -215,6 +286,8 @@ int main(int argc, char *argv[])
             [] {});
         window->setAttribute(Qt::WA_TranslucentBackground);
         window->resize(1280, 800);
+    } else if (parser.isSet("form")) {
+        window = std::unique_ptr<QWidget>(formPage(parser.value("form")));
     } else {
         window = std::unique_ptr<QWidget>(gallery());
         window->setWindowTitle(QStringLiteral("Tolvo gallery"));

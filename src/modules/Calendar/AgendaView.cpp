@@ -5,7 +5,7 @@
 #include "core/EventTexts.h"
 #include "core/TimelineGeometry.h"
 #include "modules/Calendar/CalendarStyle.h"
-#include "modules/Calendar/EventDetailsWidget.h"
+#include "modules/Calendar/EventActionsRow.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -25,16 +25,6 @@ void setTextColor(QLabel *label, const QColor &color)
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
-}
-
-StyledButton *action(ButtonStyle style, const QString &text, const char *symbol)
-{
-    auto *button = new StyledButton(style, text);
-    button->setSymbol(QString::fromLatin1(symbol));
-    button->setContentPadding(QMargins(6, 6, 6, 6));
-    button->setFont(calendarstyle::body());
-    button->setCursor(Qt::PointingHandCursor);
-    return button;
 }
 
 // A day's heading across the full width on a faint band.
@@ -106,9 +96,7 @@ AgendaEventRow::AgendaEventRow(
     , m_title(new ElidedLabel(event.title))
     , m_time(new ElidedLabel)
     , m_notes(new ElidedLabel(event.notes.value_or(QString())))
-    , m_join(action(ButtonStyle::blue, tr("Join Google Meet"), "video"))
-    , m_edit(action(ButtonStyle::grayed, tr("Edit"), "pencil"))
-    , m_delete(action(ButtonStyle::blue, tr("Delete"), "trash-2"))
+    , m_actions(new EventActionsRow(event))
 {
     QString time = agendaTimeText(event, context);
     // A present location shows its bullet even when it is empty.
@@ -123,7 +111,6 @@ AgendaEventRow::AgendaEventRow(
     setTextColor(m_time, calendarstyle::secondaryText());
     setTextColor(m_notes, calendarstyle::secondaryText());
     m_notes->setVisible(!m_notes->fullText().isEmpty());
-    m_join->setVisible(event.hangoutLink.has_value());
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(rowPadding + stripeWidth + 8, rowPadding, rowPadding, rowPadding);
@@ -131,18 +118,23 @@ AgendaEventRow::AgendaEventRow(
     layout->addWidget(m_title);
     layout->addWidget(m_time);
     layout->addWidget(m_notes);
-    auto *actions = new QHBoxLayout;
-    actions->setSpacing(15);
-    actions->addWidget(m_join);
-    actions->addWidget(m_edit);
-    actions->addWidget(m_delete);
-    actions->addStretch(1);
-    layout->addLayout(actions);
+    layout->addWidget(m_actions);
 
-    connect(m_join, &StyledButton::clicked, this,
-        [this] { openMeetingLink(m_event.hangoutLink.value_or(QString())); });
-    connect(m_edit, &StyledButton::clicked, this, [this] { emit editRequested(m_event); });
-    connect(m_delete, &StyledButton::clicked, this, [this] { emit deleteRequested(m_event); });
+    connect(m_actions, &EventActionsRow::editRequested, this, &AgendaEventRow::editRequested);
+    connect(m_actions, &EventActionsRow::deleteRequested, this, &AgendaEventRow::deleteRequested);
+}
+
+StyledButton *AgendaEventRow::joinButton() const
+{
+    return m_actions->joinButton();
+}
+StyledButton *AgendaEventRow::editButton() const
+{
+    return m_actions->editButton();
+}
+StyledButton *AgendaEventRow::deleteButton() const
+{
+    return m_actions->deleteButton();
 }
 
 void AgendaEventRow::paintEvent(QPaintEvent *)

@@ -9,6 +9,7 @@ class QVBoxLayout;
 
 namespace tolvo {
 
+class EventActionsRow;
 class StyledButton;
 
 // A one-line label that cuts its text with an ellipsis to the width it gets.
@@ -41,9 +42,9 @@ public:
     ElidedLabel *titleLabel() const { return m_title; }
     ElidedLabel *timeLabel() const { return m_time; }
     ElidedLabel *notesLabel() const { return m_notes; }
-    StyledButton *joinButton() const { return m_join; }
-    StyledButton *editButton() const { return m_edit; }
-    StyledButton *deleteButton() const { return m_delete; }
+    StyledButton *joinButton() const;
+    StyledButton *editButton() const;
+    StyledButton *deleteButton() const;
 
 signals:
     void editRequested(const tolvo::CalendarEvent &event);
@@ -57,9 +58,7 @@ private:
     ElidedLabel *m_title;
     ElidedLabel *m_time;
     ElidedLabel *m_notes;
-    StyledButton *m_join;
-    StyledButton *m_edit;
-    StyledButton *m_delete;
+    EventActionsRow *m_actions;
 };
 
 // The events that start in the displayed month, under a heading per day.

@@ -37,4 +37,21 @@ CalendarEvent makeCalendarEvent(const GoogleCalendarEvent &event, const QString 
     return result;
 }
 
+CalendarEvent makeCalendarEvent(const EventModel &model, const QDateTime &now)
+{
+    return makeCalendarEvent(
+        model.event(), model.calendarId(), model.cacheManager().calendars(), now);
+}
+
+QList<CalendarEvent> makeCalendarEvents(const QList<EventModelPtr> &models, const QDateTime &now)
+{
+    QList<CalendarEvent> events;
+    events.reserve(models.size());
+    for (const EventModelPtr &model : models) {
+        if (model)
+            events.append(makeCalendarEvent(*model, now));
+    }
+    return events;
+}
+
 } // namespace tolvo

@@ -3,6 +3,7 @@
 #include "core/CalendarEvent.h"
 #include "core/GoogleCalendar.h"
 #include "core/GoogleCalendarEvent.h"
+#include "modules/Meetings/EventModel.h"
 
 #include <QColor>
 #include <QList>
@@ -18,5 +19,11 @@ QColor calendarEventColor(const QString &calendarId, const QList<GoogleCalendar>
 // end is `now`.
 CalendarEvent makeCalendarEvent(const GoogleCalendarEvent &event, const QString &calendarId,
     const QList<GoogleCalendar> &calendars, const QDateTime &now);
+
+// The same for a listed meeting: the calendars are read afresh, for every event, from the cache
+// the model was made with.
+CalendarEvent makeCalendarEvent(const EventModel &model, const QDateTime &now);
+// The meetings list as the screen draws it, in list order (nothing sorted or dropped).
+QList<CalendarEvent> makeCalendarEvents(const QList<EventModelPtr> &models, const QDateTime &now);
 
 } // namespace tolvo

@@ -7,6 +7,7 @@
 #include "modules/Calendar/MonthView.h"
 #include "modules/Calendar/TimelineView.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
@@ -87,6 +88,21 @@ void CalendarScreen::applyPalette()
     for (const auto role : {QPalette::Window, QPalette::Base})
         colors.setColor(role, calendarstyle::background());
     colors.setColor(QPalette::WindowText, calendarstyle::primaryText());
+    // Scroll bars are drawn from the button colours: keep them quiet on a dark screen too.
+    if (Appearance::current() == ColorScheme::dark) {
+        const QColor button = calendarstyle::background().lighter(150);
+        colors.setColor(QPalette::Button, button);
+        colors.setColor(QPalette::Light, button.lighter(130));
+        colors.setColor(QPalette::Midlight, button.lighter(115));
+        colors.setColor(QPalette::Mid, button.darker(120));
+        colors.setColor(QPalette::Dark, button.darker(150));
+        colors.setColor(QPalette::Shadow, Qt::black);
+    } else {
+        const QPalette standard = QApplication::palette(this);
+        for (const auto role : {QPalette::Button, QPalette::Light, QPalette::Midlight,
+                 QPalette::Mid, QPalette::Dark, QPalette::Shadow})
+            colors.setColor(role, standard.color(role));
+    }
     setPalette(colors);
     setAutoFillBackground(true);
     update();

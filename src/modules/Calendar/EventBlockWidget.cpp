@@ -51,14 +51,16 @@ void EventBlockWidget::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    // No clip path (costly with hundreds of blocks): every text is elided to the width, and
+    // the widget's own bounds cut what runs past its height.
     QPainterPath card;
     card.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
-    painter.setClipPath(card);
     painter.fillPath(card, backgroundColor());
 
     const QColor color = QColor::fromRgba(m_event.color);
     QPainterPath stripe;
-    stripe.addRoundedRect(QRectF(0, 0, stripeWidth, height()), 2, 2);
+    stripe.addRoundedRect(
+        QRectF(0, 0, stripeWidth, height()).intersected(card.boundingRect()), 2, 2);
     painter.fillPath(stripe, color);
 
     const int left = stripeWidth + contentSpacing;

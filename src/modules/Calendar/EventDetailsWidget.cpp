@@ -1,11 +1,10 @@
 #include "modules/Calendar/EventDetailsWidget.h"
 
 #include "components/Icons.h"
-#include "components/StyledButton.h"
 #include "core/EventTexts.h"
 #include "modules/Calendar/CalendarStyle.h"
+#include "modules/Calendar/EventActionsRow.h"
 
-#include <QDesktopServices>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,7 +16,6 @@ namespace tolvo {
 
 namespace {
 constexpr int iconSide = 14;
-constexpr int labelPadding = 6;
 
 QPixmap dot(const QColor &color)
 {
@@ -50,22 +48,7 @@ QWidget *row(QWidget *icon, QLabel *text, Qt::Alignment iconAlignment = Qt::Alig
     return widget;
 }
 
-StyledButton *action(ButtonStyle style, const QString &text, const char *symbol)
-{
-    auto *button = new StyledButton(style, text);
-    button->setSymbol(QString::fromLatin1(symbol));
-    button->setContentPadding(QMargins(labelPadding, labelPadding, labelPadding, labelPadding));
-    button->setFont(calendarstyle::body());
-    button->setCursor(Qt::PointingHandCursor);
-    return button;
-}
 } // namespace
-
-bool openMeetingLink(const QString &link)
-{
-    const auto url = meetingLinkUrl(link);
-    return url && QDesktopServices::openUrl(*url);
-}
 
 QString elideToLines(const QString &text, const QFont &font, int width, int maxLines)
 {
@@ -116,9 +99,7 @@ EventDetailsWidget::EventDetailsWidget(
     , m_location(new QLabel)
     , m_noteIcon(iconLabel())
     , m_notes(new QLabel)
-    , m_join(action(ButtonStyle::blue, tr("Join Google Meet"), "video"))
-    , m_edit(action(ButtonStyle::grayed, tr("Edit"), "pencil"))
-    , m_delete(action(ButtonStyle::blue, tr("Delete"), "trash-2"))
+    , m_actions(new EventActionsRow(event))
 {
     setFixedWidth(fixedWidth);
     m_dot->setFixedSize(12, 12);
@@ -148,18 +129,11 @@ EventDetailsWidget::EventDetailsWidget(
     m_notesRow = row(m_noteIcon, m_notes, Qt::AlignTop);
     layout->addWidget(m_notesRow);
 
-    auto *actions = new QHBoxLayout;
-    actions->setSpacing(15);
-    actions->addWidget(m_join);
-    actions->addWidget(m_edit);
-    actions->addWidget(m_delete);
-    actions->addStretch();
-    layout->addLayout(actions);
+    layout->addWidget(m_actions);
 
-    connect(m_join, &StyledButton::clicked, this,
-        [this] { openMeetingLink(m_event.hangoutLink.value_or(QString())); });
-    connect(m_edit, &StyledButton::clicked, this, [this] { emit editRequested(m_event); });
-    connect(m_delete, &StyledButton::clicked, this, [this] { emit deleteRequested(m_event); });
+    connect(m_actions, &EventActionsRow::editRequested, this, &EventDetailsWidget::editRequested);
+    connect(
+        m_actions, &EventActionsRow::deleteRequested, this, &EventDetailsWidget::deleteRequested);
     refresh();
 }
 
@@ -182,9 +156,21 @@ void EventDetailsWidget::refresh()
     m_notesRow->setVisible(!notes.isEmpty());
     m_notes->setText(
         elideToLines(notes, m_notes->font(), fixedWidth - 32 - (iconSide + 2) - 8, notesMaxLines));
-    // A present link shows Join even when it is empty; pressing it then opens nothing.
-    m_join->setVisible(m_event.hangoutLink.has_value());
+    m_actions->setEvent(m_event);
     applyColors();
+}
+
+StyledButton *EventDetailsWidget::joinButton() const
+{
+    return m_actions->joinButton();
+}
+StyledButton *EventDetailsWidget::editButton() const
+{
+    return m_actions->editButton();
+}
+StyledButton *EventDetailsWidget::deleteButton() const
+{
+    return m_actions->deleteButton();
 }
 
 void EventDetailsWidget::applyColors()

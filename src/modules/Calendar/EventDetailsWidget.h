@@ -9,11 +9,8 @@ class QLabel;
 
 namespace tolvo {
 
+class EventActionsRow;
 class StyledButton;
-
-// Opens a meeting link in the browser, but only a web address (see meetingLinkUrl); anything
-// else does nothing. True when something was opened.
-bool openMeetingLink(const QString &link);
 
 // The details of one event, shown in the popover of a block, chip or row: title with its
 // colour, time, location, notes (at most three lines) and the Join, Edit and Delete actions.
@@ -37,9 +34,9 @@ public:
     QLabel *locationLabel() const { return m_location; }
     QWidget *notesRow() const { return m_notesRow; }
     QLabel *notesLabel() const { return m_notes; }
-    StyledButton *joinButton() const { return m_join; }
-    StyledButton *editButton() const { return m_edit; }
-    StyledButton *deleteButton() const { return m_delete; }
+    StyledButton *joinButton() const;
+    StyledButton *editButton() const;
+    StyledButton *deleteButton() const;
 
 signals:
     void editRequested(const tolvo::CalendarEvent &event);
@@ -64,9 +61,7 @@ private:
     QWidget *m_notesRow;
     QLabel *m_noteIcon;
     QLabel *m_notes;
-    StyledButton *m_join;
-    StyledButton *m_edit;
-    StyledButton *m_delete;
+    EventActionsRow *m_actions;
 };
 
 // Up to `maxLines` lines of `text` wrapped at `width`, the last one cut with an ellipsis when

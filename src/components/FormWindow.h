@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QWidget>
+
+namespace tolvo {
+
+// A secondary top-level window of a fixed size that holds one form and is deleted once it
+// closes. It opens centred on the screen (window managers that place windows themselves may
+// not honour that) and keeps the window manager's frame, so it can always be moved and
+// closed. `closing()` is emitted on every close, the window manager's included.
+class FormWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    FormWindow(QSize size, QWidget *content, QWidget *parent = nullptr);
+
+    QWidget *content() const { return m_content; }
+    // Shows the window centred on its screen, raised and active.
+    void present();
+
+signals:
+    void closing();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QWidget *m_content;
+};
+
+} // namespace tolvo
