@@ -89,6 +89,18 @@ icalcomponent *eventFor(icalcomponent *root, const QString &identifier)
     return unnamed;
 }
 
+// A text value with its line ends as "\n": libical keeps a bare CR inside a value but writes
+// it back where the next read takes it for a line end, so the text would change on each save.
+std::optional<QString> copiedText(const char *value)
+{
+    auto text = copied(value);
+    if (text) {
+        text->replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text->replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    }
+    return text;
+}
+
 QDate dateOf(const icaltimetype &time)
 {
     return QDate(time.year, time.month, time.day);
@@ -296,11 +308,11 @@ Result<LocalEvent> readOne(icalcomponent *event, icalcomponent *root, const QTim
     const auto property
         = [event](icalproperty_kind kind) { return icalcomponent_get_first_property(event, kind); };
     if (auto *summary = property(ICAL_SUMMARY_PROPERTY))
-        result.title = copied(icalproperty_get_summary(summary)).value_or(QString());
+        result.title = copiedText(icalproperty_get_summary(summary)).value_or(QString());
     if (auto *description = property(ICAL_DESCRIPTION_PROPERTY))
-        result.notes = copied(icalproperty_get_description(description));
+        result.notes = copiedText(icalproperty_get_description(description));
     if (auto *location = property(ICAL_LOCATION_PROPERTY))
-        result.location = copied(icalproperty_get_location(location));
+        result.location = copiedText(icalproperty_get_location(location));
     if (auto *url = property(ICAL_URL_PROPERTY))
         result.url = copied(icalproperty_get_url(url));
     result.created = readStamp(event, ICAL_CREATED_PROPERTY, root);
@@ -491,7 +503,10 @@ Result<QByteArray> writeEvent(const LocalEvent &event, const QByteArray &previou
         icalcomponent_add_component(root->get(), vevent);
     }
 
-    replace(vevent, ICAL_UID_PROPERTY, icalproperty_new_uid(event.identifier.toUtf8().constData()));
+    // The UID as the file wrote it stays: other programs match it byte for byte.
+    if (uidOf(vevent) != event.identifier)
+        replace(
+            vevent, ICAL_UID_PROPERTY, icalproperty_new_uid(event.identifier.toUtf8().constData()));
     if (event.isAllDay) {
         // Dates stay dates: an instant at a midnight that a zone skips would move the day.
         const QDate first = event.start.date();

@@ -184,9 +184,12 @@ bool LocalCalendarStore::hasEventIn(
     const QString &identifier, const QDateTime &start, const QDateTime &end)
 {
     refresh();
-    return std::any_of(m_files.cbegin(), m_files.cend(), [&](const CachedFile &file) {
-        return file.event && file.event->identifier == identifier
-            && overlaps(*file.event, start, end);
+    const auto path = m_pathByIdentifier.constFind(identifier);
+    if (path == m_pathByIdentifier.cend())
+        return false;
+    const QList<LocalEvent> &events = m_files[*path].events;
+    return std::any_of(events.cbegin(), events.cend(), [&](const LocalEvent &event) {
+        return event.identifier == identifier && overlaps(event, start, end);
     });
 }
 
@@ -214,12 +217,13 @@ QString LocalCalendarStore::pathFor(const QString &calendarId, const QString &id
 }
 
 Result<QList<LocalEvent>> LocalCalendarStore::writeChecked(const QString &path,
-    const QString &calendarId, const QByteArray &text, const QString &identifier)
+    const QString &calendarId, const QByteArray &text, const QString &identifier,
+    qsizetype minimumCount)
 {
     // The text must read back before it replaces anything: a file the store cannot read is
     // a file the user lost.
     auto events = ics::readEvents(text, m_options.localZone);
-    const bool found = events
+    const bool found = events && events->size() >= minimumCount
         && (identifier.isEmpty()
             || std::any_of(events->cbegin(), events->cend(),
                 [&](const LocalEvent &event) { return event.identifier == identifier; }));
@@ -267,13 +271,16 @@ Result<LocalEvent> LocalCalendarStore::save(LocalEvent event)
         ics::writeEvent(event, base, m_options.clock(), m_options.localZone));
     const QString target = sameFolder ? existing : pathFor(event.calendarId, event.identifier);
     TRY_ASSIGN(const QList<LocalEvent> stored,
-        writeChecked(target, event.calendarId, text, event.identifier));
+        writeChecked(target, event.calendarId, text, event.identifier,
+            sameFolder ? m_files.value(existing).events.size() : 1));
     noteFolderState(event.calendarId);
     if (!existing.isEmpty() && !sameFolder) {
         // Moved to another calendar: the new copy is safe on disk before the old one goes.
         if (shared) {
             auto rest = ics::withoutEvent(previous, event.identifier);
-            if (!rest || !writeChecked(existing, oldCalendarId, *rest, {}))
+            if (!rest
+                || !writeChecked(
+                    existing, oldCalendarId, *rest, {}, m_files.value(existing).events.size() - 1))
                 qWarning("The moved event stays in %s too", qUtf8Printable(existing));
         } else if (!QFile::remove(existing)) {
             qWarning(
@@ -311,7 +318,7 @@ VoidResult LocalCalendarStore::remove(const QString &identifier)
                 QStringLiteral("%1 could not be read: %2").arg(path, input.errorString()));
         }
         TRY_ASSIGN(const QByteArray rest, ics::withoutEvent(input.readAll(), identifier));
-        TRY(writeChecked(path, file.calendarId, rest, {}));
+        TRY(writeChecked(path, file.calendarId, rest, {}, file.events.size() - 1));
     } else {
         if (!QFile::remove(path)) {
             return failure(ErrorDomain::localCalendar, writeFailed,

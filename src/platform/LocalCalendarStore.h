@@ -129,9 +129,10 @@ private:
     void index(const QString &path);
     void unindex(const QString &path);
     void noteFolderState(const QString &calendarId);
-    // Writes `text` to `path` when it reads back as events including `identifier`.
+    // Writes `text` to `path` when it reads back as at least `minimumCount` events including
+    // `identifier`: a save must not lose the file's other events either.
     Result<QList<LocalEvent>> writeChecked(const QString &path, const QString &calendarId,
-        const QByteArray &text, const QString &identifier);
+        const QByteArray &text, const QString &identifier, qsizetype minimumCount);
     QString pathFor(const QString &calendarId, const QString &identifier) const;
     Snapshot snapshot() const;
     void watchEverything();
