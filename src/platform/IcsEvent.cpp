@@ -89,14 +89,18 @@ icalcomponent *eventFor(icalcomponent *root, const QString &identifier)
     return unnamed;
 }
 
-// A text value with its line ends as "\n": libical keeps a bare CR inside a value but writes
-// it back where the next read takes it for a line end, so the text would change on each save.
+// A text value with its line ends as "\n" and without other control characters, which
+// iCalendar text cannot hold: libical keeps them inside a value but writes them back where the
+// next read splits or drops them, so the text would change on each save.
 std::optional<QString> copiedText(const char *value)
 {
     auto text = copied(value);
     if (text) {
         text->replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         text->replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        text->removeIf([](QChar c) {
+            return c.unicode() < 0x20 && c != QLatin1Char('\n') && c != QLatin1Char('\t');
+        });
     }
     return text;
 }
