@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QLayout>
 #include <QMenuBar>
 
 namespace tolvo {
@@ -35,8 +34,9 @@ void MainWindow::applyContentBounds()
 {
     // The window takes the content's bounds plus the menu bar: fixed for onboarding, a
     // minimum for the main screen.
-    layout()->invalidate();
-    const QSize minimum = layout()->minimumSize();
+    const QWidget *bar = menuWidget();
+    const int barHeight = bar && !bar->isHidden() ? bar->sizeHint().height() : 0;
+    const QSize minimum = m_content->minimumSize() + QSize(0, barHeight);
     setMinimumSize(minimum);
     if (m_content->minimumSize() == m_content->maximumSize())
         setMaximumSize(minimum);

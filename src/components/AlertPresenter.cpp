@@ -43,7 +43,10 @@ void AlertPresenter::sync()
     box->setTextFormat(Qt::PlainText);
     QList<std::function<void()>> actions;
     for (qsizetype i = 0; i < spec.buttons.size(); ++i) {
-        auto *button = box->addButton(spec.buttons[i].label, QMessageBox::AcceptRole);
+        // Beside an acting button, the one that only dismisses is what Escape presses.
+        const bool dismissOnly = spec.buttons.size() > 1 && !spec.buttons[i].action;
+        auto *button = box->addButton(
+            spec.buttons[i].label, dismissOnly ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
         button->setProperty(actionIndex, int(i));
         actions.append(spec.buttons[i].action);
         if (i == 0)
@@ -79,7 +82,9 @@ void AlertPresenter::dismissSilently()
     QMessageBox *box = m_box;
     m_box = nullptr;
     box->disconnect(this);
-    box->close();
+    // Not close(): a box may refuse a close request, and this one must go whatever it holds.
+    box->hide();
+    box->deleteLater();
 }
 
 } // namespace tolvo

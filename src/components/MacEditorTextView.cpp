@@ -48,6 +48,14 @@ MacEditorTextView::MacEditorTextView(QWidget *parent)
     const int inset = linePadding - int(m_editor->document()->documentMargin());
     static_cast<PaddedEditor *>(m_editor)->setViewportMargins(inset, 0, inset, 0);
 
+    // The scroll bar runs between the card's rounded corners, not across them.
+    for (Qt::Alignment end : {Qt::AlignTop, Qt::AlignBottom}) {
+        auto *corner = new QWidget;
+        corner->setFixedHeight(cornerRadius);
+        corner->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_editor->addScrollBarWidget(corner, end);
+    }
+
     m_editor->installEventFilter(this);
     connect(m_editor, &QPlainTextEdit::textChanged, this,
         [this] { emit textChanged(m_editor->toPlainText()); });
@@ -60,12 +68,10 @@ void MacEditorTextView::setText(const QString &text)
     QTextCursor cursor = m_editor->textCursor();
     const int anchor = cursor.anchor();
     const int position = cursor.position();
-    // Replacing through a cursor, not setPlainText, keeps the undo history.
-    QTextCursor all(m_editor->document());
-    all.beginEditBlock();
-    all.select(QTextCursor::Document);
-    all.insertText(text);
-    all.endEditBlock();
+    // A text from outside (a form filling the field) starts a new history: one undo must not
+    // take the field back to what it held before. Typing never gets here, as the bound value
+    // comes back unchanged, so its undo steps stay.
+    m_editor->setPlainText(text);
     const int end = int(text.size());
     cursor.setPosition(qBound(0, anchor, end));
     cursor.setPosition(qBound(0, position, end), QTextCursor::KeepAnchor);

@@ -8,7 +8,8 @@ namespace tolvo {
 // The forms' multi-line editor: dark fixed-pitch text on a white card of radius 16, wrapping,
 // with a vertical scroll bar when needed. It is bound to a text held elsewhere: typing emits
 // textChanged, and setText writes only a different text, so the caret and the undo history
-// survive the round trip through the bound value.
+// survive the round trip through the bound value. A different text set from code is not an
+// undo step.
 class MacEditorTextView : public QWidget
 {
     Q_OBJECT

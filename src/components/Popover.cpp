@@ -20,7 +20,40 @@ Popover::Popover(QWidget *content, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(
         cornerRadius / 2, cornerRadius / 2, cornerRadius / 2, cornerRadius / 2);
-    layout->addWidget(content);
+    if (content)
+        layout->addWidget(content);
+}
+
+void Popover::setContent(QWidget *content)
+{
+    if (!content || content == m_content)
+        return;
+    if (m_content) {
+        layout()->removeWidget(m_content);
+        m_content->hide();
+        m_content->setParent(nullptr);
+    }
+    m_content = content;
+    layout()->addWidget(content);
+    content->show();
+}
+
+void Popover::setCornerRadius(qreal radius)
+{
+    m_cornerRadius = radius;
+    update();
+}
+
+void Popover::setContentMargins(const QMargins &margins)
+{
+    layout()->setContentsMargins(margins);
+}
+
+QPainterPath Popover::backgroundShape() const
+{
+    QPainterPath card;
+    card.addRoundedRect(QRectF(rect()), m_cornerRadius, m_cornerRadius);
+    return card;
 }
 
 void Popover::setBackground(const QColor &color)
@@ -63,9 +96,7 @@ void Popover::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath card;
-    card.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
-    painter.fillPath(card, m_background);
+    painter.fillPath(backgroundShape(), m_background);
 }
 
 void Popover::mousePressEvent(QMouseEvent *event)

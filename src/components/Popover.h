@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPainterPath>
 #include <QPointer>
 #include <QWidget>
 
@@ -20,8 +21,17 @@ public:
     explicit Popover(QWidget *content, QWidget *parent = nullptr);
 
     QWidget *content() const { return m_content; }
+    // Puts another widget in the card; the one shown before leaves it (and is not deleted).
+    // The same widget again changes nothing.
+    void setContent(QWidget *content);
     void setBackground(const QColor &color);
     QColor background() const { return m_background; }
+    void setCornerRadius(qreal radius);
+    qreal cornerRadiusValue() const { return m_cornerRadius; }
+    // Room between the card's edge and its content (half the radius unless set).
+    void setContentMargins(const QMargins &margins);
+    // The card's outline in the popover's own coordinates.
+    QPainterPath backgroundShape() const;
 
     // Opens at the anchor.
     void showFor(QWidget *anchor);
@@ -43,6 +53,7 @@ protected:
 private:
     QWidget *m_content;
     QColor m_background;
+    qreal m_cornerRadius = cornerRadius;
     QPointer<QWidget> m_anchor;
     bool m_flipped = false;
 };

@@ -35,6 +35,8 @@ public:
     QColor labelColor() const;
     QColor backgroundColor() const; // invalid when nothing is painted
     int cornerRadius() const;
+    // Whether the focus ring is drawn: the button has the focus and the keyboard moved it.
+    bool showsFocus() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }

@@ -33,7 +33,10 @@ void WindowReader::showEvent(QShowEvent *event)
 
 bool WindowReader::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_content && event->type() == QEvent::Show && m_auxiliary && m_window)
+    // A spontaneous show comes from the window system (a restore from minimised, a return
+    // to the desktop the window is on): the window was shown before, and its set-up stays.
+    if (watched == m_content && event->type() == QEvent::Show && !event->spontaneous()
+        && m_auxiliary && m_window)
         m_auxiliary(m_window);
     return QWidget::eventFilter(watched, event);
 }

@@ -8,8 +8,9 @@
 namespace tolvo {
 
 // Builds its content only once it knows its top-level window, and runs `auxiliary` with that
-// window every time the content is shown (to centre or set up the window). The window is read
-// once and kept for the reader's life.
+// window every time the content is shown (to centre or set up the window), but not when the
+// window system shows it again (restored from minimised). The window is read once and kept
+// for the reader's life.
 class WindowReader : public QWidget
 {
     Q_OBJECT

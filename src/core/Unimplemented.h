@@ -2,6 +2,7 @@
 
 #include "core/IssueReporter.h"
 #include "core/Result.h"
+#include "core/Subject.h"
 
 #include <QCoro/QCoroTask>
 
@@ -74,6 +75,17 @@ template<typename Signature>
 std::function<Signature> unimplemented(const char *service, const char *operation)
 {
     return detail::Unimplemented<Signature>::make(service, operation);
+}
+
+// A publisher of a test value that nobody overrode: subscribing reports the issue and
+// delivers nothing.
+template<typename T> Publisher<T> unimplementedPublisher(const char *service, const char *operation)
+{
+    return Publisher<T>(
+        [message = detail::unimplementedMessage(service, operation)](Subscriber<T>) {
+            reportIssue(message);
+            return Subscription();
+        });
 }
 
 } // namespace tolvo

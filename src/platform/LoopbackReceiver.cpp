@@ -6,7 +6,7 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponse>
 #include <QTcpServer>
-#include <QTimer>
+#include <QTcpSocket>
 #include <QUrlQuery>
 
 namespace tolvo {
@@ -84,11 +84,15 @@ void LoopbackReceiver::stop()
     if (!m_server)
         return;
     closeListeners();
-    // The browser's connection belongs to the server: let the answer go out before it goes.
-    QHttpServer *server = m_server;
-    m_server = nullptr;
-    server->setParent(nullptr);
-    QTimer::singleShot(std::chrono::seconds(5), server, &QObject::deleteLater);
+    // The answer already given sits in its connection's buffer: hand it to the system, then
+    // close every connection together with the server. The browser keeps its connection alive,
+    // and a reload of the page on it must find nobody rather than a handler of a receiver that
+    // is going away.
+    for (QTcpSocket *connection : m_server->findChildren<QTcpSocket *>()) {
+        connection->flush();
+        connection->disconnectFromHost();
+    }
+    delete m_server.data();
 }
 
 void LoopbackReceiver::closeListeners()

@@ -34,7 +34,8 @@ public:
     const std::optional<Result<QString>> &outcome() const { return m_outcome; }
     OneShot *completed() { return &m_completed; }
 
-    // Stops listening; a connection that is still being answered is left to finish.
+    // Stops listening and closes every connection once the answers given are sent; no request
+    // is handled afterwards. The destructor stops too.
     void stop();
 
 private:

@@ -1,5 +1,7 @@
 #include "services/CacheManager.h"
 
+#include "core/Unimplemented.h"
+
 #include <QRecursiveMutex>
 
 #include <memory>
@@ -55,12 +57,15 @@ CacheManager CacheManager::liveValue()
 
 CacheManager CacheManager::testValue()
 {
+    constexpr const char *name = "CacheManager";
     CacheManager cache;
-    cache.storeCalendars = [](const QList<GoogleCalendar> &) {};
-    cache.storeEvent = [](const GoogleCalendarEvent &) {};
-    cache.calendars = [] { return QList<GoogleCalendar>(); };
-    cache.events = [] { return QList<GoogleCalendarEvent>(); };
-    cache.listenCalendarChanges = Publisher<QList<GoogleCalendar>>::just({QList<GoogleCalendar>()});
+    cache.storeCalendars
+        = unimplemented<void(const QList<GoogleCalendar> &)>(name, "storeCalendars");
+    cache.storeEvent = unimplemented<void(const GoogleCalendarEvent &)>(name, "storeEvent");
+    cache.calendars = unimplemented<QList<GoogleCalendar>()>(name, "calendars");
+    cache.events = unimplemented<QList<GoogleCalendarEvent>()>(name, "events");
+    cache.listenCalendarChanges
+        = unimplementedPublisher<QList<GoogleCalendar>>(name, "listenCalendarChanges");
     return cache;
 }
 

@@ -26,9 +26,10 @@ struct CacheManager
     // Every list stored after subscribing; no initial value; never finishes.
     Publisher<QList<GoogleCalendar>> listenCalendarChanges;
 
+    // In memory: tests that want a working cache use it too.
     static CacheManager liveValue();
     static CacheManager testValue();
-    static CacheManager previewValue() { return testValue(); }
+    static CacheManager previewValue() { return liveValue(); }
 };
 
 } // namespace tolvo

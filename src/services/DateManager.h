@@ -8,8 +8,8 @@
 
 namespace tolvo {
 
-// The date the user selected in the calendar, shared by every screen. Starts at the moment the
-// service is made. Safe to call from any thread.
+// The date the user selected in the calendar, shared by every screen. Safe to call from any
+// thread.
 struct DateManager
 {
     static constexpr const char *dependencyKey = "dateManager";
@@ -22,8 +22,11 @@ struct DateManager
     // every later selection.
     std::function<Publisher<QDateTime>()> listenDateSelection;
 
+    // Starts at `date`; tests that want a working date selection use it.
+    static DateManager startingAt(const QDateTime &date);
+    // Starts at the moment of the system clock.
     static DateManager liveValue();
-    static DateManager testValue() { return liveValue(); }
+    static DateManager testValue();
     static DateManager previewValue() { return liveValue(); }
 };
 

@@ -1,5 +1,7 @@
 #include "services/EventsTimerManager.h"
 
+#include "core/Unimplemented.h"
+
 #include <QHash>
 
 namespace tolvo {
@@ -145,6 +147,30 @@ EventsTimerManager EventsTimerManager::liveValue()
           };
     manager.pendingTimerCount = [table] { return table->pendingCount(); };
     manager.pair = [table](const QString &eventId) { return table->pairOf(eventId); };
+    return manager;
+}
+
+EventsTimerManager EventsTimerManager::testValue()
+{
+    constexpr const char *name = "EventsTimerManager";
+    EventsTimerManager manager;
+    manager.createTimerWithEvent
+        = unimplemented<void(const GoogleCalendarEvent &, Handler)>(name, "createTimerWithEvent");
+    manager.createEndTimerWithEvent = unimplemented<void(const GoogleCalendarEvent &, Handler)>(
+        name, "createEndTimerWithEvent");
+    manager.modifyTimerWithEvent
+        = unimplemented<void(const GoogleCalendarEvent &, EventTimerType, Handler)>(
+            name, "modifyTimerWithEvent");
+    manager.createSnoozeWithEvent
+        = unimplemented<void(const GoogleCalendarEvent &, const QDateTime &, Handler)>(
+            name, "createSnoozeWithEvent");
+    manager.clearTimers = unimplemented<void()>(name, "clearTimers");
+    manager.removeTimer = unimplemented<void(const GoogleCalendarEvent &)>(name, "removeTimer");
+    manager.createTimerWithDate
+        = unimplemented<void(const QDateTime &, const GoogleCalendarEvent &, Handler)>(
+            name, "createTimerWithDate");
+    manager.pendingTimerCount = unimplemented<std::size_t()>(name, "pendingTimerCount");
+    manager.pair = unimplemented<std::optional<EventTimerPair>(const QString &)>(name, "pair");
     return manager;
 }
 

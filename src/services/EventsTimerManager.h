@@ -46,9 +46,10 @@ struct EventsTimerManager
     std::function<std::size_t()> pendingTimerCount;
     std::function<std::optional<EventTimerPair>(const QString &eventId)> pair;
 
-    // Timers run on the container's TimerScheduler.
+    // Timers run on the container's TimerScheduler (tests that want working timers use it over
+    // a scheduler on a fake clock).
     static EventsTimerManager liveValue();
-    static EventsTimerManager testValue() { return liveValue(); }
+    static EventsTimerManager testValue();
     static EventsTimerManager previewValue() { return liveValue(); }
 };
 

@@ -298,6 +298,33 @@ GoogleCalendarClient GoogleCalendarClient::liveValue()
 
 GoogleCalendarClient GoogleCalendarClient::testValue()
 {
+    constexpr const char *name = "GoogleCalendarClient";
+    GoogleCalendarClient client;
+    client.fetchCalendarList
+        = unimplemented<Async<QList<GoogleCalendar>>(std::shared_ptr<AuthorizationSession>)>(
+            name, "fetchCalendarList");
+    client.fetchEvents
+        = unimplemented<Async<QList<GoogleCalendarEvent>>(const QString &)>(name, "fetchEvents");
+    client.fetchEventListing
+        = unimplemented<Async<GoogleEventListing>(const QString &)>(name, "fetchEventListing");
+    client.commitSyncToken
+        = unimplemented<VoidResult(const QString &, const QString &)>(name, "commitSyncToken");
+    client.forgetSyncToken = unimplemented<VoidResult(const QString &)>(name, "forgetSyncToken");
+    client.watch = unimplemented<Async<CalendarChannel>(const QString &)>(name, "watch");
+    client.stop = unimplemented<Async<bool>(const QString &, const QString &)>(name, "stop");
+    client.fetchEventsForDate = unimplemented<Async<QList<GoogleCalendarEvent>>(
+        const QDateTime &, const QDateTime &, const QString &)>(name, "fetchEventsForDate");
+    client.createEvent
+        = unimplemented<Async<bool>(const CalendarEventRequest &)>(name, "createEvent");
+    client.deleteEvent
+        = unimplemented<Async<bool>(const DeleteEventRequest &)>(name, "deleteEvent");
+    client.updateEvent
+        = unimplemented<Async<bool>(const CalendarEventRequest &)>(name, "updateEvent");
+    return client;
+}
+
+GoogleCalendarClient GoogleCalendarClient::sample()
+{
     GoogleCalendarClient client;
     client.fetchCalendarList = [](std::shared_ptr<AuthorizationSession>) {
         GoogleCalendar tasks;
@@ -313,13 +340,11 @@ GoogleCalendarClient GoogleCalendarClient::testValue()
         return ready(QList<GoogleCalendar> {tasks, events});
     };
     client.fetchEvents = [](const QString &) { return ready(QList<GoogleCalendarEvent>()); };
-    client.fetchEventListing
-        = unimplemented<QCoro::Task<Result<GoogleEventListing>>(const QString &)>(
-            "GoogleCalendarClient", "fetchEventListing");
-    client.commitSyncToken = unimplemented<VoidResult(const QString &, const QString &)>(
-        "GoogleCalendarClient", "commitSyncToken");
-    client.forgetSyncToken
-        = unimplemented<VoidResult(const QString &)>("GoogleCalendarClient", "forgetSyncToken");
+    client.fetchEventListing = [](const QString &) {
+        return ready(GoogleEventListing {{}, true, QStringLiteral("sample-sync-token")});
+    };
+    client.commitSyncToken = [](const QString &, const QString &) { return VoidResult(); };
+    client.forgetSyncToken = [](const QString &) { return VoidResult(); };
     client.watch = [](const QString &) {
         return ready(CalendarChannel {QStringLiteral("123"), 1263816378173617.0,
             QStringLiteral("f123asd"), QStringLiteral("11111")});

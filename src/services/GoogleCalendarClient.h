@@ -94,9 +94,12 @@ struct GoogleCalendarClient
     static GoogleCalendarClient make(Environment environment);
 
     static GoogleCalendarClient liveValue();
-    // Sample calendars, a sample channel, empty lists and successful writes.
+    // Every operation fails the test that did not override it.
     static GoogleCalendarClient testValue();
-    static GoogleCalendarClient previewValue() { return testValue(); }
+    // An opt-in stand-in: two sample calendars, a sample channel, empty lists and successful
+    // writes, without a request.
+    static GoogleCalendarClient sample();
+    static GoogleCalendarClient previewValue() { return sample(); }
 };
 
 } // namespace tolvo

@@ -1,5 +1,7 @@
 #include "services/GoogleCalendarSyncClient.h"
 
+#include "core/Unimplemented.h"
+
 #include "core/Endpoints.h"
 
 namespace tolvo {
@@ -31,6 +33,18 @@ CalendarSyncSession::Services GoogleCalendarSyncClient::services()
 GoogleCalendarSyncClient GoogleCalendarSyncClient::liveValue()
 {
     return over(CalendarSyncSession::create(services()));
+}
+
+GoogleCalendarSyncClient GoogleCalendarSyncClient::testValue()
+{
+    constexpr const char *name = "GoogleCalendarSyncClient";
+    GoogleCalendarSyncClient client;
+    client.sync = unimplemented<SyncStream(const QStringList &)>(name, "sync");
+    client.cleanUp = unimplemented<QCoro::Task<VoidResult>(const QString &)>(name, "cleanUp");
+    client.cleanUpAll = unimplemented<QCoro::Task<VoidResult>()>(name, "cleanUpAll");
+    client.addCalendar
+        = unimplemented<QCoro::Task<VoidResult>(const QString &)>(name, "addCalendar");
+    return client;
 }
 
 } // namespace tolvo

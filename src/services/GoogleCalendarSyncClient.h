@@ -31,7 +31,7 @@ struct GoogleCalendarSyncClient
     static CalendarSyncSession::Services services();
 
     static GoogleCalendarSyncClient liveValue();
-    static GoogleCalendarSyncClient testValue() { return liveValue(); }
+    static GoogleCalendarSyncClient testValue();
     static GoogleCalendarSyncClient previewValue() { return liveValue(); }
 };
 

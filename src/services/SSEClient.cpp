@@ -1,5 +1,7 @@
 #include "services/SSEClient.h"
 
+#include "core/Unimplemented.h"
+
 #include "core/BackendAddresses.h"
 #include "core/Dependencies.h"
 #include "core/Endpoints.h"
@@ -127,6 +129,17 @@ SSEClient SSEClient::liveValue()
 {
     return over(std::make_shared<SSEClientSession>(Dependencies::current<LoggerClient>(),
         Dependencies::current<Endpoints>().backendBase, EventStreamTimeouts {}));
+}
+
+SSEClient SSEClient::testValue()
+{
+    constexpr const char *name = "SSEClient";
+    SSEClient client;
+    client.connect = unimplemented<void(const QString &)>(name, "connect");
+    client.disconnect = unimplemented<QCoro::Task<VoidResult>(const QString &)>(name, "disconnect");
+    client.openStream
+        = unimplemented<QCoro::Task<Result<SSEMessageStream>>(const QString &)>(name, "openStream");
+    return client;
 }
 
 } // namespace tolvo

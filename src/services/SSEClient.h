@@ -60,7 +60,7 @@ struct SSEClient
 
     static SSEClient over(SSEClientSession::Ptr session);
     static SSEClient liveValue();
-    static SSEClient testValue() { return liveValue(); }
+    static SSEClient testValue();
     static SSEClient previewValue() { return liveValue(); }
 };
 

@@ -1,5 +1,7 @@
 #include "services/SyncCalendarsClient.h"
 
+#include "core/Unimplemented.h"
+
 #include "core/Dependencies.h"
 #include "core/Requests.h"
 #include "platform/LocalCalendarStore.h"
@@ -360,6 +362,19 @@ SyncCalendarsClient SyncCalendarsClient::liveValue()
     return over(std::make_shared<SyncCalendarsSession>(Dependencies::current<AppleCalendarClient>(),
         Dependencies::current<DatabaseClient>(), Dependencies::current<CacheManager>(),
         Dependencies::current<LoggerClient>().logError));
+}
+
+SyncCalendarsClient SyncCalendarsClient::testValue()
+{
+    constexpr const char *name = "SyncCalendarsClient";
+    using Copy = QCoro::Task<VoidResult>(
+        const QList<AppleCalendarChange> &, const QString &, std::shared_ptr<LocalCalendarStore>);
+    using Apply = QCoro::Task<VoidResult>(
+        const QList<GoogleCalendarChange> &, const QString &, std::shared_ptr<LocalCalendarStore>);
+    SyncCalendarsClient client;
+    client.syncLocalChangesToGoogle = unimplemented<Copy>(name, "syncLocalChangesToGoogle");
+    client.syncGoogleChangesToLocal = unimplemented<Apply>(name, "syncGoogleChangesToLocal");
+    return client;
 }
 
 } // namespace tolvo

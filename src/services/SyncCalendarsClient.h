@@ -106,7 +106,7 @@ struct SyncCalendarsClient
 
     // Over the container's local calendar, database, caches and logger.
     static SyncCalendarsClient liveValue();
-    static SyncCalendarsClient testValue() { return liveValue(); }
+    static SyncCalendarsClient testValue();
     static SyncCalendarsClient previewValue() { return liveValue(); }
 };
 

@@ -3,6 +3,7 @@
 #include "core/Unimplemented.h"
 
 #include <QDir>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -56,15 +57,37 @@ QString UserDefaultsClient::defaultPath()
         .filePath(QString::fromLatin1(suiteName));
 }
 
-UserDefaultsClient UserDefaultsClient::atPath(const QString &path)
+namespace {
+// Where the values live: the settings file, or a map for tests.
+struct ValueStore
 {
-    // A fresh handle per operation, as the suite may be written by another handle between
-    // calls; QSettings shares and syncs the underlying file itself.
-    const auto open = [path] { return std::make_unique<QSettings>(path, QSettings::IniFormat); };
+    std::function<QVariant(const QString &key)> value;
+    std::function<void(const QString &key, const QVariant &value)> setValue;
+    std::function<void(const QString &key)> remove;
+};
 
+// A stored number as a whole number: exact when written as one, otherwise truncated towards
+// zero; nothing when it is not a number or lies outside what a qint64 holds.
+std::optional<qint64> wholeNumber(const QString &text)
+{
+    bool ok = false;
+    const qint64 whole = text.toLongLong(&ok);
+    if (ok)
+        return whole;
+    const double real = text.toDouble(&ok);
+    // 2^63 is exact as a double; the comparisons are false for nan.
+    constexpr double limit = 9223372036854775808.0;
+    if (!ok || !(real > -limit && real < limit))
+        return std::nullopt;
+    return static_cast<qint64>(real);
+}
+
+UserDefaultsClient over(ValueStore store)
+{
+    const auto read = store.value;
     UserDefaultsClient client;
-    client.boolValue = [open](const QString &key) {
-        const QVariant value = open()->value(key);
+    client.boolValue = [read](const QString &key) {
+        const QVariant value = read(key);
         if (!value.isValid() || value.typeId() == QMetaType::QByteArray)
             return false;
         const QString text = value.toString().trimmed().toLower();
@@ -74,48 +97,67 @@ UserDefaultsClient UserDefaultsClient::atPath(const QString &path)
         const double number = text.toDouble(&isNumber);
         return isNumber && number != 0;
     };
-    client.string = [open](const QString &key) -> std::optional<QString> {
-        const QVariant value = open()->value(key);
+    client.string = [read](const QString &key) -> std::optional<QString> {
+        const QVariant value = read(key);
         if (!value.isValid() || value.typeId() == QMetaType::QByteArray
             || !value.canConvert<QString>())
             return std::nullopt;
         return value.toString();
     };
-    client.data = [open](const QString &key) -> std::optional<QByteArray> {
-        const QVariant value = open()->value(key);
+    client.data = [read](const QString &key) -> std::optional<QByteArray> {
+        const QVariant value = read(key);
         if (value.typeId() != QMetaType::QByteArray)
             return std::nullopt;
         return value.toByteArray();
     };
-    client.doubleValue = [open](const QString &key) {
-        const QVariant value = open()->value(key);
+    client.doubleValue = [read](const QString &key) {
+        const QVariant value = read(key);
         if (value.typeId() == QMetaType::QByteArray)
             return 0.0;
         bool ok = false;
         const double number = value.toDouble(&ok);
         return ok ? number : 0.0;
     };
-    client.integer = [open](const QString &key) -> qint64 {
-        const QVariant value = open()->value(key);
+    client.integer = [read](const QString &key) -> qint64 {
+        const QVariant value = read(key);
         if (value.typeId() == QMetaType::QByteArray)
             return 0;
-        // Whole numbers exactly; anything else truncated towards zero, never rounded.
-        const QString text = value.toString();
-        bool ok = false;
-        const qint64 whole = text.toLongLong(&ok);
-        if (ok)
-            return whole;
-        const double real = text.toDouble(&ok);
-        return ok ? static_cast<qint64>(real) : 0;
+        return wholeNumber(value.toString()).value_or(0);
     };
-    client.remove = [open](const QString &key) { open()->remove(key); };
-    client.set = [open](const QJsonValue &value, const QString &key) {
+    client.remove = store.remove;
+    client.set = [write = store.setValue](const QJsonValue &value, const QString &key) {
         if (value.isUndefined())
             return; // nothing can be encoded: the previous value stays
-        open()->setValue(key, encodeJsonValue(value));
+        write(key, encodeJsonValue(value));
     };
-    client.setBool = [open](bool value, const QString &key) { open()->setValue(key, value); };
+    client.setBool
+        = [write = store.setValue](bool value, const QString &key) { write(key, value); };
     return client;
+}
+} // namespace
+
+UserDefaultsClient UserDefaultsClient::atPath(const QString &path)
+{
+    // A fresh handle per operation, as the suite may be written by another handle between
+    // calls; QSettings shares and syncs the underlying file itself.
+    const auto open = [path] { return std::make_unique<QSettings>(path, QSettings::IniFormat); };
+    return over({
+        .value = [open](const QString &key) { return open()->value(key); },
+        .setValue
+        = [open](const QString &key, const QVariant &value) { open()->setValue(key, value); },
+        .remove = [open](const QString &key) { open()->remove(key); },
+    });
+}
+
+UserDefaultsClient UserDefaultsClient::inMemory()
+{
+    auto values = std::make_shared<QHash<QString, QVariant>>();
+    return over({
+        .value = [values](const QString &key) { return values->value(key); },
+        .setValue
+        = [values](const QString &key, const QVariant &value) { values->insert(key, value); },
+        .remove = [values](const QString &key) { values->remove(key); },
+    });
 }
 
 UserDefaultsClient UserDefaultsClient::liveValue()
@@ -125,18 +167,16 @@ UserDefaultsClient UserDefaultsClient::liveValue()
 
 UserDefaultsClient UserDefaultsClient::testValue()
 {
+    constexpr const char *name = "UserDefaultsClient";
     UserDefaultsClient client;
-    client.boolValue = [](const QString &) { return false; };
-    client.doubleValue = [](const QString &) { return 0.0; };
-    client.integer = [](const QString &) -> qint64 { return 0; };
-    client.string
-        = unimplemented<std::optional<QString>(const QString &)>("UserDefaultsClient", "string");
-    client.data
-        = unimplemented<std::optional<QByteArray>(const QString &)>("UserDefaultsClient", "data");
-    client.remove = unimplemented<void(const QString &)>("UserDefaultsClient", "remove");
-    client.set
-        = unimplemented<void(const QJsonValue &, const QString &)>("UserDefaultsClient", "set");
-    client.setBool = unimplemented<void(bool, const QString &)>("UserDefaultsClient", "setBool");
+    client.boolValue = unimplemented<bool(const QString &)>(name, "boolValue");
+    client.string = unimplemented<std::optional<QString>(const QString &)>(name, "string");
+    client.data = unimplemented<std::optional<QByteArray>(const QString &)>(name, "data");
+    client.doubleValue = unimplemented<double(const QString &)>(name, "doubleValue");
+    client.integer = unimplemented<qint64(const QString &)>(name, "integer");
+    client.remove = unimplemented<void(const QString &)>(name, "remove");
+    client.set = unimplemented<void(const QJsonValue &, const QString &)>(name, "set");
+    client.setBool = unimplemented<void(bool, const QString &)>(name, "setBool");
     return client;
 }
 

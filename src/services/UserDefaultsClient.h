@@ -37,11 +37,13 @@ struct UserDefaultsClient
 
     // The live value over a settings file at `path`, for tests and tools.
     static UserDefaultsClient atPath(const QString &path);
+    // The same reads and writes over a map of its own, for tests that want working settings.
+    static UserDefaultsClient inMemory();
     static QString defaultPath();
 
     static UserDefaultsClient liveValue();
     static UserDefaultsClient testValue();
-    static UserDefaultsClient previewValue() { return liveValue(); }
+    static UserDefaultsClient previewValue() { return inMemory(); }
 };
 
 // The JSON text of one value; a top-level text gives its string literal, quotes included.

@@ -1,8 +1,10 @@
 #include "app/MainWindow.h"
 #include "app/ContentView.h"
+#include "app/FeedbackCommand.h"
 #include "app/StartUp.h"
 #include "app/UpdateResultPresenter.h"
 #include "modules/App/AppViewModel.h"
+#include "modules/Feedback/UserFeedbackView.h"
 #include "modules/Onboarding/OnboardingView.h"
 #include "platform/CrashReporter.h"
 #include "support/ShellFakes.h"
@@ -10,6 +12,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -117,6 +120,27 @@ private slots:
         for (const auto &window : opened)
             window->close();
         QTRY_VERIFY(!opened.at(0) && !opened.at(1));
+    }
+
+    void theFeedbackCommandOpensIndependentForms()
+    {
+        ShellFakes fakes;
+        const auto feedbackForms = [] {
+            QList<QPointer<QWidget>> forms;
+            for (QWidget *window : QApplication::topLevelWidgets()) {
+                if (window->isVisible() && window->findChild<UserFeedbackView *>())
+                    forms.append(window);
+            }
+            return forms;
+        };
+        openFeedbackWindow();
+        openFeedbackWindow();
+        const auto forms = feedbackForms();
+        QCOMPARE(forms.size(), 2);
+        forms.first()->close();
+        QTRY_COMPARE(feedbackForms().size(), 1);
+        forms.last()->close();
+        QTRY_VERIFY(feedbackForms().isEmpty());
     }
 
     void showingTracksLaunchAndChecksTheStoredSession()

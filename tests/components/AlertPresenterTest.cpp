@@ -128,6 +128,69 @@ private slots:
         QCOMPARE(handled, 0);
     }
 
+    // Two-button alerts have no button that Escape would press, so closing them from code must
+    // not depend on the box accepting a close request.
+    void twoButtonAlertsCloseWhenClearedOrReplaced_data()
+    {
+        QTest::addColumn<bool>("scopes");
+        QTest::addColumn<bool>("replace");
+        QTest::newRow("expired token, cleared") << false << false;
+        QTest::newRow("expired token, replaced") << false << true;
+        QTest::newRow("scopes, cleared") << true << false;
+        QTest::newRow("scopes, replaced") << true << true;
+    }
+
+    void twoButtonAlertsCloseWhenClearedOrReplaced()
+    {
+        QFETCH(bool, scopes);
+        QFETCH(bool, replace);
+        QWidget host;
+        host.show();
+        AlertItem item;
+        AlertPresenter presenter(&item, &host);
+        const auto make = [scopes](std::function<void()> handler) {
+            return scopes ? AlertType::authenticationScopesError(std::move(handler))
+                          : AlertType::expiredToken(std::move(handler));
+        };
+        int firstRuns = 0;
+        int secondRuns = 0;
+        item.set(make([&] { ++firstRuns; }));
+        QPointer<QMessageBox> first = presenter.messageBox();
+        QVERIFY(first && first->isVisible());
+        QCOMPARE(first->buttons().size(), 2);
+        if (replace)
+            item.set(make([&] { ++secondRuns; }));
+        else
+            item.clear();
+        QTRY_VERIFY(!first || !first->isVisible());
+        QCOMPARE(firstRuns, 0);
+        if (!replace) {
+            QVERIFY(!presenter.messageBox());
+            return;
+        }
+        QMessageBox *second = presenter.messageBox();
+        QVERIFY(second && second != first && second->isVisible());
+        buttonLabelled(second, "Refresh")->click();
+        QCOMPARE(secondRuns, 1);
+        QCOMPARE(firstRuns, 0);
+        QVERIFY(!item.isSet());
+    }
+
+    void escapeDismissesATwoButtonAlertWithoutItsAction()
+    {
+        QWidget host;
+        host.show();
+        AlertItem item;
+        AlertPresenter presenter(&item, &host);
+        int handled = 0;
+        item.set(AlertType::expiredToken([&] { ++handled; }));
+        QPointer<QMessageBox> box = presenter.messageBox();
+        QTest::keyClick(box, Qt::Key_Escape);
+        QTRY_VERIFY(!box || !box->isVisible());
+        QVERIFY(!item.isSet());
+        QCOMPARE(handled, 0);
+    }
+
     void aNewAlertReplacesTheShownOne()
     {
         QWidget host;

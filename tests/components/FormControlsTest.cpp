@@ -1,3 +1,4 @@
+#include "components/Fonts.h"
 #include "components/MacEditorTextView.h"
 #include "components/Popover.h"
 #include "components/TolvoTextField.h"
@@ -5,6 +6,7 @@
 #include "support/TestMain.h"
 
 #include <QLabel>
+#include <QPainterPath>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QVBoxLayout>
@@ -155,6 +157,52 @@ private slots:
         QCOMPARE(editor.editor()->textCursor().position(), 2);
     }
 
+    void editorTextSetFromCodeIsNotAnUndoStep()
+    {
+        FormModel model;
+        MacEditorTextView editor;
+        bind(model, editor);
+        editor.resize(300, 120);
+        editor.show();
+        editor.editor()->setFocus();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        model.setDescription(QStringLiteral("Weekly sync"));
+        QTest::keyClick(editor.editor(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor.text(), QStringLiteral("Weekly sync"));
+        QCOMPARE(model.description, QStringLiteral("Weekly sync"));
+
+        // Typing after the fill is still undone as usual.
+        editor.editor()->moveCursor(QTextCursor::End);
+        QTest::keyClicks(editor.editor(), QStringLiteral("!"));
+        QCOMPARE(model.description, QStringLiteral("Weekly sync!"));
+        QTest::keyClick(editor.editor(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(model.description, QStringLiteral("Weekly sync"));
+    }
+
+    void editorScrollBarStaysInsideTheCard()
+    {
+        MacEditorTextView editor;
+        editor.resize(200, 120);
+        editor.setText(QString(40, QLatin1Char('\n')));
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QScrollBar *bar = editor.editor()->verticalScrollBar();
+        QTRY_VERIFY(bar->isVisible());
+        QPainterPath card;
+        card.addRoundedRect(QRectF(editor.rect()), MacEditorTextView::cornerRadius,
+            MacEditorTextView::cornerRadius);
+        // The centres of the bar's corner pixels.
+        const QRectF barRect = QRectF(bar->mapTo(&editor, QPoint(0, 0)), QSizeF(bar->size()))
+                                   .adjusted(0.5, 0.5, -0.5, -0.5);
+        for (const QPointF &corner :
+            {barRect.topLeft(), barRect.topRight(), barRect.bottomLeft(), barRect.bottomRight()})
+            QVERIFY2(card.contains(corner),
+                qPrintable(
+                    QStringLiteral("%1,%2 outside the card").arg(corner.x()).arg(corner.y())));
+        QVERIFY(barRect.right() >= editor.width() - 24); // still at the card's edge
+        QVERIFY(barRect.height() >= editor.height() / 2);
+    }
+
     void editorWrapsAndSignalsFocus()
     {
         MacEditorTextView editor;
@@ -170,9 +218,8 @@ private slots:
         QCOMPARE(editor.editor()->document()->blockCount(), 1);
         QVERIFY(editor.editor()->document()->firstBlock().layout()->lineCount() > 1);
         QCOMPARE(editor.editor()->font().pixelSize(), 14);
-        QCOMPARE(
-            editor.editor()->font().fixedPitch() || QFontInfo(editor.editor()->font()).fixedPitch(),
-            true);
+        QVERIFY2(hasEqualGlyphWidths(editor.editor()->font()),
+            qPrintable(QFontInfo(editor.editor()->font()).family()));
 
         editor.editor()->setFocus();
         QTRY_COMPARE(began.count(), 1);
@@ -226,6 +273,26 @@ private slots:
         window.show();
         QCOMPARE(built.size(), 1);
         QCOMPARE(auxiliary, (QList<QWidget *> {&window, &window}));
+    }
+
+    // Restoring a minimised window is not a new showing: the set-up (which centres the main
+    // window) must not run again and move a window the user has placed.
+    void windowReaderSetsUpOnceAcrossMinimiseAndRestore()
+    {
+        QWidget window;
+        int auxiliary = 0;
+        auto *reader = new WindowReader([](QWidget *) { return new QLabel(QStringLiteral("x")); },
+            [&auxiliary](QWidget *) { ++auxiliary; }, &window);
+        (new QVBoxLayout(&window))->addWidget(reader);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(auxiliary, 1);
+        window.showMinimized();
+        QTRY_VERIFY(window.isMinimized());
+        window.showNormal();
+        QTRY_VERIFY(!window.isMinimized());
+        QCoreApplication::processEvents();
+        QCOMPARE(auxiliary, 1);
     }
 
     void popoverPlacesItselfAndFlips()

@@ -4,6 +4,7 @@
 #include "modules/FullScreenNotification/FullScreenViewModel.h"
 #include "support/TestMain.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QScreen>
 
@@ -146,6 +147,78 @@ private slots:
         controller->closeReminder();
         second->closeReminder();
         QCOMPARE(calls.log, (QStringList {"close", "close"}));
+    }
+
+    void aLongTitleWrapsAndEveryButtonStaysOnScreen_data()
+    {
+        QTest::addColumn<QSize>("screen");
+        QTest::newRow("800x600") << QSize(800, 600);
+        QTest::newRow("1920x1080") << QSize(1920, 1080);
+    }
+
+    void aLongTitleWrapsAndEveryButtonStaysOnScreen()
+    {
+        QFETCH(QSize, screen);
+        GoogleCalendarEvent event = sampleEvent();
+        event.summary
+            = QStringLiteral("Quarterly roadmap review with every team lead ").repeated(7);
+        event.summary = event.summary->left(300);
+        FullScreenViewModel model(event, AppDateFormatter::shared());
+        FullScreenView view(&model, {}, {}, {});
+        view.resize(screen);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCOMPARE(view.size(), screen);
+
+        const QLabel *title = view.titleLabel();
+        const QStringList lines = title->text().split(QLatin1Char('\n'));
+        QVERIFY2(lines.size() >= 2 && lines.size() <= 3, qPrintable(title->text()));
+        const QFontMetrics metrics(title->font());
+        for (const QString &line : lines)
+            QVERIFY2(metrics.horizontalAdvance(line) <= screen.width() - 80, qPrintable(line));
+        if (screen.width() == 800) {
+            QCOMPARE(lines.size(), 3);
+            QVERIFY(lines.last().endsWith(QChar(0x2026)));
+        }
+        QVERIFY(view.rect().contains(title->geometry()));
+        QList<StyledButton *> buttons {view.dismissButton(), view.joinButton()};
+        for (const SnoozeTime time :
+            {SnoozeTime::minute, SnoozeTime::fiveMinutes, SnoozeTime::untilEvent})
+            buttons << view.snoozeButton(time);
+        for (const StyledButton *button : buttons) {
+            const QRect onScreen(button->mapTo(&view, QPoint()), button->size());
+            QVERIFY2(view.rect().contains(onScreen), qPrintable(button->text()));
+        }
+    }
+
+    void keysReachAButtonOnlyAfterTab()
+    {
+        Calls calls;
+        auto *controller
+            = new FullScreenWindowController(sampleEvent(), calls.snooze(), calls.close());
+        QPointer<FullScreenWindowController> guard(controller);
+        FullScreenView *view = controller->view();
+        QVERIFY(QTest::qWaitForWindowActive(view));
+        QWindow *window = view->windowHandle();
+        const QList<StyledButton *> buttons {view->dismissButton(), view->joinButton(),
+            view->snoozeButton(SnoozeTime::minute), view->snoozeButton(SnoozeTime::fiveMinutes),
+            view->snoozeButton(SnoozeTime::untilEvent)};
+        for (const StyledButton *button : buttons)
+            QVERIFY2(!button->hasFocus(), qPrintable(button->text()));
+
+        // A Space typed as the reminder appears answers nothing.
+        QTest::keyClick(window, Qt::Key_Space);
+        QCoreApplication::processEvents();
+        QVERIFY(calls.log.isEmpty());
+        QVERIFY(view->isVisible());
+
+        QTest::keyClick(window, Qt::Key_Tab);
+        QVERIFY(view->dismissButton()->hasFocus());
+        QVERIFY(view->dismissButton()->showsFocus());
+        QVERIFY(!view->joinButton()->showsFocus());
+        QTest::keyClick(window, Qt::Key_Space);
+        QCOMPARE(calls.log, QStringList {"close"});
+        QTRY_VERIFY(!guard);
     }
 
     void withoutAScreenNothingShowsAndTheStatusReturns()

@@ -1,6 +1,7 @@
 #include "support/FakeOAuthServer.h"
 #include "support/TestMain.h"
 
+#include "core/StartTask.h"
 #include "platform/LoopbackReceiver.h"
 #include "platform/OAuthSignIn.h"
 
@@ -58,6 +59,48 @@ private slots:
         QCOMPARE(redirect.path(), QStringLiteral("/"));
         // The receiver has stopped listening once it got its answer.
         QCOMPARE(get(redirect).second, QNetworkReply::ConnectionRefusedError);
+    }
+
+    void reloadingTheAnswerPageAfterSignInFindsNobody()
+    {
+        FakeOAuthServer fake;
+        QUrl opened;
+        SignInOptions signInOptions = options(fake);
+        signInOptions.openBrowser = [&opened](const QUrl &url) {
+            opened = url;
+            return true;
+        };
+        std::optional<Result<TokenResponse>> tokens;
+        QObject context;
+        startTask(&context, signIn(&m_network, signInOptions, CancelToken()),
+            [&tokens](Result<TokenResponse> result) { tokens = std::move(result); });
+        QTRY_VERIFY(!opened.isEmpty());
+
+        // The browser: one network manager, so the reload goes over the kept-alive connection.
+        QNetworkAccessManager browser;
+        const auto visit = [&browser](const QUrl &url) {
+            QNetworkRequest request(url);
+            request.setAttribute(
+                QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+            std::unique_ptr<QNetworkReply> reply(browser.get(request));
+            QCoro::waitFor(qCoro(reply.get()).waitForFinished());
+            return std::tuple {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                reply->header(QNetworkRequest::LocationHeader).toUrl(), reply->error()};
+        };
+        const auto [authorizationStatus, callback, authorizationError] = visit(opened);
+        QCOMPARE(authorizationStatus, 302);
+        const auto [answerStatus, answerPage, answerError] = visit(callback);
+        QCOMPARE(answerStatus, 200);
+        QCOMPARE(answerError, QNetworkReply::NoError);
+        QTRY_VERIFY(tokens.has_value());
+        QVERIFY(*tokens);
+
+        // The receiver is gone with its server: the reload is not answered at all.
+        const auto [reloadStatus, reloadPage, reloadError] = visit(callback);
+        QCOMPARE(reloadStatus, 0);
+        QVERIFY2(reloadError == QNetworkReply::RemoteHostClosedError
+                || reloadError == QNetworkReply::ConnectionRefusedError,
+            qPrintable(QString::number(reloadError)));
     }
 
     void endsWithAnErrorWhenNoCodeComesBack_data()

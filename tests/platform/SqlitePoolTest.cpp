@@ -34,6 +34,20 @@ std::shared_ptr<SqlitePool> openItems(const QString &path)
     return *pool;
 }
 
+// Dies in the middle of a write.
+const test::ChildRole killedWriter("killedWriter", [] {
+    auto pool = openItems(qEnvironmentVariable(helperPathVariable));
+    pool->write([](SqliteConnection &connection) -> VoidResult {
+        for (int i = 0; i < 1000; ++i) {
+            TRY(connection.insert(QStringLiteral("items"),
+                {{QStringLiteral("name"), QStringLiteral("lost %1").arg(i)},
+                    {QStringLiteral("payload"), QByteArray(4096, 'x')}}));
+        }
+        std::abort();
+    });
+    return 1;
+});
+
 Result<qint64> countItems(SqliteConnection &connection)
 {
     TRY_ASSIGN(
@@ -239,12 +253,9 @@ private slots:
             }));
         }
         QProcess helper;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment environment;
         environment.insert(QString::fromLatin1(helperPathVariable), file);
-        environment.insert(QStringLiteral("QTEST_DISABLE_STACK_DUMP"), QStringLiteral("1"));
-        helper.setProcessEnvironment(environment);
-        helper.start(
-            QCoreApplication::applicationFilePath(), {QStringLiteral("killedWriterHelper")});
+        test::startChild(helper, "killedWriter", environment);
         QVERIFY(helper.waitForFinished(30000));
         QCOMPARE(helper.exitStatus(), QProcess::CrashExit);
 
@@ -256,23 +267,6 @@ private slots:
         QVERIFY(check);
         QCOMPARE(check->first().value(QStringLiteral("integrity_check")).toString(),
             QStringLiteral("ok"));
-    }
-
-    // Runs only as the child process of the test above: dies in the middle of a write.
-    void killedWriterHelper()
-    {
-        const QString file = qEnvironmentVariable(helperPathVariable);
-        if (file.isEmpty())
-            QSKIP("runs only as a helper process");
-        auto pool = openItems(file);
-        pool->write([](SqliteConnection &connection) -> VoidResult {
-            for (int i = 0; i < 1000; ++i) {
-                TRY(connection.insert(QStringLiteral("items"),
-                    {{QStringLiteral("name"), QStringLiteral("lost %1").arg(i)},
-                        {QStringLiteral("payload"), QByteArray(4096, 'x')}}));
-            }
-            std::abort();
-        });
     }
 };
 

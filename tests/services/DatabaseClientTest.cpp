@@ -18,6 +18,13 @@ using namespace tolvo;
 namespace {
 const char *helperPathVariable = "TOLVO_DATABASE_HELPER_PATH";
 
+// Opens the database at the given path, which must stop the process.
+const test::ChildRole openOrStop("openOrStop", [] {
+    AppDatabase::openOrStop(qEnvironmentVariable(helperPathVariable));
+    qCritical("the process should have stopped");
+    return 0;
+});
+
 CalendarChannel channel(const QString &calendarId, const QString &channelId, double expiration)
 {
     return CalendarChannel {
@@ -233,27 +240,15 @@ private slots:
         QFETCH(QString, path);
         QFETCH(QString, cause);
         QProcess helper;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment environment;
         environment.insert(QString::fromLatin1(helperPathVariable), path);
-        environment.insert(QStringLiteral("QTEST_DISABLE_STACK_DUMP"), QStringLiteral("1"));
-        helper.setProcessEnvironment(environment);
-        helper.start(QCoreApplication::applicationFilePath(), {QStringLiteral("openOrStopHelper")});
+        test::startChild(helper, "openOrStop", environment);
         QVERIFY(helper.waitForFinished(30000));
         QCOMPARE(helper.exitStatus(), QProcess::CrashExit);
         const QString output
             = QString::fromUtf8(helper.readAllStandardError() + helper.readAllStandardOutput());
         QVERIFY2(output.contains(path), qPrintable(output));
         QVERIFY2(output.contains(cause), qPrintable(output));
-    }
-
-    // Runs only as the child process of the test above.
-    void openOrStopHelper()
-    {
-        const QString path = qEnvironmentVariable(helperPathVariable);
-        if (path.isEmpty())
-            QSKIP("runs only as a helper process");
-        AppDatabase::openOrStop(path);
-        QFAIL("the process should have stopped");
     }
 };
 

@@ -78,7 +78,7 @@ private slots:
         QFETCH(int, end);
         QFETCH(bool, reminderArmed);
         QFETCH(bool, endArmed);
-        const auto manager = Dependencies::current<EventsTimerManager>();
+        const auto manager = EventsTimerManager::liveValue();
         const auto e = event(QStringLiteral("e"), hasStart ? std::optional(start) : std::nullopt,
             hasEnd ? std::optional(end) : std::nullopt);
         manager.createTimerWithEvent(e, record("reminder"));
@@ -91,7 +91,7 @@ private slots:
 
     void pairLivesUntilBothSlotsFired()
     {
-        const auto manager = Dependencies::current<EventsTimerManager>();
+        const auto manager = EventsTimerManager::liveValue();
         const auto e = event(QStringLiteral("e"), 60, 90);
         manager.createTimerWithEvent(e, record("reminder"));
         manager.createEndTimerWithEvent(e, record("end"));
@@ -112,7 +112,7 @@ private slots:
     void rearmingCancelsTheDisplacedTimer()
     {
         // A stale end timer must not fire at the old end once the event has moved.
-        const auto manager = Dependencies::current<EventsTimerManager>();
+        const auto manager = EventsTimerManager::liveValue();
         manager.createEndTimerWithEvent(event(QStringLiteral("e"), 0, 60), record("old"));
         manager.createEndTimerWithEvent(event(QStringLiteral("e"), 0, 60), record("duplicate"));
         QCOMPARE(manager.pendingTimerCount(), std::size_t(1));
@@ -127,7 +127,7 @@ private slots:
 
     void modifyIntoThePastOnlyCancels()
     {
-        const auto manager = Dependencies::current<EventsTimerManager>();
+        const auto manager = EventsTimerManager::liveValue();
         manager.createTimerWithEvent(event(QStringLiteral("e"), 60, 90), record("reminder"));
         manager.modifyTimerWithEvent(
             event(QStringLiteral("e"), 5, 90), EventTimerType::notification, record("modified"));
@@ -144,7 +144,7 @@ private slots:
 
     void removeTimerLeavesSnoozesAlone()
     {
-        const auto manager = Dependencies::current<EventsTimerManager>();
+        const auto manager = EventsTimerManager::liveValue();
         const auto e = event(QStringLiteral("e"), 60, 90);
         manager.createTimerWithEvent(e, record("reminder"));
         manager.createEndTimerWithEvent(e, record("end"));
@@ -161,7 +161,7 @@ private slots:
 
     void clearTimersCancelsEverything()
     {
-        const auto manager = Dependencies::current<EventsTimerManager>();
+        const auto manager = EventsTimerManager::liveValue();
         const auto e = event(QStringLiteral("e"), 60, 90);
         manager.createTimerWithEvent(e, record("reminder"));
         manager.createSnoozeWithEvent(e, m_clock.now().addSecs(60), record("snooze"));
@@ -173,7 +173,7 @@ private slots:
 
     void handlerGetsTheEventAsArmed()
     {
-        const auto manager = Dependencies::current<EventsTimerManager>();
+        const auto manager = EventsTimerManager::liveValue();
         auto e = event(QStringLiteral("e"), 60, 90);
         e.summary = QStringLiteral("Before");
         GoogleCalendarEvent received;

@@ -303,7 +303,7 @@ private slots:
     {
         // The copier reads the local calendar client, which must not read the copier back.
         Dependencies::reset();
-        const auto copier = Dependencies::current<SyncCalendarsClient>();
+        const auto copier = SyncCalendarsClient::liveValue();
         QVERIFY(copier.syncGoogleChangesToLocal);
         const auto apple = Dependencies::current<AppleCalendarClient>();
         QVERIFY(apple.eventStore());

@@ -1,5 +1,7 @@
 #include "support/FakeEventStreamServer.h"
 
+#include "core/BackendAddresses.h"
+
 namespace tolvo::test {
 
 FakeEventStreamServer::FakeEventStreamServer(QObject *parent)
@@ -91,7 +93,17 @@ void FakeEventStreamServer::readRequest(QTcpSocket *socket)
     const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
     const QByteArray path = requestLine.value(1);
     const QByteArray prefix = "/events/";
+    if (requestLine.value(0) == "POST"
+        && path == notificationAddress(baseUrl()).path(QUrl::FullyEncoded).toUtf8()) {
+        // Google's push to the relay's address, when the Calendar fake's channels point here:
+        // taken, as the relay does, and told to nobody.
+        ++m_notifications;
+        socket->write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        socket->disconnectFromHost();
+        return;
+    }
     if (requestLine.value(0) != "GET" || !path.startsWith(prefix)) {
+        m_problems.note(QString::fromUtf8(requestLine.value(0) + ' ' + path));
         socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
         socket->disconnectFromHost();
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ProblemLog.h"
+
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -12,7 +14,9 @@ namespace tolvo::test {
 
 // A scripted server-sent-events endpoint on loopback: a test decides the status of the next
 // connections, writes raw text to the open streams of a name and closes them. Requests are
-// plain "GET /events/<name>"; the body is close-delimited.
+// plain "GET /events/<name>"; the body is close-delimited. Push notifications posted to the
+// relay's notification address are taken and counted. Any other request is answered 404 and
+// noted in `problems()` (see ProblemLog).
 class FakeEventStreamServer : public QObject
 {
     Q_OBJECT
@@ -38,6 +42,9 @@ public:
     // Drops every open stream without a clean end (as a crash would).
     void abortStreams(const QString &name);
     QList<QByteArray> requestHeads() const { return m_heads; }
+    int notificationCount() const { return m_notifications; }
+    QStringList problems() const { return m_problems.entries(); }
+    QStringList takeProblems() { return m_problems.take(); }
 
 signals:
     void streamOpened(const QString &name);
@@ -54,6 +61,8 @@ private:
     QHash<QString, int> m_connections;
     QHash<QTcpSocket *, QByteArray> m_pending;
     QList<QByteArray> m_heads;
+    int m_notifications = 0;
+    ProblemLog m_problems {QStringLiteral("FakeEventStreamServer")};
 };
 
 } // namespace tolvo::test

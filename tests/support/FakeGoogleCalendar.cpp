@@ -150,7 +150,7 @@ bool FakeGoogleCalendar::handleRequest(const QHttpServerRequest &request, QTcpSo
 
     Reply reply;
     if (!path.startsWith(prefix)) {
-        m_unexpected.append(logged.method + QLatin1Char(' ') + path);
+        m_unexpected.note(logged.method + QLatin1Char(' ') + path);
         reply = error(404, QStringLiteral("notFound"), QStringLiteral("Not Found"));
     } else {
         for (const QString &segment : path.mid(prefix.size()).split(QLatin1Char('/')))
@@ -220,7 +220,7 @@ FakeGoogleCalendar::Reply FakeGoogleCalendar::route(const LoggedRequest &request
         if (s.size() == 4 && m == u"DELETE")
             return remove(calendarId, s.at(3));
     }
-    m_unexpected.append(m + QLatin1Char(' ') + joined);
+    m_unexpected.note(m + QLatin1Char(' ') + joined);
     return error(404, QStringLiteral("notFound"), QStringLiteral("Not Found"));
 }
 

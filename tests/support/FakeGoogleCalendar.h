@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ProblemLog.h"
+
 #include <QAbstractHttpServer>
 #include <QDateTime>
 #include <QHash>
@@ -78,7 +80,9 @@ public:
     const QList<LoggedRequest> &requests() const { return m_log; }
     QList<LoggedRequest> requestsTo(const QString &method, const QString &lastSegment) const;
     void clearLog() { m_log.clear(); }
-    const QStringList &unexpectedRequests() const { return m_unexpected; }
+    // Requests outside the API it serves (see ProblemLog).
+    const QStringList &unexpectedRequests() const { return m_unexpected.entries(); }
+    QStringList takeUnexpectedRequests() { return m_unexpected.take(); }
     QList<Channel> channels() const { return m_channels.values(); }
     int notificationsSent() const { return m_notificationsSent; }
 
@@ -142,7 +146,7 @@ private:
     QHash<QString, Channel> m_channels;
     QList<Failure> m_failures;
     QList<LoggedRequest> m_log;
-    QStringList m_unexpected;
+    ProblemLog m_unexpected {QStringLiteral("FakeGoogleCalendar")};
     qint64 m_sequence = 0;
     int m_nextId = 1;
     int m_pageSize = 250;

@@ -180,7 +180,7 @@ private slots:
     void unexpectedRequestsAreNoted()
     {
         QCOMPARE(call("GET", QStringLiteral("calendars/a/acl")).status, 404);
-        QVERIFY(m_google.unexpectedRequests().last().contains(QStringLiteral("acl")));
+        QVERIFY(m_google.takeUnexpectedRequests().last().contains(QStringLiteral("acl")));
     }
 };
 

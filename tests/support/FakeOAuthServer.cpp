@@ -107,7 +107,7 @@ void FakeOAuthServer::addRoutes(QHttpServer *server)
 
 QHttpServerResponse FakeOAuthServer::refuse(const QString &problem)
 {
-    m_problems.append(problem);
+    m_problems.note(problem);
     return QHttpServerResponse(problem, QHttpServerResponse::StatusCode::BadRequest);
 }
 
@@ -188,11 +188,11 @@ QHttpServerResponse FakeOAuthServer::tokenAnswer(const QHttpServerRequest &reque
         const Grant used = *grant;
         m_codes.erase(grant); // a code is good once
         if (value(form, "redirect_uri") != used.redirectUri) {
-            m_problems.append(QStringLiteral("redirect_uri differs in the exchange"));
+            m_problems.note(QStringLiteral("redirect_uri differs in the exchange"));
             return oauthError("invalid_grant", QHttpServerResponse::StatusCode::BadRequest);
         }
         if (pkceChallenge(value(form, "code_verifier")) != used.challenge) {
-            m_problems.append(QStringLiteral("PKCE verifier does not match the challenge"));
+            m_problems.note(QStringLiteral("PKCE verifier does not match the challenge"));
             return oauthError("invalid_grant", QHttpServerResponse::StatusCode::BadRequest);
         }
         const QString refresh = QStringLiteral("refresh-%1").arg(++m_counter);

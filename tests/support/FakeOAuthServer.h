@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/OAuthSignIn.h"
+#include "support/ProblemLog.h"
 
 #include <QHash>
 #include <QObject>
@@ -21,7 +22,7 @@ namespace tolvo::test {
 // order, state, nonce, PKCE S256 challenge) and the token exchange (client id and secret, the
 // same redirect, a verifier that matches the challenge). Refresh tokens can be revoked, after
 // which a refresh is answered 400 `invalid_grant`. Anything unexpected is answered 400 and
-// noted in `problems()`.
+// noted in `problems()` (see ProblemLog).
 //
 // It can run on a server of its own or add its routes to a shared one (the Calendar fake's).
 class FakeOAuthServer : public QObject
@@ -54,7 +55,8 @@ public:
     int exchangeCount() const { return m_exchanges; }
     int refreshCount() const { return m_refreshes; }
     QList<QUrlQuery> authorizationRequests() const { return m_authorizations; }
-    QStringList problems() const { return m_problems; }
+    QStringList problems() const { return m_problems.entries(); }
+    QStringList takeProblems() { return m_problems.take(); }
     bool isValidAccessToken(const QString &token) const { return m_accessTokens.contains(token); }
 
 private:
@@ -83,7 +85,7 @@ private:
     QSet<QString> m_refreshTokens;
     QSet<QString> m_accessTokens;
     QList<QUrlQuery> m_authorizations;
-    QStringList m_problems;
+    ProblemLog m_problems {QStringLiteral("FakeOAuthServer")};
 };
 
 } // namespace tolvo::test

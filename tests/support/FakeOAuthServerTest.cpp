@@ -62,7 +62,7 @@ private slots:
             &m_network, fake.config(), code, randomUrlSafeToken(), m_redirect, systemClock()));
         QVERIFY(!wrong);
         QCOMPARE(wrong.error().code, Error::oauthInvalidGrant);
-        QVERIFY(fake.problems().join(u'\n').contains(u"PKCE"));
+        QVERIFY(fake.takeProblems().join(u'\n').contains(u"PKCE"));
 
         const auto again = makeAuthorizationRequest(fake.config(), m_redirect);
         const QString second = item(visit(m_network, again.url).location, "code");
@@ -102,7 +102,7 @@ private slots:
         query.addQueryItem(key, QString::fromLatin1(QUrl::toPercentEncoding(value)));
         url.setQuery(query);
         QCOMPARE(visit(m_network, url).status, 400);
-        QCOMPARE(fake.problems().size(), 1);
+        QCOMPARE(fake.takeProblems().size(), 1);
     }
 
     void answersDenialAndForgedState()

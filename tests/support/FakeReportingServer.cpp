@@ -20,7 +20,7 @@ FakeReportingServer::FakeReportingServer(QObject *parent)
         const QJsonDocument document = QJsonDocument::fromJson(request.body(), &error);
         if (error.error != QJsonParseError::NoError || !document.isObject()
             || !request.value("Content-Type").startsWith("application/json")) {
-            m_problems.append(QStringLiteral("not a JSON object: ") + request.url().path());
+            m_problems.note(QStringLiteral("not a JSON object: ") + request.url().path());
             return std::nullopt;
         }
         return document.object();
@@ -48,7 +48,7 @@ FakeReportingServer::FakeReportingServer(QObject *parent)
             static const QRegularExpression reports(QStringLiteral("^/api/([^/]+)/reports/$"));
             const auto match = reports.match(request.url().path());
             if (!match.hasMatch() || request.method() != QHttpServerRequest::Method::Post) {
-                m_problems.append(QStringLiteral("unexpected request: ") + request.url().path());
+                m_problems.note(QStringLiteral("unexpected request: ") + request.url().path());
                 responder.write(QHttpServerResponder::StatusCode::NotFound);
                 return;
             }

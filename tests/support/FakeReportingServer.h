@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ProblemLog.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
@@ -14,7 +16,8 @@ namespace tolvo::test {
 //   POST /track                      analytics batches
 //   POST /api/<project>/reports/     crash reports (the key in "X-Tolvo-Key")
 //   GET  /appcast.json               the update feed
-// Bodies must be JSON objects; anything else is answered 400 and noted in `problems()`.
+// Bodies must be JSON objects; anything else is answered 400 and noted in `problems()` (see
+// ProblemLog).
 class FakeReportingServer : public QObject
 {
     Q_OBJECT
@@ -45,7 +48,8 @@ public:
     QList<QJsonObject> analyticsBatches() const { return m_batches; }
     QList<CrashReport> crashReports() const { return m_reports; }
     int feedRequests() const { return m_feedRequests; }
-    QStringList problems() const { return m_problems; }
+    QStringList problems() const { return m_problems.entries(); }
+    QStringList takeProblems() { return m_problems.take(); }
 
 signals:
     void received();
@@ -59,7 +63,7 @@ private:
     QList<QJsonObject> m_batches;
     QList<CrashReport> m_reports;
     int m_feedRequests = 0;
-    QStringList m_problems;
+    ProblemLog m_problems {QStringLiteral("FakeReportingServer")};
 };
 
 } // namespace tolvo::test

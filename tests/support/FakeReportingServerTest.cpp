@@ -57,7 +57,7 @@ private slots:
         FakeReportingServer fake;
         QCOMPARE(post(fake.analyticsUrl(), "token=t"), 400);
         QCOMPARE(post(QUrl(fake.analyticsUrl().toString() + "/extra"), "{}"), 404);
-        QCOMPARE(fake.problems().size(), 2);
+        QCOMPARE(fake.takeProblems().size(), 2);
         QVERIFY(fake.analyticsBatches().isEmpty());
     }
 };

@@ -2,11 +2,31 @@
 
 #include <QtTest>
 
+#include <functional>
+#include <optional>
+
 namespace tolvo::test {
 
 // Puts the container in its test context and turns reported issues (an unimplemented test
 // value, for example) into failures of the running test. Every test executable calls it first.
 void prepareTestProcess();
+
+// A role a test executable plays as a child process of one of its own tests (to die in the
+// middle of a write, say). Declared at namespace scope:
+//   const test::ChildRole killedWriter("killedWriter", [] { ...; return 0; });
+// and started with `startChild(process, "killedWriter")`. Test runs never see it.
+class ChildRole
+{
+public:
+    ChildRole(const char *name, std::function<int()> run);
+};
+
+// Starts this executable in the named role, with the process's environment plus `environment`.
+void startChild(QProcess &process, const char *role, const QProcessEnvironment &environment = {});
+
+// The exit status of the role this process was started in, after running it; nothing when it
+// was started to run its tests.
+std::optional<int> runChildRole();
 
 } // namespace tolvo::test
 
@@ -17,6 +37,8 @@ void prepareTestProcess();
         AppType app(argc, argv);                                                                   \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
         ::tolvo::test::prepareTestProcess();                                                       \
+        if (const auto childStatus = ::tolvo::test::runChildRole())                                \
+            return *childStatus;                                                                   \
         TestObject tc;                                                                             \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return QTest::qExec(&tc, argc, argv);                                                      \

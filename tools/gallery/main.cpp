@@ -23,6 +23,8 @@
 #include "modules/FullScreenNotification/FullScreenView.h"
 #include "modules/FullScreenNotification/FullScreenViewModel.h"
 
+#include "MenuPage.h"
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QGridLayout>
@@ -69,12 +71,7 @@ StyledButton *button(ButtonStyle style, const QString &text, QSize size, bool do
 
 QWidget *gallery()
 {
-    auto *page = new QWidget;
-    page->setAutoFillBackground(true);
-    QPalette background = page->palette();
-    background.setColor(QPalette::Window,
-        DynamicColor {palette::backgroundLight(), palette::backgroundDark()}.resolve());
-    page->setPalette(background);
+    QWidget *page = galleryPages::newPage();
 
     auto *grid = new QGridLayout(page);
     grid->setContentsMargins(24, 24, 24, 24);
@@ -267,6 +264,8 @@ int main(int argc, char *argv[])
     parser.addOption({"dark", "Draw the dark appearance."});
     parser.addOption({"light", "Draw the light appearance."});
     parser.addOption({"reminder", "Show the full-screen reminder instead of the controls."});
+    parser.addOption({"menu", "Show the popup menu and the event list instead."});
+    parser.addOption({"open", "With --menu: open the short or the long menu.", "which"});
     parser.addOption({"grab", "Write the window to a PNG file and quit.", "file"});
     parser.addOption({"form",
         "Show a form instead: add, add-invalid, edit, feedback, feedback-invalid or pickers.",
@@ -286,6 +285,10 @@ int main(int argc, char *argv[])
             [] {});
         window->setAttribute(Qt::WA_TranslucentBackground);
         window->resize(1280, 800);
+    } else if (parser.isSet("menu")) {
+        window = std::unique_ptr<QWidget>(galleryPages::menuPage());
+        window->setWindowTitle(QStringLiteral("Tolvo gallery: menu"));
+        window->resize(720, 520);
     } else if (parser.isSet("form")) {
         window = std::unique_ptr<QWidget>(formPage(parser.value("form")));
     } else {
@@ -294,11 +297,16 @@ int main(int argc, char *argv[])
         window->resize(window->sizeHint().expandedTo(QSize(900, 0)));
     }
     window->show();
+    if (parser.isSet("menu") && parser.isSet("open")) {
+        QApplication::processEvents();
+        galleryPages::openMenu(window.get(), parser.value("open") == QLatin1String("long"));
+    }
 
     if (parser.isSet("grab")) {
         QApplication::processEvents();
-        const QImage image
-            = parser.isSet("reminder") ? reminderPicture(*window) : window->grab().toImage();
+        const QImage image = parser.isSet("reminder") ? reminderPicture(*window)
+            : parser.isSet("menu")                    ? galleryPages::menuPagePicture(window.get())
+                                                      : window->grab().toImage();
         return image.save(parser.value("grab")) ? 0 : 1;
     }
     return app.exec();

@@ -3,6 +3,7 @@
 #include "components/Fonts.h"
 #include "components/StyledButton.h"
 #include "components/VisualEffectView.h"
+#include "components/WrappedText.h"
 #include "modules/FullScreenNotification/FullScreenViewModel.h"
 
 #include <QHBoxLayout>
@@ -16,6 +17,9 @@ namespace {
 constexpr int sectionSpacing = 50;
 constexpr int itemSpacing = 8;
 constexpr QSize buttonSize(180, 30);
+// Kept clear on both sides of the title, so that a long title never reaches the screen's edge.
+constexpr int sideMargin = 40;
+constexpr int titleLines = 3;
 
 QLabel *whiteLabel(const QString &text, const QFont &font, QWidget *parent)
 {
@@ -33,6 +37,8 @@ StyledButton *reminderButton(ButtonStyle style, const QString &text, QWidget *pa
 {
     auto *button = new StyledButton(style, text, parent);
     button->setFixedSize(buttonSize);
+    // Reached with Tab only: a key typed as the reminder appears must not answer it unread.
+    button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
 
@@ -55,6 +61,9 @@ FullScreenView::FullScreenView(FullScreenViewModel *viewModel, std::function<voi
         VisualEffectView::BlendingMode::behindWindow, VisualEffectView::State::active, this);
 
     m_title = whiteLabel(viewModel->title(), uiFont(32, QFont::Medium), this);
+    // The title gets the width the screen gives, never the width its text asks for.
+    m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_title->setToolTip(viewModel->title());
     m_timeToMeeting = whiteLabel(viewModel->timeToMeeting(), uiFont(14, QFont::Medium), this);
     m_timeToMeeting->setVisible(!viewModel->timeToMeeting().isEmpty());
     m_timeRange = whiteLabel(viewModel->timeRangeText(), uiFont(14), this);
@@ -87,6 +96,7 @@ FullScreenView::FullScreenView(FullScreenViewModel *viewModel, std::function<voi
     snooze->addLayout(snoozeRow);
 
     auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(sideMargin, sideMargin, sideMargin, sideMargin);
     column->setSpacing(sectionSpacing);
     column->addStretch();
     column->addWidget(m_title);
@@ -120,6 +130,17 @@ FullScreenView::FullScreenView(FullScreenViewModel *viewModel, std::function<voi
             m_timeToMeeting->setVisible(!text.isEmpty());
         });
     m_background->lower();
+    // The view holds the focus itself until the user tabs to a button.
+    setFocusPolicy(Qt::ClickFocus);
+    setFocus(Qt::OtherFocusReason);
+    updateTitle();
+}
+
+void FullScreenView::updateTitle()
+{
+    const QStringList lines
+        = wrapAndElide(m_viewModel->title(), m_title->font(), width() - 2 * sideMargin, titleLines);
+    m_title->setText(lines.join(QLatin1Char('\n')));
 }
 
 StyledButton *FullScreenView::snoozeButton(SnoozeTime time) const
@@ -136,6 +157,7 @@ StyledButton *FullScreenView::snoozeButton(SnoozeTime time) const
 void FullScreenView::resizeEvent(QResizeEvent *event)
 {
     m_background->setGeometry(rect());
+    updateTitle();
     QWidget::resizeEvent(event);
 }
 

@@ -14,8 +14,9 @@ class FullScreenViewModel;
 class StyledButton;
 class VisualEffectView;
 
-// The reminder's content over a dark translucent backdrop: the title, the time, Dismiss and
-// "Join with Google Meet", and the three snooze choices.
+// The reminder's content over a dark translucent backdrop: the title (at most three lines,
+// elided after), the time, Dismiss and "Join with Google Meet", and the three snooze choices.
+// No button has the keyboard focus until the user presses Tab.
 class FullScreenView : public QWidget
 {
     Q_OBJECT
@@ -35,6 +36,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void updateTitle();
+
     FullScreenViewModel *m_viewModel;
     VisualEffectView *m_background;
     QLabel *m_title;

@@ -6,9 +6,11 @@
 #include "components/Palette.h"
 #include "components/Resources.h"
 #include "components/ThemedWidgets.h"
+#include "modules/AddMeeting/AddMeetingWindowController.h"
 #include "modules/Calendar/CalendarEventMapping.h"
 #include "modules/Calendar/CalendarPeriodView.h"
 #include "modules/Calendar/CalendarScreen.h"
+#include "modules/EditMeeting/EditMeetingWindowController.h"
 #include "modules/FullScreenNotification/FullScreenView.h"
 #include "modules/FullScreenNotification/FullScreenWindowController.h"
 #include "modules/Meetings/MeetingsListViewModel.h"
@@ -33,8 +35,18 @@ const EventModel *firstModelWithId(const QList<EventModelPtr> &models, const QSt
 MeetingsListView::Windows defaultWindows()
 {
     MeetingsListView::Windows windows;
-    windows.openAdd = [] {};
-    windows.openEdit = [](const GoogleCalendarEvent &, const QString &) {};
+    // The form windows own their controllers; a save changes nothing here: the change comes
+    // back through live sync.
+    windows.openAdd = [] {
+        auto *controller
+            = new AddMeetingWindowController([] {}, Dependencies::current<CalendarContext>());
+        controller->showWindow();
+    };
+    windows.openEdit = [](const GoogleCalendarEvent &event, const QString &calendarId) {
+        auto *controller = new EditMeetingWindowController(
+            event, calendarId, [] {}, Dependencies::current<CalendarContext>());
+        controller->showWindow();
+    };
     windows.openReminder
         = [](const GoogleCalendarEvent &event, std::function<void(SnoozeTime)> snooze,
               std::function<void()> close) {
@@ -48,7 +60,7 @@ MeetingsListView::Windows defaultWindows()
 } // namespace
 
 MeetingsListView::MeetingsListView(QWidget *parent, Windows windows)
-    : QWidget(parent)
+    : ThemedPanel(screenBackground(), parent)
     , m_viewModel(new MeetingsListViewModel(this))
     , m_windows(std::move(windows))
     , m_title(new ThemedLabel(tr("Meetings"), titleColor(), 20, QFont::DemiBold))

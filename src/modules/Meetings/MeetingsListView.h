@@ -4,6 +4,8 @@
 #include "core/GoogleCalendarEvent.h"
 #include "core/Requests.h"
 
+#include "components/ThemedWidgets.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -21,7 +23,7 @@ class MeetingsListViewModel;
 // The configured main screen's detail: "Meetings" with the add button over the calendar screen.
 // It owns the meetings list view model, sends the calendar's date, view, edit and delete
 // requests to it, and opens the full-screen reminder each time the view model says one is due.
-class MeetingsListView : public QWidget
+class MeetingsListView : public ThemedPanel
 {
     Q_OBJECT
 public:
