@@ -2,6 +2,9 @@
 
 #include "core/JsonFields.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace tolvo {
 
 QString rawValue(GoogleCalendarEventStatus status)
@@ -32,11 +35,19 @@ std::optional<QDateTime> dateComponents(const QDateTime &moment)
     return QDateTime::fromSecsSinceEpoch(wholeSeconds, Qt::UTC);
 }
 
+std::optional<qint64> reminderMinutesFrom(double minutes)
+{
+    if (!std::isfinite(minutes))
+        return std::nullopt;
+    // Clamped as a double first: converting a double beyond qint64 is undefined.
+    return static_cast<qint64>(std::clamp(minutes, 0.0, double(maxReminderMinutes)));
+}
+
 std::optional<QDateTime> GoogleCalendarEvent::reminderMoment() const
 {
     if (!start || !start->isValid())
         return std::nullopt;
-    return start->addSecs(-60 * reminderMinutes);
+    return start->addSecs(-60 * std::clamp(reminderMinutes, qint64(0), maxReminderMinutes));
 }
 
 double GoogleCalendarEvent::timeToReminder(const QDateTime &now) const
@@ -92,7 +103,10 @@ Result<GoogleCalendarEvent> GoogleCalendarEvent::fromJson(const QJsonObject &jso
     TRY_ASSIGN(event.description, json::optionalString(json, "description"));
     TRY_ASSIGN(event.hangoutLink, json::optionalString(json, "hangoutLink"));
     TRY_ASSIGN(const double minutes, json::requiredDouble(json, "reminderMinutes"));
-    event.reminderMinutes = static_cast<qint64>(minutes);
+    const auto reminderMinutes = reminderMinutesFrom(minutes);
+    if (!reminderMinutes)
+        return failure(json::missing("reminderMinutes"));
+    event.reminderMinutes = *reminderMinutes;
     TRY_ASSIGN(event.location, json::optionalString(json, "location"));
     TRY_ASSIGN(event.isAllDay, json::requiredBool(json, "isAllDay"));
     TRY_ASSIGN(event.isFavourite, json::requiredBool(json, "isFavourite"));

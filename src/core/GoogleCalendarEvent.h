@@ -52,4 +52,11 @@ struct GoogleCalendarEvent
     friend bool operator==(const GoogleCalendarEvent &, const GoogleCalendarEvent &) = default;
 };
 
+// The longest reminder lead Google allows: four weeks.
+inline constexpr qint64 maxReminderMinutes = 40320;
+
+// A reminder lead from outside (Google, a stored record) as whole minutes within what Google
+// allows, 0 to 40,320; nothing for a value that is not a finite number.
+std::optional<qint64> reminderMinutesFrom(double minutes);
+
 } // namespace tolvo

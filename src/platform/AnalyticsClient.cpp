@@ -29,6 +29,13 @@ void AnalyticsClient::configure(const QString &token, std::chrono::milliseconds 
 {
     QMetaObject::invokeMethod(this, [this, token, flushInterval] {
         m_token = token;
+        if (m_token.isEmpty() || !m_endpoint.isValid()) {
+            // Nothing will leave the machine: say so once rather than queue in silence.
+            qInfo("Analytics are off: no analytics token or endpoint is set in this build.");
+            m_off = true;
+            m_queue = {};
+            return;
+        }
         m_timer.start(flushInterval);
     });
 }
@@ -64,6 +71,8 @@ void AnalyticsClient::setUserProperties(const QJsonObject &properties)
 
 void AnalyticsClient::enqueue(QJsonObject entry)
 {
+    if (m_off)
+        return;
     m_queue.append(entry);
     while (m_queue.size() > maxQueued)
         m_queue.removeFirst();

@@ -27,7 +27,8 @@ public:
     explicit AnalyticsClient(QUrl endpoint, QObject *parent = nullptr);
     ~AnalyticsClient() override;
 
-    // Sets the project token and starts the flush timer. Events tracked before are kept.
+    // Sets the project token and starts the flush timer. Events tracked before are kept; without
+    // a token or endpoint analytics are off (said once on standard error) and nothing is kept.
     void configure(const QString &token, std::chrono::milliseconds flushInterval);
     void registerSuperProperties(const QJsonObject &properties);
     void track(const QString &event, const QJsonObject &properties);
@@ -59,6 +60,7 @@ private:
     QString m_token;
     QJsonObject m_superProperties;
     QJsonArray m_queue;
+    bool m_off = false;
     QTimer m_timer;
     QNetworkAccessManager *m_network;
     bool m_flushing = false;

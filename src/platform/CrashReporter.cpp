@@ -54,6 +54,9 @@ void CrashReporter::start(const QString &dsn, const QString &release)
     if (sharedReporter)
         return;
     sharedReporter = new CrashReporter(dsn, release, QCoreApplication::instance());
+    if (!sharedReporter->m_endpoint)
+        qInfo("Crash reports are off: no valid crash-reporter DSN is set in this build; errors "
+              "go to standard error only.");
 }
 
 CrashReporter *CrashReporter::shared()

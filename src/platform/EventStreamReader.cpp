@@ -2,6 +2,7 @@
 
 #include "core/OneShot.h"
 #include "core/SyncRecords.h"
+#include "platform/EventStreamLines.h"
 #include "platform/HttpErrors.h"
 
 #include <QCoro/QCoroSignal>
@@ -70,14 +71,8 @@ void EventStreamReader::readAvailable()
 {
     m_idleTimer.start(m_timeouts.idle);
     m_buffer.append(m_reply->readAll());
-    qsizetype end;
-    while ((end = m_buffer.indexOf('\n')) >= 0) {
-        QByteArray line = m_buffer.left(end);
-        m_buffer.remove(0, end + 1);
-        if (line.endsWith('\r'))
-            line.chop(1);
+    for (const QByteArray &line : takeStreamLines(m_buffer))
         m_lines.continuation().yield(QString::fromUtf8(line));
-    }
     if (m_buffer.size() > maximumLineBytes) {
         m_buffer.clear();
         abortWith(Error::make(ErrorDomain::network, networkcode::other,

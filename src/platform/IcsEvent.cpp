@@ -2,6 +2,7 @@
 
 #include "platform/IcalComponent.h"
 
+#include <QHash>
 #include <QStringList>
 
 #include <libical/ical.h>
@@ -9,6 +10,9 @@
 namespace tolvo::ics {
 
 namespace {
+// The years libical writes faithfully here; outside them dates come out as zeros.
+constexpr int minimumYear = 1;
+constexpr int maximumYear = 3000;
 
 // Copies at once: libical may reuse the buffer on its next call.
 std::optional<QString> copied(const char *value)
@@ -18,19 +22,87 @@ std::optional<QString> copied(const char *value)
     return QString::fromUtf8(value);
 }
 
-icalcomponent *masterEvent(icalcomponent *root)
+bool isOverride(icalcomponent *event)
+{
+    return icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY) != nullptr;
+}
+
+std::optional<QString> uidOf(icalcomponent *event)
+{
+    if (!icalcomponent_get_first_property(event, ICAL_UID_PROPERTY))
+        return std::nullopt;
+    return copied(icalcomponent_get_uid(event));
+}
+
+// The VEVENTs of the text in order: the root itself when it is one, else its children.
+QList<icalcomponent *> allEvents(icalcomponent *root)
 {
     if (icalcomponent_isa(root) == ICAL_VEVENT_COMPONENT)
-        return root;
-    icalcomponent *first = nullptr;
+        return {root};
+    QList<icalcomponent *> result;
     for (icalcomponent *event = icalcomponent_get_first_component(root, ICAL_VEVENT_COMPONENT);
-         event; event = icalcomponent_get_next_component(root, ICAL_VEVENT_COMPONENT)) {
-        if (!first)
-            first = event;
-        if (!icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY))
-            return event;
+         event; event = icalcomponent_get_next_component(root, ICAL_VEVENT_COMPONENT))
+        result.append(event);
+    return result;
+}
+
+// The VEVENTs listed as events: each series master, a series' first override when its master
+// is missing, and the first event without a UID (the file name stands in for its UID, so
+// only one can have it).
+QList<icalcomponent *> listedEvents(icalcomponent *root)
+{
+    const QList<icalcomponent *> events = allEvents(root);
+    QList<icalcomponent *> result;
+    QHash<QString, qsizetype> bySeries;
+    bool unnamed = false;
+    for (icalcomponent *event : events) {
+        const auto uid = uidOf(event);
+        if (!uid) {
+            if (!unnamed)
+                result.append(event);
+            unnamed = true;
+            continue;
+        }
+        const auto known = bySeries.constFind(*uid);
+        if (known == bySeries.cend()) {
+            bySeries.insert(*uid, result.size());
+            result.append(event);
+        } else if (isOverride(result.at(*known)) && !isOverride(event)) {
+            result[*known] = event;
+        }
     }
-    return first;
+    return result;
+}
+
+// The VEVENT that holds the event `identifier`: its series master (or first override), else
+// the first event without a UID, which the file name names.
+icalcomponent *eventFor(icalcomponent *root, const QString &identifier)
+{
+    icalcomponent *unnamed = nullptr;
+    for (icalcomponent *event : listedEvents(root)) {
+        const auto uid = uidOf(event);
+        if (uid && *uid == identifier)
+            return event;
+        if (!uid && !unnamed)
+            unnamed = event;
+    }
+    return unnamed;
+}
+
+// A text value with its line ends as "\n" and without other control characters, which
+// iCalendar text cannot hold: libical keeps them inside a value but writes them back where the
+// next read splits or drops them, so the text would change on each save.
+std::optional<QString> copiedText(const char *value)
+{
+    auto text = copied(value);
+    if (text) {
+        text->replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text->replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        text->removeIf([](QChar c) {
+            return c.unicode() < 0x20 && c != QLatin1Char('\n') && c != QLatin1Char('\t');
+        });
+    }
+    return text;
 }
 
 QDate dateOf(const icaltimetype &time)
@@ -62,21 +134,6 @@ QDateTime instant(
         qWarning("Unknown time zone \"%s\" read as local time", tzid);
     }
     return QDateTime(date, clock, localZone);
-}
-
-// libical's own conversion to seconds overflows an int for a long DURATION, which then read
-// as zero and was written back as an end equal to the start.
-qint64 durationOf(const icaldurationtype &duration)
-{
-    const qint64 seconds = qint64(duration.weeks) * 7 * 86400 + qint64(duration.days) * 86400
-        + qint64(duration.hours) * 3600 + qint64(duration.minutes) * 60 + qint64(duration.seconds);
-    return duration.is_neg ? -seconds : seconds;
-}
-
-// iCalendar dates are written with four-digit years; libical writes zeros for others.
-bool isWritable(const QDate &date)
-{
-    return date.isValid() && date.year() >= 1 && date.year() <= 3000;
 }
 
 struct Moment
@@ -179,31 +236,65 @@ QTimeZone zoneForTzid(const QString &tzid)
     return {};
 }
 
-Result<LocalEvent> readEvent(const QByteArray &text, const QTimeZone &localZone)
-{
-    TRY_ASSIGN(const IcalComponent root, IcalComponent::parse(text));
-    icalcomponent *event = masterEvent(root.get());
-    if (!event)
-        return failure(ErrorDomain::decoding, 0, QStringLiteral("The file holds no event."));
+namespace {
 
-    const auto start = readMoment(event, ICAL_DTSTART_PROPERTY, root.get(), localZone);
+bool inHeldRange(int year)
+{
+    return year >= minimumYear && year <= maximumYear;
+}
+
+QString outOfRangeMessage()
+{
+    return QStringLiteral("The event has a date outside the years %1 to %2, which iCalendar "
+                          "files cannot hold here.")
+        .arg(minimumYear)
+        .arg(maximumYear);
+}
+
+bool holdsOutOfRangeTime(icalcomponent *event, icalproperty_kind kind)
+{
+    icalproperty *property = icalcomponent_get_first_property(event, kind);
+    icalvalue *raw = property ? icalproperty_get_value(property) : nullptr;
+    if (!raw)
+        return false;
+    const icaltimetype value = icalvalue_get_datetime(raw);
+    return !icaltime_is_null_time(value) && !inHeldRange(value.year);
+}
+
+// libical sums a DURATION in an int, which wraps for long ones; the sum here does not.
+qint64 durationSeconds(icalproperty *property)
+{
+    const icaldurationtype duration = icalproperty_get_duration(property);
+    const qint64 seconds = qint64(duration.weeks) * 7 * 86400 + qint64(duration.days) * 86400
+        + qint64(duration.hours) * 3600 + qint64(duration.minutes) * 60 + qint64(duration.seconds);
+    return duration.is_neg ? -seconds : seconds;
+}
+
+Result<LocalEvent> readOne(icalcomponent *event, icalcomponent *root, const QTimeZone &localZone)
+{
+    if (holdsOutOfRangeTime(event, ICAL_DTSTART_PROPERTY)
+        || holdsOutOfRangeTime(event, ICAL_DTEND_PROPERTY))
+        return failure(ErrorDomain::decoding, 0, outOfRangeMessage());
+    const auto start = readMoment(event, ICAL_DTSTART_PROPERTY, root, localZone);
     if (!start)
         return failure(ErrorDomain::decoding, 0, QStringLiteral("The event has no valid start."));
 
     LocalEvent result;
-    result.identifier = copied(icalcomponent_get_uid(event)).value_or(QString());
+    result.identifier = uidOf(event).value_or(QString());
     result.isAllDay = start->isDate;
-    const auto end = readMoment(event, ICAL_DTEND_PROPERTY, root.get(), localZone);
+    const auto end = readMoment(event, ICAL_DTEND_PROPERTY, root, localZone);
     icalproperty *duration = icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY);
-    const qint64 durationSeconds = duration ? durationOf(icalproperty_get_duration(duration)) : 0;
+    const qint64 seconds = duration ? durationSeconds(duration) : 0;
     if (start->isDate) {
         QDate last = start->date.addDays(1);
         if (end)
             last = end->isDate ? end->date : end->time.toTimeZone(localZone).date();
         else if (duration)
-            last = start->date.addDays(std::max<qint64>(1, durationSeconds / 86400));
+            last = start->date.addDays(std::max<qint64>(1, seconds / 86400));
         if (last <= start->date)
             last = start->date.addDays(1);
+        if (!inHeldRange(last.year()))
+            return failure(ErrorDomain::decoding, 0, outOfRangeMessage());
         result.start = start->date.startOfDay(localZone);
         result.end = last.startOfDay(localZone);
     } else {
@@ -211,10 +302,9 @@ Result<LocalEvent> readEvent(const QByteArray &text, const QTimeZone &localZone)
         if (end)
             result.end = end->isDate ? end->date.startOfDay(localZone) : end->time;
         else
-            result.end = start->time.addSecs(durationSeconds);
-        if (!result.end.isValid())
-            return failure(ErrorDomain::decoding, 0,
-                QStringLiteral("The event's duration reaches beyond any date."));
+            result.end = start->time.addSecs(seconds);
+        if (!result.end.isValid() || !inHeldRange(result.end.toUTC().date().year()))
+            return failure(ErrorDomain::decoding, 0, outOfRangeMessage());
         if (result.end < result.start)
             result.end = result.start;
     }
@@ -222,32 +312,188 @@ Result<LocalEvent> readEvent(const QByteArray &text, const QTimeZone &localZone)
     const auto property
         = [event](icalproperty_kind kind) { return icalcomponent_get_first_property(event, kind); };
     if (auto *summary = property(ICAL_SUMMARY_PROPERTY))
-        result.title = copied(icalproperty_get_summary(summary)).value_or(QString());
+        result.title = copiedText(icalproperty_get_summary(summary)).value_or(QString());
     if (auto *description = property(ICAL_DESCRIPTION_PROPERTY))
-        result.notes = copied(icalproperty_get_description(description));
+        result.notes = copiedText(icalproperty_get_description(description));
     if (auto *location = property(ICAL_LOCATION_PROPERTY))
-        result.location = copied(icalproperty_get_location(location));
+        result.location = copiedText(icalproperty_get_location(location));
     if (auto *url = property(ICAL_URL_PROPERTY))
         result.url = copied(icalproperty_get_url(url));
-    result.created = readStamp(event, ICAL_CREATED_PROPERTY, root.get());
-    result.lastModified = readStamp(event, ICAL_LASTMODIFIED_PROPERTY, root.get());
+    result.created = readStamp(event, ICAL_CREATED_PROPERTY, root);
+    result.lastModified = readStamp(event, ICAL_LASTMODIFIED_PROPERTY, root);
     return result;
 }
 
-Result<QByteArray> writeEvent(
-    const LocalEvent &event, const QByteArray &previous, const QDateTime &now)
+struct TimeForm
+{
+    enum Kind { utc, floating, zoned } kind = utc;
+    QByteArray tzid;
+};
+
+// The form a changed time keeps: that of the property it replaces (DTEND without one follows
+// DTSTART).
+TimeForm formOf(icalproperty *property)
+{
+    if (!property)
+        return {};
+    icalvalue *raw = icalproperty_get_value(property);
+    if (!raw)
+        return {};
+    const icaltimetype value = icalvalue_get_datetime(raw);
+    if (value.is_date || icaltime_is_utc(value))
+        return {};
+    if (const char *tzid = icalproperty_get_parameter_as_string(property, "TZID"))
+        return {TimeForm::zoned, QByteArray(tzid)};
+    return {TimeForm::floating, {}};
+}
+
+Result<icaltimetype> timeValue(const QDateTime &moment)
+{
+    if (!moment.isValid() || !inHeldRange(moment.toUTC().date().year()))
+        return failure(ErrorDomain::invalidInput, 0, outOfRangeMessage());
+    return utcTime(moment);
+}
+
+Result<icaltimetype> wallTime(const QDateTime &moment, const QTimeZone &zone)
+{
+    const QDateTime local = moment.toTimeZone(zone);
+    if (!local.isValid() || !inHeldRange(local.date().year()))
+        return failure(ErrorDomain::invalidInput, 0, outOfRangeMessage());
+    icaltimetype value = icaltime_null_time();
+    value.year = local.date().year();
+    value.month = local.date().month();
+    value.day = local.date().day();
+    value.hour = local.time().hour();
+    value.minute = local.time().minute();
+    value.second = local.time().second();
+    return value;
+}
+
+// Writes DTSTART or DTEND as `moment`: untouched when the file already says that instant,
+// else in the form the file used for it.
+VoidResult writeTime(icalcomponent *root, icalcomponent *event, icalproperty_kind kind,
+    const QDateTime &moment, const TimeForm &form, const QTimeZone &localZone)
+{
+    if (icalcomponent_get_first_property(event, kind)) {
+        const auto read = readMoment(event, kind, root, localZone);
+        if (read && !read->isDate && read->time == moment)
+            return {};
+    }
+    icalproperty *property = nullptr;
+    const auto make = [kind](const icaltimetype &value) {
+        return kind == ICAL_DTSTART_PROPERTY ? icalproperty_new_dtstart(value)
+                                             : icalproperty_new_dtend(value);
+    };
+    if (form.kind == TimeForm::floating) {
+        TRY_ASSIGN(const icaltimetype value, wallTime(moment, localZone));
+        property = make(value);
+    } else if (form.kind == TimeForm::zoned) {
+        const QTimeZone zone = zoneForTzid(QString::fromUtf8(form.tzid));
+        if (zone.isValid()) {
+            TRY_ASSIGN(const icaltimetype value, wallTime(moment, zone));
+            property = make(value);
+        } else if (icaltimezone *defined
+            = icalcomponent_get_timezone(root, form.tzid.constData())) {
+            TRY_ASSIGN(icaltimetype value, timeValue(moment));
+            value = icaltime_from_timet_with_zone(
+                static_cast<time_t>(moment.toSecsSinceEpoch()), 0, defined);
+            value.zone = nullptr;
+            property = make(value);
+        }
+        if (property)
+            icalproperty_set_parameter_from_string(property, "TZID", form.tzid.constData());
+    }
+    if (!property) {
+        TRY_ASSIGN(const icaltimetype value, timeValue(moment));
+        property = make(value);
+    }
+    replace(event, kind, property);
+    return {};
+}
+
+VoidResult writeDate(icalcomponent *event, icalproperty_kind kind, const QDate &date)
+{
+    if (!date.isValid() || !inHeldRange(date.year()))
+        return failure(ErrorDomain::invalidInput, 0, outOfRangeMessage());
+    replace(event, kind,
+        kind == ICAL_DTSTART_PROPERTY ? icalproperty_new_dtstart(dateValue(date))
+                                      : icalproperty_new_dtend(dateValue(date)));
+    return {};
+}
+
+// Removes the VEVENTs of `uid` (keep = false) or all other VEVENTs (keep = true).
+Result<QByteArray> filterEvents(const QByteArray &text, const QString &uid, bool keep)
+{
+    TRY_ASSIGN(const IcalComponent root, IcalComponent::parse(text));
+    if (icalcomponent_isa(root.get()) == ICAL_VEVENT_COMPONENT) {
+        if (uidOf(root.get()).value_or(QString()) == uid ? keep : !keep)
+            return root.toText();
+        return failure(ErrorDomain::invalidInput, 0, QStringLiteral("No event is left."));
+    }
+    for (icalcomponent *event : allEvents(root.get())) {
+        const bool matches = uidOf(event).value_or(QString()) == uid;
+        if (matches != keep) {
+            icalcomponent_remove_component(root.get(), event);
+            icalcomponent_free(event);
+        }
+    }
+    return root.toText();
+}
+
+} // namespace
+
+Result<LocalEvent> readEvent(const QByteArray &text, const QTimeZone &localZone)
+{
+    TRY_ASSIGN(const IcalComponent root, IcalComponent::parse(text));
+    const QList<icalcomponent *> events = listedEvents(root.get());
+    if (events.isEmpty())
+        return failure(ErrorDomain::decoding, 0, QStringLiteral("The file holds no event."));
+    return readOne(events.first(), root.get(), localZone);
+}
+
+Result<QList<LocalEvent>> readEvents(const QByteArray &text, const QTimeZone &localZone)
+{
+    TRY_ASSIGN(const IcalComponent root, IcalComponent::parse(text));
+    const QList<icalcomponent *> events = listedEvents(root.get());
+    if (events.isEmpty())
+        return failure(ErrorDomain::decoding, 0, QStringLiteral("The file holds no event."));
+    QList<LocalEvent> result;
+    for (icalcomponent *event : events) {
+        auto read = readOne(event, root.get(), localZone);
+        if (!read) {
+            // One bad event makes the file unreadable as a whole: a partial listing would
+            // let a save drop the events it could not read.
+            return failure(read.error());
+        }
+        result.append(std::move(*read));
+    }
+    return result;
+}
+
+Result<QByteArray> withoutEvent(const QByteArray &text, const QString &uid)
+{
+    return filterEvents(text, uid, false);
+}
+
+Result<QByteArray> onlyEvent(const QByteArray &text, const QString &uid)
+{
+    return filterEvents(text, uid, true);
+}
+
+qsizetype eventCount(const QByteArray &text)
+{
+    auto root = IcalComponent::parse(text);
+    return root ? listedEvents(root->get()).size() : 0;
+}
+
+Result<QByteArray> writeEvent(const LocalEvent &event, const QByteArray &previous,
+    const QDateTime &now, const QTimeZone &localZone)
 {
     if (event.identifier.isEmpty())
         return failure(
             ErrorDomain::invalidInput, 0, QStringLiteral("The event has no identifier."));
     if (!event.start.isValid())
         return failure(ErrorDomain::invalidInput, 0, QStringLiteral("The event has no start."));
-    if (!isWritable(event.start.toUTC().date()) || !isWritable(event.start.date())
-        || (event.end.isValid()
-            && (!isWritable(event.end.toUTC().date()) || !isWritable(event.end.date()))))
-        return failure(ErrorDomain::invalidInput, 0,
-            QStringLiteral("The event's dates lie outside the years 1 to 3000, which the "
-                           "calendar file cannot hold."));
 
     std::optional<IcalComponent> root;
     if (!previous.isEmpty()) {
@@ -255,45 +501,58 @@ Result<QByteArray> writeEvent(
     } else {
         root = IcalComponent::newCalendar();
     }
-    icalcomponent *vevent = masterEvent(root->get());
+    icalcomponent *vevent = eventFor(root->get(), event.identifier);
     if (!vevent) {
         vevent = icalcomponent_new(ICAL_VEVENT_COMPONENT);
         icalcomponent_add_component(root->get(), vevent);
     }
 
-    replace(vevent, ICAL_UID_PROPERTY, icalproperty_new_uid(event.identifier.toUtf8().constData()));
-    removeAll(vevent, ICAL_DURATION_PROPERTY);
+    // The UID as the file wrote it stays: other programs match it byte for byte.
+    if (uidOf(vevent) != event.identifier)
+        replace(
+            vevent, ICAL_UID_PROPERTY, icalproperty_new_uid(event.identifier.toUtf8().constData()));
     if (event.isAllDay) {
-        // The dates as the caller sees them, whatever zone its times are in.
+        // Dates stay dates: an instant at a midnight that a zone skips would move the day.
         const QDate first = event.start.date();
         QDate last = event.end.isValid() ? event.end.date() : first;
-        // The start of a day whose midnight does not exist (a daylight-saving change at
-        // midnight) is a later hour of that same day, not a time inside it.
-        const bool startOfItsDay
-            = event.end.isValid() && event.end == event.end.date().startOfDay(event.end.timeZone());
-        if (event.end.isValid() && event.end.time() != QTime(0, 0) && !startOfItsDay)
-            last = last.addDays(1); // an end inside a day still covers that day
+        // An end inside a day still covers that day; the first moment of the day does not.
+        if (event.end.isValid() && event.end != last.startOfDay(event.end.timeZone())
+            && event.end.time() != QTime(0, 0))
+            last = last.addDays(1);
         if (last <= first)
             last = first.addDays(1);
-        replace(vevent, ICAL_DTSTART_PROPERTY, icalproperty_new_dtstart(dateValue(first)));
-        replace(vevent, ICAL_DTEND_PROPERTY, icalproperty_new_dtend(dateValue(last)));
+        TRY(writeDate(vevent, ICAL_DTSTART_PROPERTY, first));
+        TRY(writeDate(vevent, ICAL_DTEND_PROPERTY, last));
     } else {
         const QDateTime end
             = event.end.isValid() && event.end >= event.start ? event.end : event.start;
-        replace(vevent, ICAL_DTSTART_PROPERTY, icalproperty_new_dtstart(utcTime(event.start)));
-        replace(vevent, ICAL_DTEND_PROPERTY, icalproperty_new_dtend(utcTime(end)));
+        icalproperty *oldStart = icalcomponent_get_first_property(vevent, ICAL_DTSTART_PROPERTY);
+        icalproperty *oldEnd = icalcomponent_get_first_property(vevent, ICAL_DTEND_PROPERTY);
+        const TimeForm startForm = formOf(oldStart);
+        const TimeForm endForm = oldEnd ? formOf(oldEnd) : startForm;
+        TRY(writeTime(
+            root->get(), vevent, ICAL_DTSTART_PROPERTY, event.start, startForm, localZone));
+        TRY(writeTime(root->get(), vevent, ICAL_DTEND_PROPERTY, end, endForm, localZone));
     }
+    removeAll(vevent, ICAL_DURATION_PROPERTY);
     replaceText(vevent, ICAL_SUMMARY_PROPERTY, event.title, icalproperty_new_summary);
     replaceText(vevent, ICAL_DESCRIPTION_PROPERTY, event.notes, icalproperty_new_description);
     replaceText(vevent, ICAL_LOCATION_PROPERTY, event.location, icalproperty_new_location);
     replaceText(vevent, ICAL_URL_PROPERTY, event.url, icalproperty_new_url);
     if (!icalcomponent_get_first_property(vevent, ICAL_CREATED_PROPERTY)) {
-        const QDateTime created = event.created.isValid() ? event.created : now;
+        const QDateTime created
+            = event.created.isValid() && inHeldRange(event.created.toUTC().date().year())
+            ? event.created
+            : now;
         icalcomponent_add_property(vevent, icalproperty_new_created(utcTime(created)));
     }
     replace(vevent, ICAL_LASTMODIFIED_PROPERTY, icalproperty_new_lastmodified(utcTime(now)));
     replace(vevent, ICAL_DTSTAMP_PROPERTY, icalproperty_new_dtstamp(utcTime(now)));
-    return root->toText();
+    QByteArray text = root->toText();
+    if (text.isEmpty())
+        return failure(ErrorDomain::invalidInput, 0,
+            QStringLiteral("The event cannot be written as iCalendar text."));
+    return text;
 }
 
 } // namespace tolvo::ics

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QTimeZone>
 
 // Reading and writing one event as iCalendar text (one VCALENDAR with one master VEVENT).
@@ -17,13 +18,35 @@ namespace tolvo::ics {
 // `calendarId` is left empty.
 Result<LocalEvent> readEvent(const QByteArray &text, const QTimeZone &localZone);
 
+// Every event of the text, read as `readEvent` reads one: each VEVENT without RECURRENCE-ID,
+// and for a series whose master is missing its first override. Overrides of a listed series
+// belong to it and are not listed apart. Fails when the text holds no readable event.
+Result<QList<LocalEvent>> readEvents(const QByteArray &text, const QTimeZone &localZone);
+
+// The text without the VEVENTs of `uid` (series and overrides), everything else kept; or
+// with only those (and the rest of the calendar: zones, properties). Used to move one event
+// out of a file that holds several.
+Result<QByteArray> withoutEvent(const QByteArray &text, const QString &uid);
+Result<QByteArray> onlyEvent(const QByteArray &text, const QString &uid);
+// How many events `readEvents` lists in the text (0 when it cannot be read).
+qsizetype eventCount(const QByteArray &text);
+
 // The text for `event`. With `previous` (the file the event was read from) everything this
 // store does not manage - recurrence rules, alarms, attendees, unknown properties, other
-// components - is kept as it was. Timed events are written in UTC (to the second); all-day
-// events as dates. LAST-MODIFIED and DTSTAMP become `now`; CREATED is kept, else set to the
-// event's own creation date or `now`.
-Result<QByteArray> writeEvent(
-    const LocalEvent &event, const QByteArray &previous, const QDateTime &now);
+// components and events - is kept as it was. The VEVENT edited is the one whose UID is the
+// event's identifier (else the first one without a UID). A time that did not change is kept
+// as written; one that did keeps the form it had (a TZID stays in that zone, a floating time
+// stays floating in `localZone`, UTC stays UTC); new events are written in UTC (to the
+// second); all-day events as dates. A date outside the years 1 to 3000 is refused.
+// LAST-MODIFIED and DTSTAMP become `now`; CREATED is kept, else set to the event's own
+// creation date or `now`.
+Result<QByteArray> writeEvent(const LocalEvent &event, const QByteArray &previous,
+    const QDateTime &now, const QTimeZone &localZone);
+inline Result<QByteArray> writeEvent(
+    const LocalEvent &event, const QByteArray &previous, const QDateTime &now)
+{
+    return writeEvent(event, previous, now, QTimeZone::systemTimeZone());
+}
 
 // The zone a TZID names: an IANA name, one behind a vendor prefix ("/vendor/.../Europe/Berlin")
 // or a Windows name. Invalid when none matches.

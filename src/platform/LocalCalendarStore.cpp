@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace tolvo {
 
@@ -84,7 +85,7 @@ LocalCalendarStore::LocalCalendarStore(QString root, Options options, QObject *p
     connect(&m_rescanTimer, &QTimer::timeout, this, &LocalCalendarStore::rescan);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this,
         &LocalCalendarStore::onPathChanged);
-    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &LocalCalendarStore::onPathChanged);
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &LocalCalendarStore::onFileChanged);
     watchEverything();
     m_notified = snapshot();
 }
@@ -168,8 +169,10 @@ QList<LocalEvent> LocalCalendarStore::events(const QDateTime &start, const QDate
     refresh();
     QList<LocalEvent> result;
     for (const CachedFile &file : std::as_const(m_files)) {
-        if (file.event && overlaps(*file.event, start, end))
-            result.append(*file.event);
+        for (const LocalEvent &event : file.events) {
+            if (overlaps(event, start, end))
+                result.append(event);
+        }
     }
     std::sort(result.begin(), result.end(), [](const LocalEvent &a, const LocalEvent &b) {
         return a.start != b.start ? a.start < b.start : a.identifier < b.identifier;
@@ -181,9 +184,12 @@ bool LocalCalendarStore::hasEventIn(
     const QString &identifier, const QDateTime &start, const QDateTime &end)
 {
     refresh();
-    return std::any_of(m_files.cbegin(), m_files.cend(), [&](const CachedFile &file) {
-        return file.event && file.event->identifier == identifier
-            && overlaps(*file.event, start, end);
+    const auto path = m_pathByIdentifier.constFind(identifier);
+    if (path == m_pathByIdentifier.cend())
+        return false;
+    const QList<LocalEvent> &events = m_files[*path].events;
+    return std::any_of(events.cbegin(), events.cend(), [&](const LocalEvent &event) {
+        return event.identifier == identifier && overlaps(event, start, end);
     });
 }
 
@@ -193,7 +199,11 @@ std::optional<LocalEvent> LocalCalendarStore::event(const QString &identifier)
     const auto path = m_pathByIdentifier.constFind(identifier);
     if (path == m_pathByIdentifier.cend())
         return std::nullopt;
-    return m_files.value(*path).event;
+    for (const LocalEvent &event : m_files.value(*path).events) {
+        if (event.identifier == identifier)
+            return event;
+    }
+    return std::nullopt;
 }
 
 QString LocalCalendarStore::pathFor(const QString &calendarId, const QString &identifier) const
@@ -204,6 +214,29 @@ QString LocalCalendarStore::pathFor(const QString &calendarId, const QString &id
     if (QFile::exists(path))
         path = folder.filePath(QUuid::createUuid().toString(QUuid::WithoutBraces) + eventSuffix);
     return path;
+}
+
+Result<QList<LocalEvent>> LocalCalendarStore::writeChecked(const QString &path,
+    const QString &calendarId, const QByteArray &text, const QString &identifier,
+    qsizetype minimumCount)
+{
+    // The text must read back before it replaces anything: a file the store cannot read is
+    // a file the user lost.
+    auto events = ics::readEvents(text, m_options.localZone);
+    const bool found = events && events->size() >= minimumCount
+        && (identifier.isEmpty()
+            || std::any_of(events->cbegin(), events->cend(),
+                [&](const LocalEvent &event) { return event.identifier == identifier; }));
+    if (!found) {
+        return failure(ErrorDomain::localCalendar, writeFailed,
+            QStringLiteral("%1 was not written, as its new text could not be read back%2. The "
+                           "file was left as it was.")
+                .arg(path, events ? QString() : QStringLiteral(": ") + events.error().message));
+    }
+    TRY(writeAtomically(path, text));
+    remember(path, calendarId, *events);
+    m_watcher.addPath(path);
+    return m_files.value(path).events;
 }
 
 Result<LocalEvent> LocalCalendarStore::save(LocalEvent event)
@@ -224,36 +257,47 @@ Result<LocalEvent> LocalCalendarStore::save(LocalEvent event)
         if (file.open(QIODevice::ReadOnly))
             previous = file.readAll();
     }
-    const QDir folder(QDir(m_root).filePath(event.calendarId));
-    const bool sameFolder
-        = !existing.isEmpty() && QFileInfo(existing).absolutePath() == folder.absolutePath();
+    const QString oldCalendarId = m_files.value(existing).calendarId;
+    const bool sameFolder = !existing.isEmpty() && oldCalendarId == event.calendarId;
+    const bool shared = m_files.value(existing).events.size() > 1;
 
-    TRY_ASSIGN(const QByteArray text, ics::writeEvent(event, previous, m_options.clock()));
-    // Never replace a file with one that cannot be read back (libical prints nothing for some
-    // trees it accepted): the old file stays and the save fails.
-    if (const auto check = ics::readEvent(text, m_options.localZone); text.isEmpty() || !check) {
-        return failure(ErrorDomain::localCalendar, writeFailed,
-            QStringLiteral("The event could not be written in a form that reads back: %1")
-                .arg(check ? QStringLiteral("empty text") : check.error().message));
+    QByteArray base = previous;
+    if (!sameFolder && shared) {
+        // Only this event moves; the others stay where they are.
+        auto alone = ics::onlyEvent(previous, event.identifier);
+        base = alone && ics::eventCount(*alone) > 0 ? *alone : QByteArray();
     }
+    TRY_ASSIGN(const QByteArray text,
+        ics::writeEvent(event, base, m_options.clock(), m_options.localZone));
     const QString target = sameFolder ? existing : pathFor(event.calendarId, event.identifier);
-    TRY(writeAtomically(target, text));
+    TRY_ASSIGN(const QList<LocalEvent> stored,
+        writeChecked(target, event.calendarId, text, event.identifier,
+            sameFolder ? m_files.value(existing).events.size() : 1));
+    noteFolderState(event.calendarId);
     if (!existing.isEmpty() && !sameFolder) {
         // Moved to another calendar: the new copy is safe on disk before the old one goes.
-        if (!QFile::remove(existing))
+        if (shared) {
+            auto rest = ics::withoutEvent(previous, event.identifier);
+            if (!rest
+                || !writeChecked(
+                    existing, oldCalendarId, *rest, {}, m_files.value(existing).events.size() - 1))
+                qWarning("The moved event stays in %s too", qUtf8Printable(existing));
+        } else if (!QFile::remove(existing)) {
             qWarning(
                 "The moved event's old file %s could not be removed", qUtf8Printable(existing));
-        m_files.remove(existing);
+        } else {
+            forget(existing);
+        }
+        noteFolderState(oldCalendarId);
     }
-    remember(target, event.calendarId);
-    watchEverything();
-    const auto stored = m_files.value(target).event;
-    if (!stored) {
-        return failure(ErrorDomain::localCalendar, writeFailed,
-            QStringLiteral("%1 was written but cannot be read back.").arg(target));
+    for (const LocalEvent &written : stored) {
+        if (written.identifier == event.identifier) {
+            m_pathByIdentifier.insert(written.identifier, target);
+            return written;
+        }
     }
-    m_pathByIdentifier.insert(stored->identifier, target);
-    return *stored;
+    return failure(ErrorDomain::localCalendar, writeFailed,
+        QStringLiteral("%1 was written but cannot be read back.").arg(target));
 }
 
 VoidResult LocalCalendarStore::remove(const QString &identifier)
@@ -265,13 +309,44 @@ VoidResult LocalCalendarStore::remove(const QString &identifier)
         return failure(ErrorDomain::localCalendar, eventNotFound,
             QStringLiteral("No event has the identifier \"%1\".").arg(identifier));
     }
-    if (!QFile::remove(path)) {
-        return failure(ErrorDomain::localCalendar, writeFailed,
-            QStringLiteral("%1 could not be removed.").arg(path));
+    const CachedFile file = m_files.value(path);
+    if (file.events.size() > 1) {
+        // Other events share the file: only this one's VEVENTs go.
+        QFile input(path);
+        if (!input.open(QIODevice::ReadOnly)) {
+            return failure(ErrorDomain::localCalendar, writeFailed,
+                QStringLiteral("%1 could not be read: %2").arg(path, input.errorString()));
+        }
+        TRY_ASSIGN(const QByteArray rest, ics::withoutEvent(input.readAll(), identifier));
+        TRY(writeChecked(path, file.calendarId, rest, {}, file.events.size() - 1));
+    } else {
+        if (!QFile::remove(path)) {
+            return failure(ErrorDomain::localCalendar, writeFailed,
+                QStringLiteral("%1 could not be removed.").arg(path));
+        }
+        forget(path);
     }
-    m_files.remove(path);
-    m_pathByIdentifier.remove(identifier);
+    noteFolderState(file.calendarId);
     return {};
+}
+
+std::optional<LocalCalendarStore::FileState> LocalCalendarStore::stateOf(const QString &path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return FileState {static_cast<quint64>(info.st_ino), static_cast<qint64>(info.st_size),
+        static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+        static_cast<qint64>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
+}
+
+void LocalCalendarStore::noteFolderState(const QString &calendarId)
+{
+    const QString folder = QDir(m_root).filePath(calendarId);
+    if (const auto state = stateOf(folder))
+        m_folderStates.insert(folder, *state);
 }
 
 void LocalCalendarStore::refresh()
@@ -281,54 +356,137 @@ void LocalCalendarStore::refresh()
             return;
         m_scopeRefreshed = true;
     }
-    QHash<QString, CachedFile> previous = std::move(m_files);
-    m_files.clear();
-    m_pathByIdentifier.clear();
-    for (const QString &calendarId : calendarFolders()) {
-        const QDir folder(QDir(m_root).filePath(calendarId));
-        for (const QString &name :
-            folder.entryList({QStringLiteral("*") + eventSuffix}, QDir::Files, QDir::Name)) {
-            const QString path = folder.filePath(name);
-            const auto known = previous.constFind(path);
-            if (known != previous.cend()) {
-                m_files.insert(path, *known);
-            }
-            remember(path, calendarId);
+    // A folder's own state changes whenever a file in it is added, removed or replaced, so
+    // one stat per folder finds every such change, the watcher's or not; edits in place are
+    // the files the watcher named.
+    const auto rootState = stateOf(m_root);
+    if (!m_listed || !rootState || m_folderStates.value(m_root) != *rootState) {
+        if (rootState)
+            m_folderStates.insert(m_root, *rootState);
+        m_calendarIds = calendarFolders();
+        const QSet<QString> present(m_calendarIds.cbegin(), m_calendarIds.cend());
+        QStringList gone;
+        for (auto file = m_files.cbegin(); file != m_files.cend(); ++file) {
+            if (!present.contains(file->calendarId))
+                gone.append(file.key());
         }
+        for (const QString &path : std::as_const(gone))
+            forget(path);
+        m_listed = true;
+    }
+    for (const QString &calendarId : std::as_const(m_calendarIds)) {
+        const QString folder = QDir(m_root).filePath(calendarId);
+        const auto state = stateOf(folder);
+        const auto known = m_folderStates.constFind(folder);
+        if (state && known != m_folderStates.cend() && *known == *state)
+            continue;
+        if (state)
+            m_folderStates.insert(folder, *state);
+        rescanFolder(calendarId);
+    }
+    const QSet<QString> changed = std::exchange(m_changedFiles, {});
+    for (const QString &path : changed) {
+        const auto file = m_files.constFind(path);
+        if (file != m_files.cend())
+            remember(path, file->calendarId);
     }
 }
 
-void LocalCalendarStore::remember(const QString &path, const QString &calendarId)
+void LocalCalendarStore::rescanFolder(const QString &calendarId)
 {
-    struct stat info
-    {
-    };
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
-        m_files.remove(path);
+    const QDir folder(QDir(m_root).filePath(calendarId));
+    const QStringList names
+        = folder.entryList({QStringLiteral("*") + eventSuffix}, QDir::Files, QDir::Name);
+    QSet<QString> present;
+    for (const QString &name : names) {
+        const QString path = folder.filePath(name);
+        present.insert(path);
+        remember(path, calendarId);
+    }
+    QStringList gone;
+    for (auto file = m_files.cbegin(); file != m_files.cend(); ++file) {
+        if (file->calendarId == calendarId && !present.contains(file.key()))
+            gone.append(file.key());
+    }
+    for (const QString &path : std::as_const(gone))
+        forget(path);
+}
+
+void LocalCalendarStore::remember(
+    const QString &path, const QString &calendarId, std::optional<QList<LocalEvent>> known)
+{
+    const auto state = stateOf(path);
+    if (!state) {
+        forget(path);
         return;
     }
-    const FileState state {static_cast<quint64>(info.st_ino), static_cast<qint64>(info.st_size),
-        static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-        static_cast<qint64>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
     auto cached = m_files.find(path);
-    if (cached == m_files.end() || !(cached->state == state)) {
-        CachedFile file {state, std::nullopt};
+    if (cached != m_files.end() && cached->state == *state && cached->calendarId == calendarId
+        && !known)
+        return;
+    CachedFile file {*state, calendarId, {}};
+    if (!known) {
+        // Logged once per change of the file: an unchanged file is not read again.
         QFile input(path);
         if (!input.open(QIODevice::ReadOnly)) {
             qWarning("Skipping %s: %s", qUtf8Printable(path), qUtf8Printable(input.errorString()));
-        } else if (auto read = ics::readEvent(input.readAll(), m_options.localZone); !read) {
+        } else if (auto read = ics::readEvents(input.readAll(), m_options.localZone); !read) {
             qWarning("Skipping %s: %s", qUtf8Printable(path), qUtf8Printable(read.error().message));
         } else {
-            file.event = std::move(*read);
-            if (file.event->identifier.isEmpty()) // no UID: the file name stands in for it
-                file.event->identifier = QFileInfo(path).completeBaseName();
-            file.event->calendarId = calendarId;
+            known = std::move(*read);
         }
-        cached = m_files.insert(path, std::move(file));
     }
-    // With one UID in several files the first by name wins, as lookups need one answer.
-    if (cached->event && !m_pathByIdentifier.contains(cached->event->identifier))
-        m_pathByIdentifier.insert(cached->event->identifier, path);
+    if (known) {
+        for (LocalEvent &event : *known) {
+            if (event.identifier.isEmpty()) // no UID: the file name stands in for it
+                event.identifier = QFileInfo(path).completeBaseName();
+            event.calendarId = calendarId;
+        }
+        file.events = std::move(*known);
+    }
+    unindex(path);
+    m_files.insert(path, std::move(file));
+    index(path);
+}
+
+void LocalCalendarStore::forget(const QString &path)
+{
+    if (!m_files.contains(path))
+        return;
+    unindex(path);
+    m_files.remove(path);
+}
+
+void LocalCalendarStore::index(const QString &path)
+{
+    // With one UID in several files the first to be read wins, as look-ups need one answer.
+    for (const LocalEvent &event : m_files.value(path).events) {
+        if (!m_pathByIdentifier.contains(event.identifier))
+            m_pathByIdentifier.insert(event.identifier, path);
+    }
+}
+
+void LocalCalendarStore::unindex(const QString &path)
+{
+    for (const LocalEvent &event : m_files.value(path).events) {
+        const auto mapped = m_pathByIdentifier.find(event.identifier);
+        if (mapped == m_pathByIdentifier.end() || *mapped != path)
+            continue;
+        m_pathByIdentifier.erase(mapped);
+        // Another file holding the same UID takes over (rare: a scan, not a look-up).
+        for (auto other = m_files.cbegin(); other != m_files.cend(); ++other) {
+            if (other.key() == path)
+                continue;
+            const bool holds = std::any_of(
+                other->events.cbegin(), other->events.cend(), [&](const LocalEvent &candidate) {
+                    return candidate.identifier == event.identifier;
+                });
+            if (holds) {
+                m_pathByIdentifier.insert(event.identifier, other.key());
+                break;
+            }
+        }
+    }
 }
 
 LocalCalendarStore::Snapshot LocalCalendarStore::snapshot() const
@@ -339,15 +497,8 @@ LocalCalendarStore::Snapshot LocalCalendarStore::snapshot() const
         result.insert(folder.path(), {});
         for (const QString &name : folder.entryList(QDir::Files, QDir::Name)) {
             const QString path = folder.filePath(name);
-            struct stat info
-            {
-            };
-            if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-                continue;
-            result.insert(path,
-                {static_cast<quint64>(info.st_ino), static_cast<qint64>(info.st_size),
-                    static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-                    static_cast<qint64>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec});
+            if (const auto state = stateOf(path))
+                result.insert(path, *state);
         }
     }
     return result;
@@ -375,6 +526,12 @@ void LocalCalendarStore::watchEverything()
     }
     if (!missing.isEmpty())
         m_watcher.addPaths(missing);
+}
+
+void LocalCalendarStore::onFileChanged(const QString &path)
+{
+    m_changedFiles.insert(path);
+    onPathChanged();
 }
 
 void LocalCalendarStore::onPathChanged()

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QTimeZone>
 #include <QTimer>
 
@@ -108,25 +109,46 @@ private:
     struct CachedFile
     {
         FileState state;
-        std::optional<LocalEvent> event; // nothing when the file cannot be read
+        QString calendarId;
+        QList<LocalEvent> events; // empty when the file cannot be read
     };
     using Snapshot = QMap<QString, FileState>;
 
+    static std::optional<FileState> stateOf(const QString &path);
     void ensureRoot();
     QStringList calendarFolders() const;
-    // Brings the parsed events up to date with the disk.
+    // Brings the index up to date with the disk: only folders whose own state changed and
+    // files the watcher named are looked at again, so a read costs the same whatever the
+    // number of events.
     void refresh();
-    void remember(const QString &path, const QString &calendarId);
+    void rescanFolder(const QString &calendarId);
+    // Reads the file again when its state changed; `known` are its events as just checked.
+    void remember(const QString &path, const QString &calendarId,
+        std::optional<QList<LocalEvent>> known = std::nullopt);
+    void forget(const QString &path);
+    void index(const QString &path);
+    void unindex(const QString &path);
+    void noteFolderState(const QString &calendarId);
+    // Writes `text` to `path` when it reads back as at least `minimumCount` events including
+    // `identifier`: a save must not lose the file's other events either.
+    Result<QList<LocalEvent>> writeChecked(const QString &path, const QString &calendarId,
+        const QByteArray &text, const QString &identifier, qsizetype minimumCount);
     QString pathFor(const QString &calendarId, const QString &identifier) const;
     Snapshot snapshot() const;
     void watchEverything();
     void onPathChanged();
+    void onFileChanged(const QString &path);
     void rescan();
 
     QString m_root;
     Options m_options;
     QHash<QString, CachedFile> m_files;
     QHash<QString, QString> m_pathByIdentifier;
+    // The root's and each calendar folder's state when last listed.
+    QHash<QString, FileState> m_folderStates;
+    QStringList m_calendarIds;
+    QSet<QString> m_changedFiles;
+    bool m_listed = false;
     QFileSystemWatcher m_watcher;
     QTimer m_rescanTimer;
     Snapshot m_notified;

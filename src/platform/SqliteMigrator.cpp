@@ -25,7 +25,11 @@ void SqliteMigrator::registerMigration(const QString &identifier, Migration migr
 
 VoidResult SqliteMigrator::migrate(SqlitePool &pool) const
 {
-    for (const auto &[identifier, migration] : m_migrations) {
+    for (const auto &entry : m_migrations) {
+        // Named references, not a structured binding: clang 14 (the fuzz build's compiler)
+        // cannot capture those in a lambda.
+        const QString &identifier = entry.first;
+        const auto &migration = entry.second;
         TRY(pool.write([&](SqliteConnection &connection) -> VoidResult {
             TRY(createBookkeeping(connection));
             TRY_ASSIGN(const auto applied,

@@ -100,7 +100,8 @@ GoogleCalendarEvent eventFromResource(const QJsonObject &resource, const QTimeZo
     const QJsonValue minutes = overrides.isEmpty()
         ? QJsonValue()
         : overrides.first().toObject().value(QStringLiteral("minutes"));
-    event.reminderMinutes = minutes.isDouble() ? minutes.toInteger() : 30;
+    event.reminderMinutes
+        = minutes.isDouble() ? reminderMinutesFrom(minutes.toDouble()).value_or(30) : 30;
     event.isAllDay = start.contains(QStringLiteral("date")) && end.contains(QStringLiteral("date"));
     return event;
 }

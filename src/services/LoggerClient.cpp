@@ -53,12 +53,16 @@ LoggerClient LoggerClient::recording(std::shared_ptr<LogRecorder> recorder)
 
 LoggerClient LoggerClient::liveValue()
 {
+    // Standard error always hears errors: the reporter may not be started (or may have no DSN),
+    // and a failure must never vanish.
     return over(CrashSink {
         [](const QString &message) {
+            qWarning("%s", qUtf8Printable(message));
             if (auto *reporter = CrashReporter::shared())
                 reporter->captureMessage(message);
         },
         [](const Error &error) {
+            qWarning("[ERROR] %s", qUtf8Printable(error.describe()));
             if (auto *reporter = CrashReporter::shared())
                 reporter->captureError(error);
         },

@@ -8,6 +8,9 @@
 
 #include <QJsonDocument>
 
+#include <cmath>
+#include <limits>
+
 using namespace tolvo;
 
 namespace {
@@ -118,6 +121,40 @@ private slots:
             event.start = now.addSecs(60 * startInMinutes);
         event.reminderMinutes = reminderMinutes;
         QCOMPARE(event.timeToReminder(now), expected);
+    }
+
+    void reminderMinutesStayWithinWhatGoogleAllows_data()
+    {
+        QTest::addColumn<double>("minutes");
+        QTest::addColumn<qint64>("expected"); // -1: not a number at all
+        QTest::newRow("ordinary") << 10.0 << qint64(10);
+        QTest::newRow("fraction") << 10.9 << qint64(10);
+        QTest::newRow("four weeks") << 40320.0 << qint64(40320);
+        QTest::newRow("beyond") << 40321.0 << qint64(40320);
+        QTest::newRow("1e18") << 1e18 << qint64(40320);
+        QTest::newRow("1e300") << 1e300 << qint64(40320);
+        QTest::newRow("negative") << -5.0 << qint64(0);
+        QTest::newRow("-1e300") << -1e300 << qint64(0);
+        QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << qint64(-1);
+        QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << qint64(-1);
+    }
+    void reminderMinutesStayWithinWhatGoogleAllows()
+    {
+        QFETCH(double, minutes);
+        QFETCH(qint64, expected);
+        const auto clamped = reminderMinutesFrom(minutes);
+        QCOMPARE(clamped.value_or(-1), expected);
+
+        // A stored record carries the same rule; a lead set in code is bounded when used.
+        QJsonObject stored = sampleEvent().toJson();
+        stored.insert(QStringLiteral("reminderMinutes"), minutes);
+        const auto decoded = GoogleCalendarEvent::fromJson(stored);
+        if (expected >= 0 && std::isfinite(minutes))
+            QCOMPARE(decoded ? decoded->reminderMinutes : -1, expected);
+        GoogleCalendarEvent event;
+        event.start = QDateTime(QDate(2025, 3, 3), QTime(9, 0), Qt::UTC);
+        event.reminderMinutes = std::numeric_limits<qint64>::max();
+        QCOMPARE(*event.reminderMoment(), event.start->addSecs(-60 * maxReminderMinutes));
     }
 
     void calendarsCompareById()

@@ -104,6 +104,19 @@ private slots:
         QTRY_VERIFY(connections >= 1);
     }
 
+    void withoutATokenNothingIsKeptOrSent()
+    {
+        FakeReportingServer fake;
+        AnalyticsClient client(fake.analyticsUrl());
+        client.track(QStringLiteral("launched"), {});
+        client.configure(QString(), 60s);
+        client.track(QStringLiteral("signIn"), {});
+        QCoreApplication::processEvents();
+        QCOMPARE(client.queuedCount(), 0);
+        client.flushAndWait(1s);
+        QVERIFY(fake.analyticsBatches().isEmpty());
+    }
+
     void flushAndWaitSendsBeforeReturning()
     {
         FakeReportingServer fake;

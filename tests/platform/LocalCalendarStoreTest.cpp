@@ -3,6 +3,7 @@
 #include "support/FakeClock.h"
 #include "support/TestMain.h"
 
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -289,8 +290,10 @@ private slots:
             QVERIFY2(weeklyText.contains(kept), kept);
         }
         const QByteArray zonedText = readAll(QDir(root()).filePath(calendarId + "/zoned.ics"));
-        for (const char *kept : {"X-UNKNOWN;X-PARAM=1:kept as is", "X-SOMEVENDOR-COLOR:red",
-                 "X-WR-CALNAME:Work", "CREATED:20250301T080000Z", "DTSTART:20250703T130000Z"}) {
+        for (const char *kept :
+            {"X-UNKNOWN;X-PARAM=1:kept as is", "X-SOMEVENDOR-COLOR:red", "X-WR-CALNAME:Work",
+                "CREATED:20250301T080000Z", "DTSTART;TZID=Europe/Berlin:20250703T150000",
+                "DTEND;TZID=Europe/Berlin:20250703T163000"}) {
             QVERIFY2(zonedText.contains(kept), kept);
         }
         LocalCalendarStore fresh(root(), options());
@@ -299,56 +302,178 @@ private slots:
             fresh.event(QStringLiteral("weekly-1"))->title, QStringLiteral("Standup, renamed"));
     }
 
-    void fuzzFoundInputsNeverLoseAFile_data()
+    void aRewriteKeepsTheTimeForm_data()
     {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<bool>("readable");
-        QTest::newRow("VEVENT inside a non-VCALENDAR root") << QByteArray(
-            "BEGIN:VTODO\r\nBEGIN:VEVENT\r\nUID:odd-1\r\n"
-            "DTSTART:20250310T090000Z\r\nDTEND:20250310T100000Z\r\n"
-            "END:VEVENT\r\nEND:VTODO\r\n") << true;
-        QTest::newRow("a year iCalendar cannot hold")
-            << QByteArray("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:odd-1\r\n"
-                          "DTSTART:4048128Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n")
-            << true; // read, but a save is refused and keeps the file
-        QTest::newRow("a DURATION beyond an int of seconds") << QByteArray(
-            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:odd-1\r\n"
-            "DTSTART:20250310T090000Z\r\nDURATION:P9999W\r\nEND:VEVENT\r\n"
-            "END:VCALENDAR\r\n") << true;
+        QTest::addColumn<QByteArray>("start"); // DTSTART and DTEND lines as another program wrote
+        QTest::addColumn<int>("shiftMinutes"); // how far the edit moves the event
+        QTest::addColumn<QByteArrayList>("expected");
+
+        const QByteArray zoned = "DTSTART;TZID=America/New_York:20250303T200000\r\n"
+                                 "DTEND;TZID=America/New_York:20250303T210000\r\n"
+                                 "RRULE:FREQ=WEEKLY;BYDAY=MO,WE\r\n";
+        QTest::newRow("zoned, title only")
+            << zoned << 0
+            << QByteArrayList {"DTSTART;TZID=America/New_York:20250303T200000",
+                   "DTEND;TZID=America/New_York:20250303T210000", "RRULE:FREQ=WEEKLY;BYDAY=MO,WE"};
+        QTest::newRow("zoned, moved")
+            << zoned << 30
+            << QByteArrayList {"DTSTART;TZID=America/New_York:20250303T203000",
+                   "DTEND;TZID=America/New_York:20250303T213000"};
+        const QByteArray floating = "DTSTART:20250303T200000\r\nDURATION:PT1H\r\n";
+        QTest::newRow("floating, moved")
+            << floating << 60
+            << QByteArrayList {"DTSTART:20250303T210000", "DTEND:20250303T220000"};
+        const QByteArray inUtc = "DTSTART:20250303T200000Z\r\nDTEND:20250303T210000Z\r\n";
+        QTest::newRow("UTC, moved")
+            << inUtc << 60 << QByteArrayList {"DTSTART:20250303T210000Z", "DTEND:20250303T220000Z"};
     }
-    void fuzzFoundInputsNeverLoseAFile()
+
+    void aRewriteKeepsTheTimeForm()
     {
-        QFETCH(QByteArray, text);
-        QFETCH(bool, readable);
+        QFETCH(QByteArray, start);
+        QFETCH(int, shiftMinutes);
+        QFETCH(QByteArrayList, expected);
+
         LocalCalendarStore store(root(), options());
         const QString calendarId = store.calendars().first().identifier;
-        const QString path = QDir(root()).filePath(calendarId + QStringLiteral("/odd.ics"));
-        writeFile(path, text);
-        auto event = store.event(QStringLiteral("odd-1"));
-        QCOMPARE(bool(event), readable);
-        if (!event)
-            return;
-        if (text.contains("DURATION")) {
-            // Read as far as it goes, never collapsed to an end equal to the start.
-            QCOMPARE(event->end, event->start.addDays(9999 * 7));
-        }
+        const QString path = QDir(root()).filePath(calendarId + QStringLiteral("/meeting.ics"));
+        writeFile(path,
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//EN\r\nBEGIN:VEVENT\r\n"
+            "UID:meeting\r\nSUMMARY:Meeting\r\n"
+                + start + "END:VEVENT\r\nEND:VCALENDAR\r\n");
+        auto event = store.event(QStringLiteral("meeting"));
+        QVERIFY(event);
         event->title = QStringLiteral("Renamed");
+        event->start = event->start.addSecs(shiftMinutes * 60);
+        event->end = event->end.addSecs(shiftMinutes * 60);
         const auto saved = store.save(*event);
-        const QByteArray after = readAll(path);
-        QVERIFY(!after.isEmpty());
-        if (saved) {
-            QCOMPARE(store.event(QStringLiteral("odd-1"))->title, QStringLiteral("Renamed"));
-        } else {
-            QCOMPARE(after, text); // the old file is kept and the error returned
-        }
+        QVERIFY2(saved, saved ? "" : qPrintable(saved.error().describe()));
+        QCOMPARE(saved->start, event->start);
+        QCOMPARE(saved->end, event->end);
+        const QByteArray text = readAll(path);
+        for (const QByteArray &line : expected)
+            QVERIFY2(text.contains(line), text.constData());
+        QVERIFY2(!text.contains("DURATION"), text.constData());
+    }
 
-        // Dates iCalendar cannot hold are refused with a clear error.
-        LocalEvent far {QString(), calendarId, QStringLiteral("Far"),
-            QDateTime(QDate(4048, 1, 1), QTime(9, 0), Qt::UTC),
-            QDateTime(QDate(4048, 1, 1), QTime(10, 0), Qt::UTC)};
-        const auto refused = store.save(far);
-        QVERIFY(!refused);
-        QVERIFY(refused.error().message.contains(QStringLiteral("3000")));
+    void everyEventOfAFileIsListed()
+    {
+        LocalCalendarStore store(root(), options());
+        const QString calendarId = store.calendars().first().identifier;
+        const QString path = QDir(root()).filePath(calendarId + QStringLiteral("/two.ics"));
+        writeFile(path,
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//EN\r\n"
+            "BEGIN:VEVENT\r\nUID:series\r\nRECURRENCE-ID:20250310T090000Z\r\n"
+            "DTSTART:20250310T100000Z\r\nSUMMARY:Moved once\r\nEND:VEVENT\r\n"
+            "BEGIN:VEVENT\r\nUID:series\r\nDTSTART:20250303T090000Z\r\nDURATION:PT1H\r\n"
+            "RRULE:FREQ=WEEKLY\r\nSUMMARY:Series\r\nEND:VEVENT\r\n"
+            "BEGIN:VEVENT\r\nUID:single\r\nDTSTART:20250305T090000Z\r\nSUMMARY:Single\r\n"
+            "END:VEVENT\r\nEND:VCALENDAR\r\n");
+        const auto listed = store.events(utc(2025, 3, 1, 0), utc(2025, 4, 1, 0));
+        QCOMPARE(listed.size(), 2);
+        QCOMPARE(listed.at(0).title, QStringLiteral("Series"));
+        QCOMPARE(listed.at(1).title, QStringLiteral("Single"));
+
+        // An edit of one leaves the other (and the override) in the file.
+        auto single = store.event(QStringLiteral("single"));
+        QVERIFY(single);
+        single->title = QStringLiteral("Single, edited");
+        QVERIFY(store.save(*single));
+        QByteArray text = readAll(path);
+        for (const char *kept :
+            {"SUMMARY:Series", "SUMMARY:Moved once", "SUMMARY:Single\\, edited"})
+            QVERIFY2(text.contains(kept), text.constData());
+
+        // Moving one to another calendar takes only its VEVENTs along.
+        const auto other
+            = store.createCalendar(QStringLiteral("Other"), {}, LocalCalendarSource::local);
+        QVERIFY(other);
+        auto series = store.event(QStringLiteral("series"));
+        series->calendarId = other->identifier;
+        QVERIFY(store.save(*series));
+        text = readAll(path);
+        QVERIFY2(!text.contains("UID:series"), text.constData());
+        QCOMPARE(store.event(QStringLiteral("series"))->calendarId, other->identifier);
+        QCOMPARE(store.event(QStringLiteral("single"))->calendarId, calendarId);
+        const QString moved
+            = QDir(root()).filePath(other->identifier + QStringLiteral("/series.ics"));
+        QVERIFY(readAll(moved).contains("SUMMARY:Moved once"));
+        QVERIFY(!readAll(moved).contains("UID:single"));
+
+        // Removing the last event of a file removes the file; another one's VEVENT alone goes.
+        QVERIFY(store.remove(QStringLiteral("single")));
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(store.remove(QStringLiteral("series")));
+        QCOMPARE(store.events(utc(2025, 3, 1, 0), utc(2025, 4, 1, 0)).size(), 0);
+    }
+
+    // Inputs a fuzzer found to lose or corrupt a file.
+    void aSaveNeverLosesAFile_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("expectedError"); // part of the save's error; empty: saved
+
+        QTest::newRow("a VEVENT inside an X- root prints nothing") << QByteArray(
+            "BEGIN:X-ROOT\r\nBEGIN:VEVENT\r\nUID:fuzz\r\n"
+            "DTSTART:20250303T090000Z\r\nDTEND:20250303T100000Z\r\nEND:VEVENT\r\nEND:X-ROOT\r\n")
+                                                                   << QStringLiteral(
+                                                                          "cannot be written");
+        QTest::newRow("a duration past libical's integer range") << QByteArray(
+            "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:fuzz\r\n"
+            "DTSTART:20250303T090000Z\r\nDURATION:P30000W\r\nEND:VEVENT\r\n"
+            "END:VCALENDAR\r\n") << QString();
+    }
+
+    void aSaveNeverLosesAFile()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, expectedError);
+
+        LocalCalendarStore store(root(), options());
+        const QString calendarId = store.calendars().first().identifier;
+        const QString path = QDir(root()).filePath(calendarId + QStringLiteral("/fuzz.ics"));
+        writeFile(path, text);
+        auto event = store.event(QStringLiteral("fuzz"));
+        QVERIFY(event);
+        const QDateTime end = event->end;
+        QVERIFY(end >= event->start);
+        event->title = QStringLiteral("Edited");
+        const auto saved = store.save(*event);
+        if (!expectedError.isEmpty()) {
+            QVERIFY(!saved);
+            QVERIFY2(
+                saved.error().message.contains(expectedError), qPrintable(saved.error().message));
+            QCOMPARE(readAll(path), text);
+            return;
+        }
+        QVERIFY2(saved, saved ? "" : qPrintable(saved.error().describe()));
+        QCOMPARE(saved->end, end);
+        QCOMPARE(store.event(QStringLiteral("fuzz"))->end, end);
+    }
+
+    void aDateICalendarCannotHoldIsRefused()
+    {
+        LocalCalendarStore store(root(), options());
+        const QString calendarId = store.calendars().first().identifier;
+        const QString path = QDir(root()).filePath(calendarId + QStringLiteral("/far.ics"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("far.ics.*years 1 to 3000"));
+        writeFile(path,
+            "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:far\r\nDTSTART:4048128Z\r\nEND:VEVENT\r\n"
+            "END:VCALENDAR\r\n");
+        QVERIFY(!store.event(QStringLiteral("far")));
+
+        LocalEvent event;
+        event.calendarId = calendarId;
+        event.identifier = QStringLiteral("far");
+        event.start = QDateTime(QDate(4048, 12, 8), QTime(0, 0), Qt::UTC);
+        event.end = event.start.addSecs(3600);
+        const auto saved = store.save(event);
+        QVERIFY(!saved);
+        QVERIFY2(saved.error().message.contains(QStringLiteral("years 1 to 3000")),
+            qPrintable(saved.error().message));
+        QVERIFY(!readAll(path).contains("00000000"));
+        event.isAllDay = true;
+        QVERIFY(!store.save(event));
     }
 
     void anAllDayEventEndingOnADayWithoutMidnightKeepsItsDays()
@@ -356,17 +481,33 @@ private slots:
         const QTimeZone saoPaulo(QByteArrayLiteral("America/Sao_Paulo"));
         LocalCalendarStore store(
             root(), {saoPaulo, m_clock.clock(), std::chrono::milliseconds(10)});
-        LocalEvent event {QString(), store.calendars().first().identifier,
-            QStringLiteral("Holiday"), QDate(2018, 11, 3).startOfDay(saoPaulo),
-            QDate(2018, 11, 4).startOfDay(saoPaulo), true};
-        auto saved = store.save(event);
-        QVERIFY(saved);
-        for (int round = 0; round < 3; ++round) {
-            saved = store.save(*saved);
-            QVERIFY(saved);
+        const QString calendarId = store.calendars().first().identifier;
+        const QString path = QDir(root()).filePath(calendarId + QStringLiteral("/day.ics"));
+        writeFile(path,
+            "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:day\r\nDTSTART;VALUE=DATE:20181103\r\n"
+            "DTEND;VALUE=DATE:20181104\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+        for (int save = 0; save < 3; ++save) {
+            auto event = store.event(QStringLiteral("day"));
+            QVERIFY(event);
+            QVERIFY(store.save(*event));
+            QVERIFY2(
+                readAll(path).contains("DTEND;VALUE=DATE:20181104"), readAll(path).constData());
         }
-        QCOMPARE(saved->start.date(), QDate(2018, 11, 3));
-        QCOMPARE(saved->end.date(), QDate(2018, 11, 4));
+    }
+
+    void anUnreadableFileIsLoggedOncePerChange()
+    {
+        LocalCalendarStore store(root(), options());
+        const QString calendarId = store.calendars().first().identifier;
+        const QString path = QDir(root()).filePath(calendarId + QStringLiteral("/broken.ics"));
+        writeFile(path, "not a calendar");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Skipping .*broken.ics"));
+        for (int read = 0; read < 3; ++read)
+            QVERIFY(store.events(utc(2025, 1, 1, 0), utc(2026, 1, 1, 0)).isEmpty());
+        writeFile(path, "still not a calendar");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Skipping .*broken.ics"));
+        for (int read = 0; read < 3; ++read)
+            QVERIFY(store.events(utc(2025, 1, 1, 0), utc(2026, 1, 1, 0)).isEmpty());
     }
 
     void aReadScopeLooksAtTheDiskOnceButSeesItsOwnWrites()

@@ -523,7 +523,7 @@ private slots:
         m_google->expireSyncTokens();
         m_google->addEvent(calendarA, {{"summary", "While expired"}});
         m_relay->send(stream(calendarA), "data: x\n\n");
-        QTRY_COMPARE(m_reconciled->size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(m_reconciled->size(), 2, 30000);
         QCOMPARE(m_reconciled->last().size(), 2);
         QVERIFY(log->items.isEmpty());
 

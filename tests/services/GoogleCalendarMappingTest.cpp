@@ -65,6 +65,12 @@ private slots:
             << QByteArray(R"({"id":"e","status":"cancelled","reminders":{"overrides":[]}})")
             << "Europe/Berlin" << int(GoogleCalendarEventStatus::cancelled) << qint64(30) << false
             << QDateTime() << QDateTime() << false;
+        QTest::newRow("reminder beyond four weeks") << QByteArray(
+            R"({"id":"e","status":"confirmed","reminders":{"overrides":[{"minutes":1e18}]}})")
+                                                    << "UTC"
+                                                    << int(GoogleCalendarEventStatus::confirmed)
+                                                    << qint64(40320) << false << QDateTime()
+                                                    << QDateTime() << false;
         QTest::newRow("unknown status") << QByteArray(R"({"id":"e","status":"Confirmed"})") << "UTC"
                                         << int(GoogleCalendarEventStatus::tentative) << qint64(30)
                                         << false << QDateTime() << QDateTime() << false;
