@@ -34,11 +34,21 @@ function(tolvo_add_library name)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
 endfunction()
 
+# Zones the date-sensitive tests run in once more, whatever the machine's own: west of UTC with
+# American daylight saving, central Europe, a half-hour offset without daylight saving, and a
+# 45-minute offset on the far side of the date line. Each run also sets a locale of that place
+# (Qt reads LC_ALL itself, installed system locale or not), so that code reading the machine's
+# locale shows up as well.
+set(TOLVO_TEST_ZONES America/New_York Europe/Berlin Asia/Kolkata Pacific/Chatham)
+set(TOLVO_TEST_ZONE_LOCALES en_US.UTF-8 de_DE.UTF-8 hi_IN.UTF-8 en_NZ.UTF-8)
+
 # Every tests/<folder>/*Test.cpp becomes one QtTest executable registered with CTest, offscreen.
-#   tolvo_add_tests(LIBS tolvo_core LABEL unit DBUS SomeTest)
-# Tests named after DBUS run inside a private session bus of their own.
+#   tolvo_add_tests(LIBS tolvo_core LABEL unit DBUS SomeTest ZONED OtherTest)
+# Tests named after DBUS run inside a private session bus of their own. Tests named after ZONED
+# format, bucket or map dates and must not lean on the machine's zone: each also runs as
+# <Test>@<zone> for every zone of TOLVO_TEST_ZONES (labels: its own and `tz`).
 function(tolvo_add_tests)
-  cmake_parse_arguments(ARG "" "LABEL" "LIBS;DBUS" ${ARGN})
+  cmake_parse_arguments(ARG "" "LABEL" "LIBS;DBUS;ZONED" ${ARGN})
   file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
   foreach(source IN LISTS test_sources)
     get_filename_component(test_name ${source} NAME_WE)
@@ -56,5 +66,18 @@ function(tolvo_add_tests)
       LABELS "${ARG_LABEL}"
       TIMEOUT 120
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    if(test_name IN_LIST ARG_ZONED)
+      list(REMOVE_ITEM ARG_ZONED ${test_name})
+      foreach(zone locale IN ZIP_LISTS TOLVO_TEST_ZONES TOLVO_TEST_ZONE_LOCALES)
+        add_test(NAME ${test_name}@${zone} COMMAND ${test_name})
+        set_tests_properties(${test_name}@${zone} PROPERTIES
+          LABELS "${ARG_LABEL};tz"
+          TIMEOUT 120
+          ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TZ=${zone};LC_ALL=${locale}")
+      endforeach()
+    endif()
   endforeach()
+  if(ARG_ZONED)
+    message(FATAL_ERROR "No such test to run in other zones: ${ARG_ZONED}")
+  endif()
 endfunction()

@@ -10,15 +10,21 @@ namespace tolvo {
 
 // Everything date logic may know about the user's calendar. Logic takes one of these and never
 // reads the system zone, locale or clock itself; the application builds it from the system and
-// tests build as many as they need.
+// tests build as many as they need. `system()` is the one place that reads the machine's zone
+// and locale: a context made field by field starts from UTC, the C locale and Monday, so that a
+// field left unset cannot pick up whatever machine the code runs on.
 struct CalendarContext
 {
-    QTimeZone zone = QTimeZone::systemTimeZone();
-    QLocale locale = QLocale::system();
-    Qt::DayOfWeek firstDayOfWeek = QLocale::system().firstDayOfWeek();
+    QTimeZone zone = QTimeZone::utc();
+    QLocale locale = QLocale::c();
+    Qt::DayOfWeek firstDayOfWeek = Qt::Monday;
     Clock clock = systemClock();
 
-    static CalendarContext system() { return {}; }
+    static CalendarContext system()
+    {
+        const QLocale locale = QLocale::system();
+        return {QTimeZone::systemTimeZone(), locale, locale.firstDayOfWeek(), systemClock()};
+    }
     QDateTime now() const { return clock(); }
 };
 
@@ -28,10 +34,7 @@ template<> struct DependencyTraits<CalendarContext>
 {
     static constexpr const char *key = "calendarContext";
     static CalendarContext liveValue() { return CalendarContext::system(); }
-    static CalendarContext testValue()
-    {
-        return {QTimeZone::utc(), QLocale::c(), Qt::Monday, systemClock()};
-    }
+    static CalendarContext testValue() { return {}; }
     static CalendarContext previewValue() { return liveValue(); }
 };
 

@@ -51,6 +51,22 @@ std::optional<QDateTime> resolveLocalTime(QDate day, QTime time, const QTimeZone
     return std::nullopt;
 }
 
+QDateTime parseIsoDateTime(const QString &text, const QTimeZone &zone)
+{
+    const auto parse = [](const QString &candidate) {
+        const QDateTime moment = QDateTime::fromString(candidate, Qt::ISODateWithMs);
+        return moment.isValid() ? moment : QDateTime::fromString(candidate, Qt::ISODate);
+    };
+    const QDateTime moment = parse(text);
+    if (moment.isValid() && moment.timeSpec() != Qt::LocalTime)
+        return moment;
+    // No offset: read the wall time as written (as UTC, which has no gaps), then place it.
+    const QDateTime wall = parse(text + QLatin1Char('Z'));
+    if (!wall.isValid())
+        return {};
+    return resolveLocalTime(wall.date(), wall.time(), zone).value_or(QDateTime());
+}
+
 namespace {
 // An optional sign, then one or more ASCII digits, nothing else; within 64 bits.
 std::optional<qint64> strictInteger(const QString &text)
@@ -96,10 +112,14 @@ AppDateFormatter::AppDateFormatter(QLocale locale, QTimeZone zone)
 {
 }
 
-const AppDateFormatter &AppDateFormatter::shared()
+AppDateFormatter::AppDateFormatter(const CalendarContext &context)
+    : AppDateFormatter(context.locale, context.zone)
 {
-    static const AppDateFormatter formatter(QLocale::system(), QTimeZone::systemTimeZone());
-    return formatter;
+}
+
+AppDateFormatter AppDateFormatter::current()
+{
+    return AppDateFormatter(Dependencies::current<CalendarContext>());
 }
 
 QString AppDateFormatter::time(const QDateTime &moment) const

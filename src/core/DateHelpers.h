@@ -24,6 +24,11 @@ QString sha256Hex(const QString &text);
 // occurs twice takes its first occurrence. Invalid input gives nothing.
 std::optional<QDateTime> resolveLocalTime(QDate day, QTime time, const QTimeZone &zone);
 
+// An ISO 8601 date and time ("2025-03-03T09:00:00.250+01:00", "2025-03-03T08:00:00Z"). Text
+// without an offset is a wall time in `zone` (Qt alone would read it in the machine's zone).
+// Invalid for anything else.
+QDateTime parseIsoDateTime(const QString &text, const QTimeZone &zone);
+
 // Puts a typed time of day ("09:30", "9", "+9:05") onto the calendar day of `day` in `zone`.
 // With a ":" the hour is the first piece and the minute the last; every piece must be an
 // optional sign followed by digits. Nothing for unreadable text or an hour or minute the day
@@ -36,9 +41,10 @@ class AppDateFormatter
 {
 public:
     AppDateFormatter(QLocale locale, QTimeZone zone);
+    explicit AppDateFormatter(const CalendarContext &context);
 
-    // The user's locale and zone, made once.
-    static const AppDateFormatter &shared();
+    // The locale and zone of the container's calendar context (the user's in the application).
+    static AppDateFormatter current();
 
     QString time(const QDateTime &moment) const;
     QString date(const QDateTime &moment) const;

@@ -22,7 +22,9 @@ struct GoogleCalendar
     std::optional<QString> backgroundColor;
     std::optional<QString> accessRole;
     bool isSelected = true;
-    QDateTime createdDate = QDateTime::currentDateTimeUtc();
+    // When the list first showed the calendar (the mapping stamps it from its clock). A calendar
+    // made in code starts at the epoch, a fixed instant that still codes and decodes.
+    QDateTime createdDate = QDateTime::fromSecsSinceEpoch(0, Qt::UTC);
 
     QJsonObject toJson() const;
     static Result<GoogleCalendar> fromJson(const QJsonObject &json);

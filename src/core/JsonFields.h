@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/DateHelpers.h"
 #include "core/Result.h"
 
 #include <QDateTime>
@@ -70,7 +71,9 @@ inline Result<double> requiredDouble(const QJsonObject &json, const char *key)
 
 inline Result<QDateTime> dateFromText(const QString &text, const char *key)
 {
-    const QDateTime date = QDateTime::fromString(text, Qt::ISODateWithMs);
+    // Dates are written in UTC; one without an offset is read as UTC too, never in the machine's
+    // zone.
+    const QDateTime date = parseIsoDateTime(text, QTimeZone::utc());
     if (!date.isValid())
         return failure(missing(key));
     return date.toUTC();

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 
+#include "core/DateHelpers.h"
 #include "core/StartTask.h"
 
 namespace tolvo {
@@ -42,7 +43,7 @@ Result<std::shared_ptr<AuthorizationSession>> AuthorizationSession::fromJson(
     tokens.scope = text("scope");
     const QString expiresAt = text("expiresAt");
     if (!expiresAt.isEmpty())
-        tokens.expiresAt = QDateTime::fromString(expiresAt, Qt::ISODateWithMs);
+        tokens.expiresAt = parseIsoDateTime(expiresAt, QTimeZone::utc());
     if (parseError.error != QJsonParseError::NoError || !document.isObject()
         || (tokens.accessToken.isEmpty() && tokens.refreshToken.isEmpty())
         || (!expiresAt.isEmpty() && !tokens.expiresAt.isValid()))

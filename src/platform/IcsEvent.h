@@ -42,11 +42,6 @@ qsizetype eventCount(const QByteArray &text);
 // creation date or `now`.
 Result<QByteArray> writeEvent(const LocalEvent &event, const QByteArray &previous,
     const QDateTime &now, const QTimeZone &localZone);
-inline Result<QByteArray> writeEvent(
-    const LocalEvent &event, const QByteArray &previous, const QDateTime &now)
-{
-    return writeEvent(event, previous, now, QTimeZone::systemTimeZone());
-}
 
 // The zone a TZID names: an IANA name, one behind a vendor prefix ("/vendor/.../Europe/Berlin")
 // or a Windows name. Invalid when none matches.

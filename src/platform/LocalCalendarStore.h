@@ -31,8 +31,10 @@ public:
 
     struct Options
     {
-        // All-day dates and times without a zone are read in this zone.
-        QTimeZone localZone = QTimeZone::systemTimeZone();
+        // All-day dates and times without a zone are read in this zone: the application passes
+        // its calendar context's. UTC until then, so that a store made by hand reads the same
+        // files alike on every machine.
+        QTimeZone localZone = QTimeZone::utc();
         Clock clock = systemClock();
         // How long a burst of file changes is gathered before one storeChanged.
         std::chrono::milliseconds rescanDelay {200};

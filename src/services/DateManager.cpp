@@ -21,7 +21,7 @@ DateManager DateManager::startingAt(const QDateTime &date)
 
 DateManager DateManager::liveValue()
 {
-    const CalendarContext context = CalendarContext::system();
+    const auto context = Dependencies::current<CalendarContext>();
     return startingAt(context.now().toTimeZone(context.zone));
 }
 

@@ -84,7 +84,9 @@ struct GoogleCalendarClient
         QUrl backendBase;
         CurrentAuthSessionPtr current;
         LoggerClient logger;
-        QTimeZone zone = QTimeZone::systemTimeZone();
+        // All-day dates and day windows are in this zone: `environment()` gives the calendar
+        // context's; a hand-made environment stays in UTC whatever the machine's zone.
+        QTimeZone zone = QTimeZone::utc();
         Clock clock = systemClock();
         // Without one, positions live for the process only.
         std::optional<SyncTokenStore> tokens;

@@ -21,7 +21,8 @@ std::optional<QString> optionalText(const QJsonObject &json, const char *key)
 std::optional<QDateTime> boundary(const QJsonObject &time, const QTimeZone &zone)
 {
     if (time.contains(QStringLiteral("dateTime"))) {
-        const QDateTime moment = parseTimestamp(time.value(QStringLiteral("dateTime")).toString());
+        const QDateTime moment
+            = parseTimestamp(time.value(QStringLiteral("dateTime")).toString(), zone);
         if (moment.isValid())
             return moment;
         return std::nullopt;
@@ -54,11 +55,9 @@ QJsonObject writeBoundary(const QDateTime &moment, bool allDay, const QTimeZone 
 }
 } // namespace
 
-QDateTime parseTimestamp(const QString &text)
+QDateTime parseTimestamp(const QString &text, const QTimeZone &zone)
 {
-    QDateTime moment = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (!moment.isValid())
-        moment = QDateTime::fromString(text, Qt::ISODate);
+    const QDateTime moment = parseIsoDateTime(text, zone);
     return moment.isValid() ? moment.toUTC() : QDateTime();
 }
 
@@ -79,9 +78,9 @@ GoogleCalendarEvent eventFromResource(const QJsonObject &resource, const QTimeZo
     GoogleCalendarEvent event;
     event.id = resource.value(QStringLiteral("id")).toString();
     if (const auto created = optionalText(resource, "created"))
-        event.created = dateComponents(parseTimestamp(*created));
+        event.created = dateComponents(parseTimestamp(*created, zone));
     if (const auto updated = optionalText(resource, "updated"))
-        event.updated = dateComponents(parseTimestamp(*updated));
+        event.updated = dateComponents(parseTimestamp(*updated, zone));
     const QJsonObject start = resource.value(QStringLiteral("start")).toObject();
     const QJsonObject end = resource.value(QStringLiteral("end")).toObject();
     event.start = boundary(start, zone);

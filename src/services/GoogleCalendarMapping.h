@@ -21,8 +21,9 @@ GoogleCalendar calendarFromResource(const QJsonObject &entry, const QDateTime &n
 // An event resource. An all-day date is the local midnight of that date in `zone`.
 GoogleCalendarEvent eventFromResource(const QJsonObject &event, const QTimeZone &zone);
 
-// An RFC 3339 time stamp with or without fractions and offset; invalid when unreadable.
-QDateTime parseTimestamp(const QString &text);
+// An RFC 3339 time stamp with or without fractions, in UTC; one without an offset is a wall
+// time in `zone`. Invalid when unreadable.
+QDateTime parseTimestamp(const QString &text, const QTimeZone &zone);
 
 // The window of a list by days: 00:00:00 of `start`'s day to 23:59:59 of `end`'s day in `zone`.
 QUrlQuery dayWindowQuery(const QDateTime &start, const QDateTime &end, const QTimeZone &zone);

@@ -127,6 +127,37 @@ private slots:
         QVERIFY(!resolveLocalTime(QDate(), QTime(2, 15), newYork));
     }
 
+    void parseIsoDateTimeNeverUsesTheMachinesZone_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDateTime>("expectedUtc"); // invalid: unreadable
+        const auto utc = [](int d, int h, int min, int ms = 0) {
+            return QDateTime(QDate(2025, 3, d), QTime(h, min, 0, ms), Qt::UTC);
+        };
+        QTest::newRow("Z") << "2025-03-03T08:00:00Z" << utc(3, 8, 0);
+        QTest::newRow("offset and fractions")
+            << "2025-03-03T09:00:00.250+01:00" << utc(3, 8, 0, 250);
+        QTest::newRow("negative offset") << "2025-03-02T23:00:00-09:00" << utc(3, 8, 0);
+        QTest::newRow("no offset: Berlin wall time") << "2025-03-03T09:00:00" << utc(3, 8, 0);
+        QTest::newRow("no offset, in the spring gap") << "2025-03-30T02:30:00" << utc(30, 1, 0);
+        QTest::newRow("no offset, repeated hour")
+            << "2025-10-26T02:30:00" << QDateTime(QDate(2025, 10, 26), QTime(0, 30), Qt::UTC);
+        QTest::newRow("words") << "yesterday" << QDateTime();
+        QTest::newRow("empty") << "" << QDateTime();
+        QTest::newRow("bad month") << "2025-13-03T09:00:00Z" << QDateTime();
+    }
+
+    // Offset-less text is read in the zone given, whatever TZ the process runs under.
+    void parseIsoDateTimeNeverUsesTheMachinesZone()
+    {
+        QFETCH(QString, text);
+        QFETCH(QDateTime, expectedUtc);
+        const QDateTime parsed = parseIsoDateTime(text, berlin);
+        QCOMPARE(parsed.isValid(), expectedUtc.isValid());
+        if (expectedUtc.isValid())
+            QCOMPARE(parsed.toUTC(), expectedUtc);
+    }
+
     void sha256Hex_data()
     {
         QTest::addColumn<QString>("text");

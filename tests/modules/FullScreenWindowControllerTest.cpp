@@ -163,7 +163,7 @@ private slots:
         event.summary
             = QStringLiteral("Quarterly roadmap review with every team lead ").repeated(7);
         event.summary = event.summary->left(300);
-        FullScreenViewModel model(event, AppDateFormatter::shared());
+        FullScreenViewModel model(event, AppDateFormatter(CalendarContext {}));
         FullScreenView view(&model, {}, {}, {});
         view.resize(screen);
         view.show();

@@ -30,7 +30,8 @@ void writeEvent(const LocalCalendarStore &store, const QString &calendarId, cons
     event.start = start;
     event.end = start.addSecs(1800);
     event.created = created;
-    auto text = ics::writeEvent(event, {}, lastModified.isValid() ? lastModified : start);
+    auto text = ics::writeEvent(
+        event, {}, lastModified.isValid() ? lastModified : start, store.localZone());
     if (!text)
         qFatal("%s", qUtf8Printable(text.error().describe()));
     if (!lastModified.isValid())

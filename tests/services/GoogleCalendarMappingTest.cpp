@@ -90,6 +90,15 @@ private slots:
             << QByteArray(R"({"id":"e","start":{"date":"2024-05-10"},"end":{"date":"2024-05-11"}})")
             << "Pacific/Kiritimati" << int(GoogleCalendarEventStatus::tentative) << qint64(30)
             << true << utc(2024, 5, 9, 10, 0) << utc(2024, 5, 10, 10, 0) << false;
+        // A time without an offset is the calendar's wall time, not the machine's.
+        QTest::newRow("timed without offset in New York") << QByteArray(
+            R"({"id":"e","start":{"dateTime":"2025-03-03T09:00:00"},"end":{"dateTime":"2025-03-03T09:30:00"}})")
+                                                          << "America/New_York"
+                                                          << int(GoogleCalendarEventStatus::
+                                                                     tentative)
+                                                          << qint64(30) << false
+                                                          << utc(2025, 3, 3, 14, 0)
+                                                          << utc(2025, 3, 3, 14, 30) << false;
         QTest::newRow("timed start, date end") << QByteArray(
             R"({"id":"e","start":{"dateTime":"2024-05-10T08:00:00Z"},"end":{"date":"2024-05-11"}})")
                                                << "UTC" << int(GoogleCalendarEventStatus::tentative)

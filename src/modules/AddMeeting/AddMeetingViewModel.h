@@ -14,8 +14,8 @@ class AddMeetingViewModel : public MeetingFormViewModel
 {
     Q_OBJECT
 public:
-    explicit AddMeetingViewModel(
-        CalendarContext context = CalendarContext::system(), QObject *parent = nullptr);
+    explicit AddMeetingViewModel(CalendarContext context = Dependencies::current<CalendarContext>(),
+        QObject *parent = nullptr);
 
     // The followed calendars the form offers, read afresh on every call.
     QList<GoogleCalendar> calendars() const { return m_cacheManager->calendars(); }

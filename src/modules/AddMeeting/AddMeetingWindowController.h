@@ -12,7 +12,7 @@ class AddMeetingWindowController : public MeetingFormWindowController
     Q_OBJECT
 public:
     explicit AddMeetingWindowController(std::function<void()> saveHandler = {},
-        const CalendarContext &context = CalendarContext::system());
+        const CalendarContext &context = Dependencies::current<CalendarContext>());
 };
 
 } // namespace tolvo

@@ -15,7 +15,8 @@ class EditMeetingViewModel : public MeetingFormViewModel
     Q_OBJECT
 public:
     EditMeetingViewModel(const GoogleCalendarEvent &event, const QString &calendarId,
-        CalendarContext context = CalendarContext::system(), QObject *parent = nullptr);
+        CalendarContext context = Dependencies::current<CalendarContext>(),
+        QObject *parent = nullptr);
 
     const GoogleCalendarEvent &event() const { return m_event; }
 

@@ -15,7 +15,7 @@ class EditMeetingWindowController : public MeetingFormWindowController
 public:
     EditMeetingWindowController(const GoogleCalendarEvent &event, const QString &calendarId,
         std::function<void()> saveHandler = {},
-        const CalendarContext &context = CalendarContext::system());
+        const CalendarContext &context = Dependencies::current<CalendarContext>());
 };
 
 } // namespace tolvo

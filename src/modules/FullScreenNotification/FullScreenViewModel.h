@@ -18,7 +18,7 @@ class FullScreenViewModel : public QObject
     Q_OBJECT
 public:
     explicit FullScreenViewModel(GoogleCalendarEvent event,
-        const AppDateFormatter &formatter = AppDateFormatter::shared(), QObject *parent = nullptr);
+        const AppDateFormatter &formatter = AppDateFormatter::current(), QObject *parent = nullptr);
 
     const GoogleCalendarEvent &event() const { return m_event; }
     QString title() const { return m_event.summary.value_or(QString()); }

@@ -20,7 +20,7 @@ FullScreenWindowController::FullScreenWindowController(const GoogleCalendarEvent
     , m_closeHandler(std::move(closeHandler))
     , m_openUrl(openUrl ? std::move(openUrl)
                         : OpenUrl([](const QUrl &url) { QDesktopServices::openUrl(url); }))
-    , m_viewModel(new FullScreenViewModel(event, AppDateFormatter::shared(), this))
+    , m_viewModel(new FullScreenViewModel(event, AppDateFormatter::current(), this))
 {
     if (!screen) {
         QTimer::singleShot(0, this, [this] { closeReminder(); });
