@@ -1,4 +1,5 @@
-// How long a change made on the Calendar fake takes to come out of the sync stream, over the
+// How long a change made on the Calendar fake takes to come out of the sync stream, and how
+// long a whole listing of a large calendar takes to reconcile into the local copy, over the
 // whole loop on loopback. Prints figures; asserts nothing.
 #include "LiveSyncFixture.h"
 #include "support/TestMain.h"
@@ -10,18 +11,77 @@
 
 using namespace tolvo;
 
-int main(int argc, char *argv[])
-{
-    QCoreApplication app(argc, argv);
-    test::prepareTestProcess();
-    const int changes = argc > 1 ? std::atoi(argv[1]) : 200;
-    const QString calendar = QStringLiteral("bench@example.com");
+namespace {
+const QString calendar = QStringLiteral("bench@example.com");
 
+QJsonObject meeting(const QString &summary, const QDateTime &start)
+{
+    return {{"summary", summary},
+        {"start", QJsonObject {{"dateTime", start.toString(Qt::ISODate)}}},
+        {"end", QJsonObject {{"dateTime", start.addSecs(1800).toString(Qt::ISODate)}}}};
+}
+
+// From opening the stream to the calendar's listener connecting: the first listing has been
+// fetched, copied and its position kept by then.
+double msToCatchUp(test::LiveSyncFixture &loop)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const auto received = loop.open({calendar});
+    QDeadlineTimer deadline(600'000);
+    while (loop.subscribers(calendar) == 0 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    return timer.nsecsElapsed() / 1e6;
+}
+
+// A calendar of `count` events followed for the first time (every copy made), then listed
+// whole again after Google forgot the position (410) with nothing changed, and with a tenth
+// of its events changed.
+bool reconciliation(int count)
+{
     test::LiveSyncFixture loop;
-    if (!loop.ready) {
-        std::fprintf(stderr, "The loop could not be set up.\n");
-        return 1;
+    if (!loop.ready)
+        return false;
+    loop.google.addCalendar(calendar, QStringLiteral("Bench"));
+    const QDateTime first = QDateTime::currentDateTimeUtc().addSecs(3600);
+    QStringList ids;
+    for (int i = 0; i < count; ++i) {
+        ids.append(
+            loop.google
+                .addEvent(calendar,
+                    meeting(QStringLiteral("Meeting %1").arg(i), first.addSecs(qint64(i) * 900)))
+                .value("id")
+                .toString());
     }
+    const double copied = msToCatchUp(loop);
+    const qsizetype copies = test::localEventLines(*loop.store).size();
+
+    const auto relist = [&loop] {
+        if (!loop.stop() || !loop.start())
+            return -1.0;
+        loop.google.expireSyncTokens();
+        return msToCatchUp(loop);
+    };
+    const double unchanged = relist();
+    for (int i = 0; i < count; i += 10)
+        loop.google.modifyEvent(
+            calendar, ids.at(i), {{"summary", QStringLiteral("Moved %1").arg(i)}});
+    const double tenth = relist();
+    const bool level
+        = test::localEventLines(*loop.store) == test::googleEventLines(loop.google, calendar, ids);
+    std::printf("reconciliation, %d events on Google (%lld copied): first follow %.0f ms, whole "
+                "re-list after 410 unchanged %.0f ms, with a tenth changed %.0f ms%s\n",
+        count, qlonglong(copies), copied, unchanged, tenth,
+        level ? "" : "  (the local copy does not match!)");
+    QCoro::waitFor(loop.client.cleanUpAll());
+    return true;
+}
+
+bool changeLatency(int changes)
+{
+    test::LiveSyncFixture loop;
+    if (!loop.ready)
+        return false;
     loop.google.addCalendar(calendar, QStringLiteral("Bench"));
     const auto received = loop.open({calendar});
     QDeadlineTimer deadline(10'000);
@@ -48,10 +108,7 @@ int main(int argc, char *argv[])
         QElapsedTimer timer;
         timer.start();
         const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(3600);
-        loop.google.addEvent(calendar,
-            {{"summary", QStringLiteral("Change %1").arg(i)},
-                {"start", QJsonObject {{"dateTime", start.toString(Qt::ISODate)}}},
-                {"end", QJsonObject {{"dateTime", start.addSecs(1800).toString(Qt::ISODate)}}}});
+        loop.google.addEvent(calendar, meeting(QStringLiteral("Change %1").arg(i), start));
         QDeadlineTimer wait(5'000);
         while (changesSoFar() == before && !wait.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
@@ -65,5 +122,18 @@ int main(int argc, char *argv[])
                 "p99 %.2f ms, longest %.2f ms   goal p99 <= 10 ms\n",
         changes, at(0.50), at(0.99), latencies.last());
     QCoro::waitFor(loop.client.cleanUpAll());
+    return true;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    test::prepareTestProcess();
+    const int changes = argc > 1 ? std::atoi(argv[1]) : 200;
+    if (!changeLatency(changes) || !reconciliation(2000)) {
+        std::fprintf(stderr, "The loop could not be set up.\n");
+        return 1;
+    }
     return 0;
 }

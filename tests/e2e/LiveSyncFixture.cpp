@@ -3,6 +3,9 @@
 #include "services/SyncCalendarsClient.h"
 #include "support/SyncTestSupport.h"
 
+#include <QDir>
+#include <QTest>
+
 namespace tolvo::test {
 
 namespace {
@@ -21,46 +24,124 @@ QCoro::Task<Result<bool>> consent()
 }
 } // namespace
 
+std::optional<TolvoSide> startTolvoSide(const QString &folder, const QUrl &apiRoot,
+    const QUrl &relay, const LoggerClient &logger, SyncTimings timings)
+{
+    const QDir data(folder);
+    TolvoSide side;
+    side.store = std::make_shared<LocalCalendarStore>(data.filePath(QStringLiteral("calendars")));
+    CalendarAccessPrompt prompt;
+    prompt.ask = consent;
+    auto local = std::make_shared<AppleCalendarSession>(
+        side.store, UserDefaultsClient::atPath(data.filePath(QStringLiteral("settings"))), prompt);
+    const auto granted = QCoro::waitFor(local->requestAccess());
+    if (!granted || !*granted || side.store->calendars().isEmpty())
+        return std::nullopt;
+    local->storeCalendar(side.store->calendars().first());
+    const AppleCalendarClient apple = AppleCalendarClient::over(local);
+
+    auto opened = AppDatabase::open(data.filePath(QStringLiteral("db.sqlite")));
+    if (!opened)
+        return std::nullopt;
+    side.database = DatabaseClient::over(*opened);
+    const SyncCalendarsClient copier
+        = SyncCalendarsClient::over(std::make_shared<SyncCalendarsSession>(apple, side.database,
+            CacheManager::liveValue(), [logger](const Error &error) { logger.logError(error); }));
+
+    // As the app's: positions are kept in the database, so a restart goes on from them.
+    GoogleCalendarClient::Environment google {
+        apiRoot, relay, signedInAs(QStringLiteral("live")), logger, QTimeZone::utc()};
+    google.tokens = SyncTokenStore::over(side.database);
+    side.session = CalendarSyncSession::create({GoogleCalendarClient::make(std::move(google)),
+        side.database, apple, copier, logger, relay, timings, std::make_shared<TimerScheduler>()});
+    side.client = GoogleCalendarSyncClient::over(side.session);
+    return side;
+}
+
 LiveSyncFixture::LiveSyncFixture(SyncTimings timings)
     : backend(relayOptions())
+    , m_timings(timings)
 {
     if (!google.start() || !backend.start())
         return;
     google.acceptAccessToken(QStringLiteral("live"));
-    const QUrl relay(QStringLiteral("http://127.0.0.1:%1").arg(backend.port()));
+    ready = start();
+}
 
-    const auto current = signedInAs(QStringLiteral("live"));
-    const LoggerClient logger = LoggerClient::recording(log);
+QUrl LiveSyncFixture::relayRoot() const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(backend.port()));
+}
 
-    store = std::make_shared<LocalCalendarStore>(folder.filePath(QStringLiteral("calendars")));
-    CalendarAccessPrompt prompt;
-    prompt.ask = consent;
-    auto local = std::make_shared<AppleCalendarSession>(
-        store, UserDefaultsClient::atPath(folder.filePath(QStringLiteral("settings"))), prompt);
-    const auto granted = QCoro::waitFor(local->requestAccess());
-    if (!granted || !*granted || store->calendars().isEmpty())
-        return;
-    local->storeCalendar(store->calendars().first());
-    const AppleCalendarClient apple = AppleCalendarClient::over(local);
+bool LiveSyncFixture::start()
+{
+    auto side = startTolvoSide(
+        folder.path(), google.apiRoot(), relayRoot(), LoggerClient::recording(log), m_timings);
+    if (!side)
+        return false;
+    store = side->store;
+    database = side->database;
+    session = side->session;
+    client = side->client;
+    return true;
+}
 
-    auto opened = AppDatabase::open(folder.filePath(QStringLiteral("db.sqlite")));
-    if (!opened)
-        return;
-    database = DatabaseClient::over(*opened);
-    const SyncCalendarsClient copier
-        = SyncCalendarsClient::over(std::make_shared<SyncCalendarsSession>(apple, database,
-            CacheManager::liveValue(), [logger](const Error &error) { logger.logError(error); }));
-
-    session = CalendarSyncSession::create(
-        {GoogleCalendarClient::make({google.apiRoot(), relay, current, logger, QTimeZone::utc()}),
-            database, apple, copier, logger, relay, timings, std::make_shared<TimerScheduler>()});
-    client = GoogleCalendarSyncClient::over(session);
-    ready = true;
+bool LiveSyncFixture::stop()
+{
+    // A stream for no calendar ends the earlier one and cancels its listeners and monitors,
+    // without touching what is stored.
+    client.sync({});
+    const std::weak_ptr<CalendarSyncSession> engine = session;
+    client = {};
+    session.reset();
+    database = {};
+    store.reset();
+    return QTest::qWaitFor([&engine] { return engine.expired(); }, 5000);
 }
 
 std::shared_ptr<LiveSyncFixture::Received> LiveSyncFixture::open(const QStringList &calendarIds)
 {
     return collect(client.sync(calendarIds));
+}
+
+namespace {
+QString eventLine(const QString &summary, const QDateTime &start, const QDateTime &end)
+{
+    return QStringLiteral("%1 | %2 | %3")
+        .arg(summary, start.toUTC().toString(Qt::ISODate), end.toUTC().toString(Qt::ISODate));
+}
+
+QDateTime googleMoment(const QJsonObject &boundary)
+{
+    return QDateTime::fromString(
+        boundary.value(QStringLiteral("dateTime")).toString(), Qt::ISODate);
+}
+} // namespace
+
+QStringList googleEventLines(
+    const FakeGoogleCalendar &google, const QString &calendarId, const QStringList &ids)
+{
+    QStringList lines;
+    for (const QString &id : ids) {
+        const QJsonObject event = google.event(calendarId, id);
+        if (event.isEmpty() || event.value(QStringLiteral("status")).toString() == u"cancelled")
+            continue;
+        lines.append(eventLine(event.value(QStringLiteral("summary")).toString(),
+            googleMoment(event.value(QStringLiteral("start")).toObject()),
+            googleMoment(event.value(QStringLiteral("end")).toObject())));
+    }
+    lines.sort();
+    return lines;
+}
+
+QStringList localEventLines(LocalCalendarStore &store)
+{
+    QStringList lines;
+    const QDateTime first(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
+    for (const LocalEvent &event : store.events(first, first.addYears(9000)))
+        lines.append(eventLine(event.title, event.start, event.end));
+    lines.sort();
+    return lines;
 }
 
 QList<GoogleCalendarChange> changesOf(

@@ -14,8 +14,22 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
 
 namespace tolvo::test {
+
+// What the app builds at start over its data folder: the local calendar store (access granted,
+// its first calendar chosen), the settings and the database in `folder`, and the engine
+// following over `apiRoot` and `relay` with the "live" access token.
+struct TolvoSide
+{
+    std::shared_ptr<LocalCalendarStore> store;
+    DatabaseClient database;
+    CalendarSyncSession::Ptr session;
+    GoogleCalendarSyncClient client;
+};
+std::optional<TolvoSide> startTolvoSide(const QString &folder, const QUrl &apiRoot,
+    const QUrl &relay, const LoggerClient &logger, SyncTimings timings);
 
 // Everything of the live-sync loop, real, on loopback: the Calendar fake whose channels point
 // at an in-process relay, the engine, the local calendar store (access granted, its calendar
@@ -27,6 +41,14 @@ public:
 
     explicit LiveSyncFixture(SyncTimings timings = fastSyncTimings());
     static QString streamName(const QString &calendarId) { return sha256Hex(calendarId); }
+    QUrl relayRoot() const;
+
+    // Quitting: every listener and monitor stops and Tolvo's side is dropped; the database
+    // (channels, positions, mappings) and the local store stay on disk as they are.
+    // Answers whether the engine wound down.
+    bool stop();
+    // Starting again over the same folder (and so the same database and store).
+    bool start();
 
     std::shared_ptr<Received> open(const QStringList &calendarIds);
     QList<CalendarChannel> rows() const;
@@ -45,7 +67,17 @@ public:
     CalendarSyncSession::Ptr session;
     GoogleCalendarSyncClient client;
     bool ready = false;
+
+private:
+    SyncTimings m_timings;
 };
+
+// The events as "summary | start | end" (UTC), sorted: the fake's `ids` of `calendarId`
+// that are not cancelled, and every event of the local store. Equal lists mean the local copy
+// matches the fake exactly.
+QStringList googleEventLines(
+    const FakeGoogleCalendar &google, const QString &calendarId, const QStringList &ids);
+QStringList localEventLines(LocalCalendarStore &store);
 
 // Google changes of one calendar, empty signals left out.
 QList<GoogleCalendarChange> changesOf(

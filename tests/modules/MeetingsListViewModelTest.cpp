@@ -394,6 +394,18 @@ private slots:
         QCOMPARE(m_notifications.size(), 3);
     }
 
+    void changesMadeWhileClosedUpdateTheListWithoutNotifications()
+    {
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {event("kept", 60)};
+        auto model = makeLoaded({calendar("a")});
+        m_bus.postGoogleChanged(CalendarSyncUpdate::googleChanges("a",
+            {GoogleCalendarChange::added(event("new", 30)),
+                GoogleCalendarChange::deleted(event("kept", 60))},
+            false));
+        QTRY_COMPARE(idsOf(model->eventsModel()), QStringList {"new"});
+        QVERIFY(m_notifications.isEmpty());
+    }
+
     void anAddedEventAlreadyListedIsReplaced()
     {
         GoogleCalendarEvent listed = event("x", 60);

@@ -430,12 +430,15 @@ void MeetingsListViewModel::googleChangedNotification(const CalendarSyncUpdate &
     const CalendarSyncUpdate::GoogleChanges *google = update.google();
     if (!google)
         return;
-    // Every change is told, listed or not; the list itself changes on a later pass.
-    const QDateTime now = m_context->now();
-    for (const GoogleCalendarChange &change : google->changes) {
-        const GoogleCalendarEvent &event = change.event();
-        m_notificationHandler->postNotification(notificationTitle(change.kind()),
-            notificationDateText(event, now, m_formatter), event.summary.value_or(QString()));
+    // Every change is told, listed or not; the list itself changes on a later pass. Changes
+    // made while Tolvo was closed only update the list: told at start they would be a flood.
+    if (google->notify) {
+        const QDateTime now = m_context->now();
+        for (const GoogleCalendarChange &change : google->changes) {
+            const GoogleCalendarEvent &event = change.event();
+            m_notificationHandler->postNotification(notificationTitle(change.kind()),
+                notificationDateText(event, now, m_formatter), event.summary.value_or(QString()));
+        }
     }
     QMetaObject::invokeMethod(
         this,
