@@ -58,6 +58,16 @@ public:
             gate->fire();
     }
 
+    // Answers every fetch still waiting: a fetch left waiting when the fake goes would never
+    // end, and neither would the reload awaiting it.
+    void releaseAll()
+    {
+        held.clear();
+        for (OneShot *gate : findChildren<OneShot *>())
+            gate->fire();
+    }
+    bool answeredAll() const { return findChildren<OneShot *>().isEmpty(); }
+
     QStringList calledIds() const
     {
         QStringList ids;
@@ -199,6 +209,8 @@ private slots:
 
     void cleanup()
     {
+        m_google->releaseAll();
+        QTRY_VERIFY(m_google->answeredAll());
         m_scope.reset();
         m_google.reset();
         m_scheduler.reset();

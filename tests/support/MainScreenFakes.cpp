@@ -45,7 +45,11 @@ MainScreenFakes::MainScreenFakes()
     GoogleCalendarSyncClient sync = GoogleCalendarSyncClient::testValue();
     sync.sync = [this](const QStringList &ids) {
         syncCalls.append(QStringLiteral("sync:") + ids.join(QLatin1Char(',')));
-        return SyncStream();
+        // Like the engine: a new stream ends the one before, and with it its consumer.
+        if (m_stream)
+            m_stream->continuation().finish();
+        m_stream = SyncStream();
+        return *m_stream;
     };
     sync.addCalendar = [this](const QString &id) {
         syncCalls.append(QStringLiteral("add:") + id);
