@@ -42,6 +42,24 @@ endfunction()
 set(TOLVO_TEST_ZONES America/New_York Europe/Berlin Asia/Kolkata Pacific/Chatham)
 set(TOLVO_TEST_ZONE_LOCALES en_US.UTF-8 de_DE.UTF-8 hi_IN.UTF-8 en_NZ.UTF-8)
 
+# Under TOLVO_SANITIZE every test of the calling folder gets the sanitizer environment, however
+# the folder registers it: the call runs once the folder's CMakeLists.txt is done.
+function(tolvo_sanitize_folder_tests)
+  get_property(scheduled DIRECTORY PROPERTY TOLVO_SANITIZE_SCHEDULED)
+  if(NOT TOLVO_SANITIZE OR scheduled)
+    return()
+  endif()
+  set_property(DIRECTORY PROPERTY TOLVO_SANITIZE_SCHEDULED ON)
+  cmake_language(DEFER CALL _tolvo_sanitize_folder_tests_now)
+endfunction()
+
+function(_tolvo_sanitize_folder_tests_now)
+  get_property(tests DIRECTORY PROPERTY TESTS)
+  foreach(test IN LISTS tests)
+    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT "${TOLVO_SANITIZE_TEST_ENVIRONMENT}")
+  endforeach()
+endfunction()
+
 # Every tests/<folder>/*Test.cpp becomes one QtTest executable registered with CTest, offscreen.
 #   tolvo_add_tests(LIBS tolvo_core LABEL unit DBUS SomeTest ZONED OtherTest)
 # Tests named after DBUS run inside a private session bus of their own. Tests named after ZONED
@@ -49,6 +67,7 @@ set(TOLVO_TEST_ZONE_LOCALES en_US.UTF-8 de_DE.UTF-8 hi_IN.UTF-8 en_NZ.UTF-8)
 # <Test>@<zone> for every zone of TOLVO_TEST_ZONES (labels: its own and `tz`).
 function(tolvo_add_tests)
   cmake_parse_arguments(ARG "" "LABEL" "LIBS;DBUS;ZONED" ${ARGN})
+  tolvo_sanitize_folder_tests()
   file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
   foreach(source IN LISTS test_sources)
     get_filename_component(test_name ${source} NAME_WE)

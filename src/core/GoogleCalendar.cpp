@@ -7,8 +7,7 @@ namespace tolvo {
 QJsonObject GoogleCalendar::toJson() const
 {
     QJsonObject json;
-    json.insert(QStringLiteral("identifier"), identifier.toString(QUuid::WithoutBraces));
-    json.insert(QStringLiteral("id"), id);
+    json::insertIdentity(json, *this);
     json.insert(QStringLiteral("summary"), json::fromOptional(summary));
     json.insert(QStringLiteral("backgroundColor"), json::fromOptional(backgroundColor));
     json.insert(QStringLiteral("accessRole"), json::fromOptional(accessRole));
@@ -20,11 +19,7 @@ QJsonObject GoogleCalendar::toJson() const
 Result<GoogleCalendar> GoogleCalendar::fromJson(const QJsonObject &json)
 {
     GoogleCalendar calendar;
-    TRY_ASSIGN(const QString identifierText, json::requiredString(json, "identifier"));
-    calendar.identifier = QUuid::fromString(identifierText);
-    if (calendar.identifier.isNull())
-        return failure(json::missing("identifier"));
-    TRY_ASSIGN(calendar.id, json::requiredString(json, "id"));
+    TRY(json::readIdentity(json, calendar));
     TRY_ASSIGN(calendar.summary, json::optionalString(json, "summary"));
     TRY_ASSIGN(calendar.backgroundColor, json::optionalString(json, "backgroundColor"));
     TRY_ASSIGN(calendar.accessRole, json::optionalString(json, "accessRole"));

@@ -61,8 +61,7 @@ double GoogleCalendarEvent::timeToReminder(const QDateTime &now) const
 QJsonObject GoogleCalendarEvent::toJson() const
 {
     QJsonObject json;
-    json.insert(QStringLiteral("identifier"), identifier.toString(QUuid::WithoutBraces));
-    json.insert(QStringLiteral("id"), id);
+    json::insertIdentity(json, *this);
     json.insert(QStringLiteral("created"), json::fromOptionalDate(created));
     json.insert(QStringLiteral("updated"), json::fromOptionalDate(updated));
     json.insert(QStringLiteral("start"), json::fromOptionalDate(start));
@@ -83,11 +82,7 @@ QJsonObject GoogleCalendarEvent::toJson() const
 Result<GoogleCalendarEvent> GoogleCalendarEvent::fromJson(const QJsonObject &json)
 {
     GoogleCalendarEvent event;
-    TRY_ASSIGN(const QString identifierText, json::requiredString(json, "identifier"));
-    event.identifier = QUuid::fromString(identifierText);
-    if (event.identifier.isNull())
-        return failure(json::missing("identifier"));
-    TRY_ASSIGN(event.id, json::requiredString(json, "id"));
+    TRY(json::readIdentity(json, event));
     TRY_ASSIGN(event.created, json::optionalDate(json, "created"));
     TRY_ASSIGN(event.updated, json::optionalDate(json, "updated"));
     TRY_ASSIGN(event.start, json::optionalDate(json, "start"));

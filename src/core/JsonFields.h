@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
+#include <QUuid>
 
 #include <optional>
 
@@ -21,6 +22,11 @@ inline QJsonValue fromOptional(const std::optional<QString> &value)
 inline QJsonValue fromDate(const QDateTime &value)
 {
     return value.toUTC().toString(Qt::ISODateWithMs);
+}
+
+inline QJsonValue fromUuid(const QUuid &value)
+{
+    return value.toString(QUuid::WithoutBraces);
 }
 
 inline QJsonValue fromOptionalDate(const std::optional<QDateTime> &value)
@@ -69,6 +75,16 @@ inline Result<double> requiredDouble(const QJsonObject &json, const char *key)
     return value.toDouble();
 }
 
+// The null UUID is refused like text that is no UUID: a stored record never carries it.
+inline Result<QUuid> requiredUuid(const QJsonObject &json, const char *key)
+{
+    TRY_ASSIGN(const QString text, requiredString(json, key));
+    const QUuid uuid = QUuid::fromString(text);
+    if (uuid.isNull())
+        return failure(missing(key));
+    return uuid;
+}
+
 inline Result<QDateTime> dateFromText(const QString &text, const char *key)
 {
     // Dates are written in UTC; one without an offset is read as UTC too, never in the machine's
@@ -92,6 +108,21 @@ inline Result<std::optional<QDateTime>> optionalDate(const QJsonObject &json, co
         return std::optional<QDateTime>();
     TRY_ASSIGN(const QDateTime date, dateFromText(*text, key));
     return std::optional<QDateTime>(date);
+}
+
+// The identity a Google record carries: `identifier`, the UUID that tells two fetches of one
+// item apart, and `id`, Google's own.
+template<typename Record> void insertIdentity(QJsonObject &json, const Record &record)
+{
+    json.insert(QStringLiteral("identifier"), fromUuid(record.identifier));
+    json.insert(QStringLiteral("id"), record.id);
+}
+
+template<typename Record> VoidResult readIdentity(const QJsonObject &json, Record &record)
+{
+    TRY_ASSIGN(record.identifier, requiredUuid(json, "identifier"));
+    TRY_ASSIGN(record.id, requiredString(json, "id"));
+    return {};
 }
 
 } // namespace tolvo::json

@@ -40,6 +40,13 @@ void startTask(QObject *context, QCoro::Task<T> &&task, Callback &&callback)
         std::move(task), QPointer<QObject>(context), std::forward<Callback>(callback));
 }
 
+// A task that has already finished with `value`: what a fake or a preview answers at once.
+// Name `T` where the value converts, as in readyTask<Result<bool>>(true).
+template<typename T> QCoro::Task<T> readyTask(T value)
+{
+    co_return value;
+}
+
 // Starts a coroutine whose result nobody needs.
 template<typename T> void startDetached(QCoro::Task<T> &&task)
 {

@@ -316,7 +316,7 @@ Result<LocalEvent> LocalCalendarStore::save(LocalEvent event)
     TRY_ASSIGN(const QList<LocalEvent> stored,
         writeChecked(target, event.calendarId, text, event.identifier,
             sameFolder ? m_files.value(existing).events.size() : 1));
-    noteFolderState(event.calendarId);
+    noteFolderState(folderOf(event.calendarId));
     if (!existing.isEmpty() && !sameFolder) {
         // Moved to another calendar: the new copy is safe on disk before the old one goes.
         if (shared) {
@@ -331,7 +331,7 @@ Result<LocalEvent> LocalCalendarStore::save(LocalEvent event)
         } else {
             forget(existing);
         }
-        noteFolderState(oldCalendarId);
+        noteFolderState(folderOf(oldCalendarId));
     }
     for (const LocalEvent &written : stored) {
         if (written.identifier == event.identifier) {
@@ -369,7 +369,7 @@ VoidResult LocalCalendarStore::remove(const QString &identifier)
         }
         forget(path);
     }
-    noteFolderState(file.calendarId);
+    noteFolderState(folderOf(file.calendarId));
     return {};
 }
 
@@ -385,11 +385,21 @@ std::optional<LocalCalendarStore::FileState> LocalCalendarStore::stateOf(const Q
         static_cast<qint64>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
 }
 
-void LocalCalendarStore::noteFolderState(const QString &calendarId)
+QString LocalCalendarStore::folderOf(const QString &calendarId) const
 {
-    const QString folder = QDir(m_root).filePath(calendarId);
-    if (const auto state = stateOf(folder))
-        m_folderStates.insert(folder, *state);
+    return QDir(m_root).filePath(calendarId);
+}
+
+bool LocalCalendarStore::noteFolderState(const QString &folder)
+{
+    const auto state = stateOf(folder);
+    if (!state)
+        return true;
+    const auto known = m_folderStates.constFind(folder);
+    if (known != m_folderStates.cend() && *known == *state)
+        return false;
+    m_folderStates.insert(folder, *state);
+    return true;
 }
 
 void LocalCalendarStore::refresh()
@@ -402,10 +412,7 @@ void LocalCalendarStore::refresh()
     // A folder's own state changes whenever a file in it is added, removed or replaced, so
     // one stat per folder finds every such change, the watcher's or not; edits in place are
     // the files the watcher named.
-    const auto rootState = stateOf(m_root);
-    if (!m_listed || !rootState || m_folderStates.value(m_root) != *rootState) {
-        if (rootState)
-            m_folderStates.insert(m_root, *rootState);
+    if (noteFolderState(m_root)) {
         m_calendarIds = calendarFolders();
         const QSet<QString> present(m_calendarIds.cbegin(), m_calendarIds.cend());
         QStringList gone;
@@ -415,17 +422,10 @@ void LocalCalendarStore::refresh()
         }
         for (const QString &path : std::as_const(gone))
             forget(path);
-        m_listed = true;
     }
     for (const QString &calendarId : std::as_const(m_calendarIds)) {
-        const QString folder = QDir(m_root).filePath(calendarId);
-        const auto state = stateOf(folder);
-        const auto known = m_folderStates.constFind(folder);
-        if (state && known != m_folderStates.cend() && *known == *state)
-            continue;
-        if (state)
-            m_folderStates.insert(folder, *state);
-        rescanFolder(calendarId);
+        if (noteFolderState(folderOf(calendarId)))
+            rescanFolder(calendarId);
     }
     const QSet<QString> changed = std::exchange(m_changedFiles, {});
     for (const QString &path : changed) {

@@ -1,5 +1,7 @@
 #include "platform/SecretStore.h"
 
+#include "core/StartTask.h"
+
 #include <QCoro/QCoroSignal>
 #include <qt6keychain/keychain.h>
 
@@ -63,11 +65,6 @@ QCoro::Task<VoidResult> keychainRemove(QString service, QString key)
     co_return VoidResult {};
 }
 
-template<typename T> QCoro::Task<T> ready(T value)
-{
-    co_return value;
-}
-
 } // namespace
 
 SecretStore SecretStore::keychain(const QString &service)
@@ -94,22 +91,22 @@ SecretStore SecretStore::inMemory(std::shared_ptr<InMemorySecrets> secrets)
     return SecretStore {
         [secrets](const QString &key) -> QCoro::Task<Result<std::optional<QByteArray>>> {
             if (auto error = std::exchange(secrets->m_readFailure, std::nullopt))
-                return ready<Result<std::optional<QByteArray>>>(failure(*error));
-            return ready<Result<std::optional<QByteArray>>>(secrets->item(key));
+                return readyTask<Result<std::optional<QByteArray>>>(failure(*error));
+            return readyTask<Result<std::optional<QByteArray>>>(secrets->item(key));
         },
         [secrets](const QString &key, const QByteArray &data) {
             if (auto error = std::exchange(secrets->m_writeFailure, std::nullopt))
-                return ready<VoidResult>(failure(*error));
+                return readyTask<VoidResult>(failure(*error));
             ++secrets->m_writes;
             secrets->m_items.insert(key, data);
-            return ready<VoidResult>({});
+            return readyTask<VoidResult>({});
         },
         [secrets](const QString &key) {
             if (auto error = std::exchange(secrets->m_removeFailure, std::nullopt))
-                return ready<VoidResult>(failure(*error));
+                return readyTask<VoidResult>(failure(*error));
             ++secrets->m_removes;
             secrets->m_items.remove(key);
-            return ready<VoidResult>({});
+            return readyTask<VoidResult>({});
         },
     };
 }

@@ -3,6 +3,7 @@
 #include "core/CalendarContext.h"
 #include "core/Dependencies.h"
 #include "core/OneShot.h"
+#include "core/StartTask.h"
 #include "core/Unimplemented.h"
 #include "platform/LocalCalendarStore.h"
 
@@ -37,17 +38,6 @@ std::optional<CalendarAccessStatus> calendarAccessStatus(const QString &raw)
 }
 
 namespace {
-QCoro::Task<Result<bool>> cannotAsk()
-{
-    co_return failure(ErrorDomain::localCalendar, 0,
-        QStringLiteral("There is no way to ask for calendar access."));
-}
-
-QCoro::Task<Result<bool>> answerYes()
-{
-    co_return true;
-}
-
 // The store belongs to the application object, so it goes before the event loop does even
 // though the container keeps its value until the process exits.
 std::shared_ptr<LocalCalendarStore> makeStore(const QString &root)
@@ -77,7 +67,10 @@ QCoro::Task<void> monitorOf(std::shared_ptr<AppleCalendarSession> session, QStri
 
 CalendarAccessPrompt CalendarAccessPrompt::liveValue()
 {
-    return {cannotAsk};
+    return {[] {
+        return readyTask<Result<bool>>(failure(ErrorDomain::localCalendar, 0,
+            QStringLiteral("There is no way to ask for calendar access.")));
+    }};
 }
 
 CalendarAccessPrompt CalendarAccessPrompt::testValue()
@@ -87,7 +80,7 @@ CalendarAccessPrompt CalendarAccessPrompt::testValue()
 
 CalendarAccessPrompt CalendarAccessPrompt::previewValue()
 {
-    return {answerYes};
+    return {[] { return readyTask<Result<bool>>(true); }};
 }
 
 AppleCalendarSession::AppleCalendarSession(std::shared_ptr<LocalCalendarStore> store,

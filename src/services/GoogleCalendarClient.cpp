@@ -1,6 +1,7 @@
 #include "services/GoogleCalendarClient.h"
 
 #include "core/CalendarContext.h"
+#include "core/StartTask.h"
 #include "core/Unimplemented.h"
 #include "platform/GoogleRestClient.h"
 #include "services/GoogleCalendarMapping.h"
@@ -235,11 +236,6 @@ QCoro::Task<Result<bool>> deleteEvent(SessionPtr self, DeleteEventRequest reques
     co_return true;
 }
 
-template<typename T> QCoro::Task<Result<T>> ready(T value)
-{
-    co_return value;
-}
-
 } // namespace
 
 GoogleCalendarClient::Environment GoogleCalendarClient::environment()
@@ -343,25 +339,28 @@ GoogleCalendarClient GoogleCalendarClient::sample()
         events.summary = QStringLiteral("Events");
         events.backgroundColor = QStringLiteral("#ac725e");
         events.accessRole = QStringLiteral("owner");
-        return ready(QList<GoogleCalendar> {tasks, events});
+        return readyTask<Result<QList<GoogleCalendar>>>(QList<GoogleCalendar> {tasks, events});
     };
-    client.fetchEvents = [](const QString &) { return ready(QList<GoogleCalendarEvent>()); };
+    client.fetchEvents = [](const QString &) {
+        return readyTask<Result<QList<GoogleCalendarEvent>>>(QList<GoogleCalendarEvent>());
+    };
     client.fetchEventListing = [](const QString &) {
-        return ready(GoogleEventListing {{}, true, QStringLiteral("sample-sync-token")});
+        return readyTask<Result<GoogleEventListing>>(
+            GoogleEventListing {{}, true, QStringLiteral("sample-sync-token")});
     };
     client.commitSyncToken = [](const QString &, const QString &) { return VoidResult(); };
     client.forgetSyncToken = [](const QString &) { return VoidResult(); };
     client.watch = [](const QString &) {
-        return ready(CalendarChannel {QStringLiteral("123"), 1263816378173617.0,
-            QStringLiteral("f123asd"), QStringLiteral("11111")});
+        return readyTask<Result<CalendarChannel>>(CalendarChannel {QStringLiteral("123"),
+            1263816378173617.0, QStringLiteral("f123asd"), QStringLiteral("11111")});
     };
-    client.stop = [](const QString &, const QString &) { return ready(true); };
+    client.stop = [](const QString &, const QString &) { return readyTask<Result<bool>>(true); };
     client.fetchEventsForDate = [](const QDateTime &, const QDateTime &, const QString &) {
-        return ready(QList<GoogleCalendarEvent>());
+        return readyTask<Result<QList<GoogleCalendarEvent>>>(QList<GoogleCalendarEvent>());
     };
-    client.createEvent = [](const CalendarEventRequest &) { return ready(true); };
-    client.deleteEvent = [](const DeleteEventRequest &) { return ready(true); };
-    client.updateEvent = [](const CalendarEventRequest &) { return ready(true); };
+    client.createEvent = [](const CalendarEventRequest &) { return readyTask<Result<bool>>(true); };
+    client.deleteEvent = [](const DeleteEventRequest &) { return readyTask<Result<bool>>(true); };
+    client.updateEvent = [](const CalendarEventRequest &) { return readyTask<Result<bool>>(true); };
     return client;
 }
 

@@ -27,6 +27,23 @@ GoogleCalendarEvent sampleEvent()
     event.reminderMinutes = 10;
     return event;
 }
+
+// What a record decoded from `json` holds as its identity, and the identifier it writes back.
+struct DecodedIdentity
+{
+    QUuid identifier;
+    QString id;
+    QString written;
+};
+
+template<typename Record> std::optional<DecodedIdentity> decodedIdentity(const QJsonObject &json)
+{
+    const auto decoded = Record::fromJson(json);
+    if (!decoded)
+        return std::nullopt;
+    return DecodedIdentity {decoded->identifier, decoded->id,
+        decoded->toJson().value(QStringLiteral("identifier")).toString()};
+}
 } // namespace
 
 class RecordsTest : public QObject
@@ -177,6 +194,60 @@ private slots:
         QCOMPARE(decoded->identifier, a.identifier);
         QCOMPARE(decoded->backgroundColor, a.backgroundColor);
         QCOMPARE(decoded->createdDate.toMSecsSinceEpoch(), a.createdDate.toMSecsSinceEpoch());
+    }
+
+    // Both Google records carry the same identity: a local UUID and Google's own id.
+    void recordIdentityDecoding_data()
+    {
+        QTest::addColumn<bool>("isEvent");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QJsonValue>("value"); // undefined: the key is removed
+        QTest::addColumn<bool>("decodes");
+        const QJsonValue absent(QJsonValue::Undefined);
+        const QString uuid = QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e");
+        const QString nilUuid = QStringLiteral("00000000-0000-0000-0000-000000000000");
+        for (const bool isEvent : {false, true}) {
+            const char *record = isEvent ? "event" : "calendar";
+            const auto row
+                = [&](const char *name, const char *key, const QJsonValue &value, bool decodes) {
+                      QTest::addRow("%s, %s", record, name)
+                          << isEvent << QString::fromLatin1(key) << value << decodes;
+                  };
+            row("good", "identifier", uuid, true);
+            row("braced identifier", "identifier", u'{' + uuid + u'}', true);
+            row("missing identifier", "identifier", absent, false);
+            row("null identifier", "identifier", QJsonValue::Null, false);
+            row("non-UUID identifier", "identifier", QStringLiteral("evt1"), false);
+            row("nil UUID identifier", "identifier", nilUuid, false);
+            row("numeric identifier", "identifier", 7, false);
+            row("missing id", "id", absent, false);
+            row("numeric id", "id", 7, false);
+        }
+    }
+    void recordIdentityDecoding()
+    {
+        QFETCH(bool, isEvent);
+        QFETCH(QString, key);
+        QFETCH(QJsonValue, value);
+        QFETCH(bool, decodes);
+        GoogleCalendar calendar;
+        calendar.id = QStringLiteral("work@example.com");
+        QJsonObject json = isEvent ? sampleEvent().toJson() : calendar.toJson();
+        if (value.isUndefined())
+            json.remove(key);
+        else
+            json.insert(key, value);
+
+        const auto identity = isEvent ? decodedIdentity<GoogleCalendarEvent>(json)
+                                      : decodedIdentity<GoogleCalendar>(json);
+        QCOMPARE(identity.has_value(), decodes);
+        if (!decodes)
+            return;
+        const QUuid expected
+            = QUuid::fromString(json.value(QStringLiteral("identifier")).toString());
+        QCOMPARE(identity->identifier, expected);
+        QCOMPARE(identity->id, json.value(QStringLiteral("id")).toString());
+        QCOMPARE(identity->written, expected.toString(QUuid::WithoutBraces));
     }
 
     void channelRoundTripAndRequiredKeys()

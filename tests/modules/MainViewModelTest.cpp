@@ -1,5 +1,6 @@
 #include "modules/Main/MainViewModel.h"
 #include "core/OneShot.h"
+#include "core/StartTask.h"
 #include "support/SyncTestSupport.h"
 #include "support/TestMain.h"
 
@@ -32,11 +33,6 @@ QStringList idsOf(const QList<GoogleCalendar> &calendars)
     for (const GoogleCalendar &c : calendars)
         ids.append(c.id);
     return ids;
-}
-
-template<typename T> QCoro::Task<T> answer(T value)
-{
-    co_return value;
 }
 
 // An answer that waits until the gate opens.
@@ -90,16 +86,16 @@ class MainViewModelTest : public QObject
         };
         google.authorize = [this]() {
             m_calls.append("authorize");
-            return answer(m_authorize);
+            return readyTask(m_authorize);
         };
         google.signOut = [this]() {
             m_calls.append("signOut");
-            return answer(m_signOut);
+            return readyTask(m_signOut);
         };
         GoogleCalendarClient calendars = GoogleCalendarClient::testValue();
         calendars.fetchCalendarList = [this](std::shared_ptr<AuthorizationSession>) {
             m_calls.append("fetchCalendarList");
-            return answer(m_calendars);
+            return readyTask(m_calendars);
         };
         DatabaseClient database = DatabaseClient::testValue();
         database.calendarChannels = [this] {
@@ -117,15 +113,15 @@ class MainViewModelTest : public QObject
         };
         sync.cleanUp = [this](const QString &id) {
             m_calls.append("cleanUp:" + id);
-            return answer(m_toggle);
+            return readyTask(m_toggle);
         };
         sync.addCalendar = [this](const QString &id) {
             m_calls.append("addCalendar:" + id);
-            return answer(m_toggle);
+            return readyTask(m_toggle);
         };
         sync.cleanUpAll = [this]() {
             m_calls.append("cleanUpAll");
-            return answer(m_cleanUpAll);
+            return readyTask(m_cleanUpAll);
         };
         AppUpdater updater = AppUpdater::testValue();
         updater.startUpdater = [this] { ++m_updaterStarts; };

@@ -1,5 +1,6 @@
 #include "modules/Meetings/MeetingsListViewModel.h"
 #include "core/OneShot.h"
+#include "core/StartTask.h"
 #include "support/FakeClock.h"
 #include "support/TestMain.h"
 
@@ -45,7 +46,7 @@ public:
             self->deletes.append(request);
             Result<bool> result = self->deleteAnswers.isEmpty() ? Result<bool>(true)
                                                                 : self->deleteAnswers.takeFirst();
-            return ready(result);
+            return readyTask(result);
         };
         return client;
     }
@@ -56,6 +57,16 @@ public:
         for (OneShot *gate : findChildren<OneShot *>(calendarId))
             gate->fire();
     }
+
+    // Answers every fetch still waiting: a fetch left waiting when the fake goes would never
+    // end, and neither would the reload awaiting it.
+    void releaseAll()
+    {
+        held.clear();
+        for (OneShot *gate : findChildren<OneShot *>())
+            gate->fire();
+    }
+    bool answeredAll() const { return findChildren<OneShot *>().isEmpty(); }
 
     QStringList calledIds() const
     {
@@ -76,8 +87,6 @@ private:
             co_return failure(Error::cancellation());
         co_return self->answers.value(calendarId, QList<GoogleCalendarEvent>());
     }
-
-    static QCoro::Task<Result<bool>> ready(Result<bool> result) { co_return result; }
 };
 
 GoogleCalendar calendar(const QString &id, const QString &role = QStringLiteral("owner"))
@@ -182,7 +191,7 @@ private slots:
         GoogleClient googleClient = GoogleClient::testValue();
         googleClient.authorize = [this]() -> QCoro::Task<Result<bool>> {
             ++m_authorizeCalls;
-            return answerAuthorize(m_authorizeAnswer);
+            return readyTask<Result<bool>>(m_authorizeAnswer);
         };
         m_scope->set(m_timers)
             .set(m_cache)
@@ -200,6 +209,8 @@ private slots:
 
     void cleanup()
     {
+        m_google->releaseAll();
+        QTRY_VERIFY(m_google->answeredAll());
         m_scope.reset();
         m_google.reset();
         m_scheduler.reset();
@@ -636,9 +647,6 @@ private slots:
             QCOMPARE(three.calendarColor(), std::nullopt);
         }
     }
-
-private:
-    static QCoro::Task<Result<bool>> answerAuthorize(bool answer) { co_return answer; }
 };
 
 TOLVO_TEST_MAIN(MeetingsListViewModelTest)

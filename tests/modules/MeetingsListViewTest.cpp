@@ -1,5 +1,6 @@
 #include "modules/Meetings/MeetingsListView.h"
 #include "components/Appearance.h"
+#include "core/StartTask.h"
 #include "modules/Calendar/CalendarPeriodView.h"
 #include "modules/Calendar/CalendarScreen.h"
 #include "modules/Meetings/MeetingsListViewModel.h"
@@ -13,16 +14,6 @@ using namespace tolvo;
 using namespace tolvo::test;
 
 namespace {
-
-QCoro::Task<Result<QList<GoogleCalendarEvent>>> events(QList<GoogleCalendarEvent> list)
-{
-    co_return list;
-}
-
-QCoro::Task<Result<bool>> deleted()
-{
-    co_return true;
-}
 
 // What the view opened, in order.
 struct Opened
@@ -83,11 +74,11 @@ private slots:
 
         GoogleCalendarClient google = GoogleCalendarClient::testValue();
         google.fetchEventsForDate = [this](const QDateTime &, const QDateTime &, const QString &) {
-            return events(m_listed);
+            return readyTask<Result<QList<GoogleCalendarEvent>>>(m_listed);
         };
         google.deleteEvent = [this](const DeleteEventRequest &request) {
             m_deletes.append(request);
-            return deleted();
+            return readyTask<Result<bool>>(true);
         };
         CacheManager cache = CacheManager::liveValue();
         GoogleCalendar calendar;

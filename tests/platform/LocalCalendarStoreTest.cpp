@@ -634,6 +634,42 @@ private slots:
         QVERIFY(!store.hasEventIn(QStringLiteral("unknown"), event.start, event.end));
     }
 
+    // Without waiting for the watcher: the next read sees what other programs added, moved and
+    // removed, folders and files alike, and what the store wrote itself does not hide them.
+    void theNextReadSeesFoldersChangedByOthers()
+    {
+        LocalCalendarStore store(root(), options());
+        const QString calendarId = store.calendars().first().identifier;
+        const QString events = QDir(root()).filePath(calendarId + QStringLiteral("/all-day.ics"));
+        const QString synced = QDir(root()).filePath(QStringLiteral("synced"));
+        const QString sharedId = QStringLiteral("all-day-1");
+        QVERIFY(!store.event(sharedId));
+
+        QVERIFY(QDir().mkpath(synced));
+        QVERIFY(QFile::copy(dataFile(QStringLiteral("all-day.ics")),
+            QDir(synced).filePath(QStringLiteral("all-day.ics"))));
+        QCOMPARE(store.event(sharedId)->calendarId, QStringLiteral("synced"));
+
+        // The store's own write notes its folder; a file moved in with it still counts.
+        LocalEvent own;
+        own.calendarId = calendarId;
+        own.title = QStringLiteral("Standup");
+        own.start = utc(2025, 3, 4, 9);
+        own.end = own.start.addSecs(900);
+        QVERIFY(QFile::rename(QDir(synced).filePath(QStringLiteral("all-day.ics")), events));
+        QVERIFY(store.save(own));
+        QCOMPARE(store.event(sharedId)->calendarId, calendarId);
+
+        QVERIFY(QFile::remove(events));
+        QVERIFY(!store.event(sharedId));
+        QVERIFY(QFile::copy(dataFile(QStringLiteral("all-day.ics")),
+            QDir(synced).filePath(QStringLiteral("all-day.ics"))));
+        QVERIFY(store.event(sharedId));
+        QVERIFY(QDir(synced).removeRecursively());
+        QVERIFY(!store.event(sharedId));
+        QCOMPARE(store.calendars().size(), 1);
+    }
+
     void changesOnDiskAreNoticed()
     {
         LocalCalendarStore store(root(), options());

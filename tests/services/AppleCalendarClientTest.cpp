@@ -1,4 +1,5 @@
 #include "services/AppleCalendarClient.h"
+#include "core/StartTask.h"
 #include "platform/IcsEvent.h"
 #include "platform/LocalCalendarStore.h"
 #include "support/FakeClock.h"
@@ -10,11 +11,6 @@
 using namespace tolvo;
 
 namespace {
-QCoro::Task<Result<bool>> answer(Result<bool> value)
-{
-    co_return value;
-}
-
 QDateTime utc(int year, int month, int day, int hour, int minute = 0, int second = 0)
 {
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second), Qt::UTC);
@@ -61,7 +57,7 @@ private:
     {
         CalendarAccessPrompt prompt {[this] {
             ++m_asked;
-            return answer(m_answer);
+            return readyTask(m_answer);
         }};
         return std::make_shared<AppleCalendarSession>(m_store, m_settings, prompt, m_clock.clock());
     }

@@ -127,18 +127,16 @@ private slots:
             = [copies = m_copies](const QList<GoogleCalendarChange> &changes, const QString &,
                   std::shared_ptr<LocalCalendarStore>) {
                   copies->append(changes);
-                  return []() -> QCoro::Task<VoidResult> { co_return VoidResult {}; }();
+                  return readyTask(VoidResult {});
               };
         copier.reconcileGoogleEventsToLocal
             = [reconciled = m_reconciled](const QList<GoogleCalendarEvent> &events, const QString &,
                   std::shared_ptr<LocalCalendarStore>) {
                   reconciled->append(events);
-                  return []() -> QCoro::Task<VoidResult> { co_return VoidResult {}; }();
+                  return readyTask(VoidResult {});
               };
         copier.retryPendingCopies = [](std::shared_ptr<LocalCalendarStore>) {
-            return []() -> QCoro::Task<Result<std::optional<QDateTime>>> {
-                co_return std::optional<QDateTime>();
-            }();
+            return readyTask<Result<std::optional<QDateTime>>>(std::optional<QDateTime>());
         };
 
         GoogleCalendarClient::Environment environment {m_google->apiRoot(), m_relay->baseUrl(),

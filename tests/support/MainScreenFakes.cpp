@@ -2,19 +2,11 @@
 
 #include "SyncTestSupport.h"
 
+#include "core/StartTask.h"
+
 namespace tolvo::test {
 
 namespace {
-template<typename T> QCoro::Task<Result<T>> now(Result<T> value)
-{
-    co_return value;
-}
-
-QCoro::Task<VoidResult> done()
-{
-    co_return VoidResult();
-}
-
 QCoro::Task<VoidResult> signedOut(std::shared_ptr<Subject<bool>> changed)
 {
     changed->send(false);
@@ -26,7 +18,8 @@ MainScreenFakes::MainScreenFakes()
 {
     GoogleClient google = GoogleClient::testValue();
     google.authSession = [] {
-        return now<std::shared_ptr<AuthorizationSession>>(sessionWithToken(QStringLiteral("t")));
+        return readyTask<Result<std::shared_ptr<AuthorizationSession>>>(
+            sessionWithToken(QStringLiteral("t")));
     };
     google.signOut = [this] {
         ++signOuts;
@@ -36,7 +29,7 @@ MainScreenFakes::MainScreenFakes()
 
     GoogleCalendarClient calendars = GoogleCalendarClient::testValue();
     calendars.fetchCalendarList
-        = [this](std::shared_ptr<AuthorizationSession>) { return now(calendarList); };
+        = [this](std::shared_ptr<AuthorizationSession>) { return readyTask(calendarList); };
 
     DatabaseClient database = DatabaseClient::testValue();
     database.calendarChannels = [this]() -> Result<QList<CalendarChannel>> {
@@ -52,19 +45,23 @@ MainScreenFakes::MainScreenFakes()
     GoogleCalendarSyncClient sync = GoogleCalendarSyncClient::testValue();
     sync.sync = [this](const QStringList &ids) {
         syncCalls.append(QStringLiteral("sync:") + ids.join(QLatin1Char(',')));
-        return SyncStream();
+        // Like the engine: a new stream ends the one before, and with it its consumer.
+        if (m_stream)
+            m_stream->continuation().finish();
+        m_stream = SyncStream();
+        return *m_stream;
     };
     sync.addCalendar = [this](const QString &id) {
         syncCalls.append(QStringLiteral("add:") + id);
-        return done();
+        return readyTask(VoidResult());
     };
     sync.cleanUp = [this](const QString &id) {
         syncCalls.append(QStringLiteral("cleanUp:") + id);
-        return done();
+        return readyTask(VoidResult());
     };
     sync.cleanUpAll = [this] {
         syncCalls.append(QStringLiteral("cleanUpAll"));
-        return done();
+        return readyTask(VoidResult());
     };
 
     AppUpdater updater;

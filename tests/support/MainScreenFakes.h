@@ -46,6 +46,7 @@ public:
 
 private:
     DependencyScope m_scope;
+    std::optional<SyncStream> m_stream;
 };
 
 } // namespace tolvo::test

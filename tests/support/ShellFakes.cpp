@@ -1,15 +1,12 @@
 #include "ShellFakes.h"
 
+#include "core/StartTask.h"
+
 #include <QCoro/QCoroSignal>
 
 namespace tolvo::test {
 
 namespace {
-QCoro::Task<Result<bool>> answerNow(Result<bool> answer)
-{
-    co_return answer;
-}
-
 QCoro::Task<Result<bool>> answerThrough(std::shared_ptr<Gate> gate)
 {
     co_return co_await gate->wait();
@@ -69,10 +66,10 @@ QStringList ShellFakes::trackedEvents() const
 GoogleClient ShellFakes::googleClient()
 {
     GoogleClient client = GoogleClient::testValue();
-    client.isAuthorized = [this] { return answerNow(storedSession); };
+    client.isAuthorized = [this] { return readyTask(storedSession); };
     client.authorize = [this] {
         ++signInCalls;
-        return signInGate ? answerThrough(signInGate) : answerNow(signInAnswer);
+        return signInGate ? answerThrough(signInGate) : readyTask(signInAnswer);
     };
     client.signOut = [this] {
         ++signOutCalls;
@@ -97,7 +94,7 @@ AppleCalendarClient ShellFakes::appleCalendarClient()
     AppleCalendarClient client = AppleCalendarClient::testValue();
     client.requestAccess = [this] {
         ++accessRequests;
-        return accessGate ? answerThrough(accessGate) : answerNow(accessAnswer);
+        return accessGate ? answerThrough(accessGate) : readyTask(accessAnswer);
     };
     client.calendars = [this] { return localCalendars; };
     client.storeCalendar
