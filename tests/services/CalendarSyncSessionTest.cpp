@@ -224,6 +224,18 @@ private slots:
         QVERIFY(m_copies->isEmpty()); // no access, no copy
     }
 
+    void theStreamEndsWithItsSession()
+    {
+        const auto log = open({});
+        const std::weak_ptr<CalendarSyncSession> engine = m_session;
+        m_client = {};
+        m_session.reset();
+        rebuild(m_google_client, m_database); // for cleanup
+        QTRY_VERIFY(engine.expired());
+        QTRY_VERIFY(log->ended);
+        QVERIFY(!log->error);
+    }
+
     void oneFetchPerEventInOrder()
     {
         const auto log = open({calendarA});
