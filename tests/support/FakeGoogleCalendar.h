@@ -85,6 +85,8 @@ public:
     QStringList takeUnexpectedRequests() { return m_router.unexpected().take(); }
     QList<Channel> channels() const { return m_router.channels(); }
     int notificationsSent() const { return m_router.notificationsSent(); }
+    // Sent notifications whose post ended, delivered or refused.
+    int notificationsAnswered() const { return m_router.notificationsAnswered(); }
 
 signals:
     void notificationPosted(const QString &channelId, const QString &state);

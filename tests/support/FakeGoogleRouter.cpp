@@ -370,7 +370,11 @@ void FakeGoogleRouter::notify(Channel &channel, const QString &state)
     request.setRawHeader("X-Goog-Message-Number", QByteArray::number(++channel.messageNumber));
     request.setHeader(QNetworkRequest::ContentLengthHeader, 0);
     QNetworkReply *reply = m_network.post(request, QByteArray());
-    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+    // The reply belongs to m_network, which goes with this router.
+    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply] {
+        ++m_notificationsAnswered;
+        reply->deleteLater();
+    });
     ++m_notificationsSent;
     if (m_posted)
         m_posted(channel.id, state);

@@ -79,6 +79,8 @@ public:
     const ProblemLog &unexpected() const { return m_unexpected; }
     QList<Channel> channels() const { return m_channels.values(); }
     int notificationsSent() const { return m_notificationsSent; }
+    // Posts that ended, delivered or refused.
+    int notificationsAnswered() const { return m_notificationsAnswered; }
 
 private:
     struct Failure
@@ -119,6 +121,7 @@ private:
     qint64 m_channelLifetimeMs = 7LL * 24 * 3600 * 1000;
     Clock m_clock = systemClock();
     int m_notificationsSent = 0;
+    int m_notificationsAnswered = 0;
     QNetworkAccessManager m_network;
 };
 
