@@ -6,14 +6,17 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSet>
 #include <QStandardPaths>
 #include <QUuid>
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 namespace tolvo {
@@ -32,16 +35,56 @@ QString readSmallFile(const QString &path)
     return QString::fromUtf8(file.read(64 * 1024)).trimmed();
 }
 
+// The store's temporary files are hidden (other calendar tools skip dot files) and carry the
+// writer's process id, so that one left by a process that died during a save can be told
+// from one another process is writing right now.
+const QString tempPrefix = QStringLiteral(".tolvo-");
+const QString tempSuffix = QStringLiteral(".tmp");
+
 VoidResult writeAtomically(const QString &path, const QByteArray &bytes)
 {
-    // QSaveFile writes a temporary file and renames it over the old one: a crash leaves
+    // The new text goes to a temporary file that is renamed over the old one: a crash leaves
     // either the old file or the new one, never half of either.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    const QFileInfo target(path);
+    const QString temp = target.dir().filePath(tempPrefix + QString::number(::getpid())
+        + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128) + tempSuffix);
+    QFile file(temp);
+    const auto failed = [&](const QString &reason) {
+        file.close();
+        QFile::remove(temp);
         return failure(ErrorDomain::localCalendar, LocalCalendarStore::writeFailed,
-            QStringLiteral("%1 could not be written: %2").arg(path, file.errorString()));
-    }
+            QStringLiteral("%1 could not be written: %2").arg(path, reason));
+    };
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return failed(file.errorString());
+    if (target.exists())
+        file.setPermissions(QFile::permissions(path));
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return failed(file.errorString());
+    if (::fdatasync(file.handle()) != 0)
+        return failed(QString::fromLocal8Bit(std::strerror(errno)));
+    file.close();
+    if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) != 0)
+        return failed(QString::fromLocal8Bit(std::strerror(errno)));
     return {};
+}
+
+// Temporary files of saves whose process is gone: the saves never finished, and the files
+// they replace are whole.
+void removeLeftoverTemps(const QDir &folder)
+{
+    const QStringList names = folder.entryList(
+        {tempPrefix + QStringLiteral("*") + tempSuffix}, QDir::Files | QDir::Hidden);
+    for (const QString &name : names) {
+        bool isNumber = false;
+        const qint64 pid
+            = name.mid(tempPrefix.size()).section(QLatin1Char('-'), 0, 0).toLongLong(&isNumber);
+        if (!isNumber || pid <= 0 || pid == ::getpid())
+            continue;
+        const bool alive = ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+        if (!alive && !QFile::remove(folder.filePath(name)))
+            qWarning("The leftover %s could not be removed", qUtf8Printable(folder.filePath(name)));
+    }
 }
 
 LocalCalendarSource sourceFromText(const QString &text)
@@ -395,6 +438,7 @@ void LocalCalendarStore::refresh()
 void LocalCalendarStore::rescanFolder(const QString &calendarId)
 {
     const QDir folder(QDir(m_root).filePath(calendarId));
+    removeLeftoverTemps(folder);
     const QStringList names
         = folder.entryList({QStringLiteral("*") + eventSuffix}, QDir::Files, QDir::Name);
     QSet<QString> present;

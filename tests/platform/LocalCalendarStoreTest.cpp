@@ -3,10 +3,14 @@
 #include "support/FakeClock.h"
 #include "support/TestMain.h"
 
+#include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+
+#include <cstdio>
 
 using namespace tolvo;
 
@@ -32,6 +36,42 @@ void writeFile(const QString &path, const QByteArray &bytes)
 QString dataFile(const QString &name)
 {
     return QFINDTESTDATA(QStringLiteral("../data/ics/") + name);
+}
+
+// Saves one event over and over into the store at TOLVO_STORE_ROOT until it is killed (or a
+// minute has passed).
+const test::ChildRole endlessSaver("endlessSaver", [] {
+    LocalCalendarStore store(qEnvironmentVariable("TOLVO_STORE_ROOT"));
+    LocalEvent event;
+    event.calendarId = store.calendars().first().identifier;
+    event.identifier = QStringLiteral("busy");
+    event.start = utc(2025, 3, 4, 9);
+    event.end = event.start.addSecs(1800);
+    event.notes = QString(20'000, QLatin1Char('x'));
+    QElapsedTimer running;
+    running.start();
+    for (int round = 0; running.elapsed() < 60'000; ++round) {
+        event.title = QStringLiteral("Round %1").arg(round);
+        if (!store.save(event))
+            return 1;
+        if (round == 0) {
+            std::fputs("saving\n", stdout);
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+});
+
+// What a calendar folder may hold: its own files and events, nothing a save left behind.
+QStringList strayFiles(const QString &folder)
+{
+    QStringList stray;
+    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden)) {
+        if (!name.endsWith(QLatin1String(".ics"))
+            && !QStringList {"displayname", "color", "source"}.contains(name))
+            stray.append(name);
+    }
+    return stray;
 }
 } // namespace
 
@@ -493,6 +533,59 @@ private slots:
             QVERIFY2(
                 readAll(path).contains("DTEND;VALUE=DATE:20181104"), readAll(path).constData());
         }
+    }
+
+    void aSaveKilledHalfWayLeavesAWholeFileAndNoLeftover()
+    {
+        const QString calendarId
+            = LocalCalendarStore(root(), options()).calendars().first().identifier;
+        const QString folder = QDir(root()).filePath(calendarId);
+        QProcessEnvironment environment;
+        environment.insert(QStringLiteral("TOLVO_STORE_ROOT"), root());
+        for (int kill = 0; kill < 5; ++kill) {
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            test::startChild(child, "endlessSaver", environment);
+            QVERIFY(QTest::qWaitFor([&child] { return child.canReadLine(); }, 20'000));
+            // Somewhere in a save: most of its time goes to the temporary file.
+            QTest::qWait(int(QRandomGenerator::global()->bounded(1, 30)));
+            child.kill();
+            QVERIFY(child.waitForFinished(10'000));
+
+            LocalCalendarStore store(root(), options());
+            const auto event = store.event(QStringLiteral("busy"));
+            QVERIFY(event);
+            QVERIFY2(event->title.startsWith(QStringLiteral("Round ")), qPrintable(event->title));
+            QCOMPARE(event->notes.value_or(QString()).size(), 20'000);
+            QCOMPARE(strayFiles(folder), QStringList());
+        }
+    }
+
+    void onlyTheLeftoversOfDeadWritersAreRemoved()
+    {
+        const QString calendarId
+            = LocalCalendarStore(root(), options()).calendars().first().identifier;
+        const QDir folder(QDir(root()).filePath(calendarId));
+        QProcess finished;
+        finished.start(QStringLiteral("true"), {});
+        QVERIFY(finished.waitForStarted());
+        const qint64 deadPid = finished.processId();
+        QVERIFY(finished.waitForFinished());
+        const QString dead = QStringLiteral(".tolvo-%1-a.tmp").arg(deadPid);
+        const QString live
+            = QStringLiteral(".tolvo-%1-b.tmp").arg(QCoreApplication::applicationPid());
+        // Other programs' files, whatever their names suggest.
+        const QStringList foreign {QStringLiteral("x.ics.Ab12Cd"), QStringLiteral(".tolvo-x.tmp"),
+            QStringLiteral(".other.tmp")};
+        for (const QString &name : QStringList {dead, live} + foreign)
+            writeFile(folder.filePath(name), "BEGIN:VCALENDAR\r\n");
+
+        LocalCalendarStore store(root(), options());
+        QVERIFY(store.events(utc(2025, 1, 1, 0), utc(2026, 1, 1, 0)).isEmpty());
+        QVERIFY(!QFile::exists(folder.filePath(dead)));
+        QVERIFY(QFile::exists(folder.filePath(live)));
+        for (const QString &name : foreign)
+            QVERIFY2(QFile::exists(folder.filePath(name)), qPrintable(name));
     }
 
     void anUnreadableFileIsLoggedOncePerChange()
