@@ -226,7 +226,7 @@ FakeGoogleRouter::Reply FakeGoogleRouter::watch(
     channel.calendarId = calendarId;
     channel.token = body.value(QStringLiteral("token")).toString();
     channel.address = address;
-    channel.expiration = QDateTime::currentMSecsSinceEpoch() + m_channelLifetimeMs;
+    channel.expiration = m_clock().toMSecsSinceEpoch() + m_channelLifetimeMs;
     m_channels.insert(id, channel);
 
     Reply reply;
@@ -348,7 +348,7 @@ QString FakeGoogleRouter::eventsUri(const QString &calendarId) const
 
 void FakeGoogleRouter::changed(const QString &calendarId)
 {
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 now = m_clock().toMSecsSinceEpoch();
     for (auto &channel : m_channels) {
         if (channel.calendarId == calendarId && !channel.stopped && channel.expiration > now)
             notify(channel, QStringLiteral("exists"));
