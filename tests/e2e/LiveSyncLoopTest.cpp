@@ -74,9 +74,11 @@ private slots:
         QCOMPARE(watch.value(QStringLiteral("address")).toString(),
             QStringLiteral("http://127.0.0.1:%1/notification-handler").arg(m_loop->backend.port()));
 
-        // Google's "sync" message reaches the listener, which reports nothing new.
+        // Google's "sync" message reaches the listener, which reports nothing new; what was
+        // there before the follow is copied all the same.
         QTRY_VERIFY(!received->items.isEmpty());
         QVERIFY(test::changesOf(*received, calendarA).isEmpty());
+        QTRY_VERIFY(hasLocal(*m_loop, QStringLiteral("Existing")));
 
         const QJsonObject added
             = m_loop->google.addEvent(calendarA, meeting(QStringLiteral("Planning"), 90));
