@@ -1,5 +1,10 @@
 #include "core/TimerScheduler.h"
 
+#include "core/OneShot.h"
+
+#include <QCoro/QCoroSignal>
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <vector>
 
@@ -65,20 +70,44 @@ std::chrono::milliseconds TimerScheduler::currentWait() const
     return std::chrono::milliseconds(m_wakeUp.interval());
 }
 
+QDateTime TimerScheduler::nextDeadline() const
+{
+    QDateTime nearest;
+    for (const auto &[id, entry] : m_entries) {
+        if (!nearest.isValid() || entry.deadline < nearest)
+            nearest = entry.deadline;
+    }
+    return nearest;
+}
+
 void TimerScheduler::rearm()
 {
     if (m_entries.empty()) {
         m_wakeUp.stop();
         return;
     }
-    QDateTime nearest;
-    for (const auto &[id, entry] : m_entries) {
-        if (!nearest.isValid() || entry.deadline < nearest)
-            nearest = entry.deadline;
-    }
+    const QDateTime nearest = nextDeadline();
     const qint64 untilNearest = std::max<qint64>(0, m_clock().msecsTo(nearest));
     const auto wait = std::min<qint64>(untilNearest, maximumWait.count());
     m_wakeUp.start(static_cast<int>(wait));
+}
+
+QCoro::Task<VoidResult> sleepFor(std::shared_ptr<TimerScheduler> scheduler,
+    std::chrono::milliseconds duration, CancelToken token)
+{
+    if (token.isCancelled())
+        co_return failure(Error::cancellation());
+    // The waiter is owned by this frame, and the timer goes with the frame, so nothing can
+    // resume us after it is gone.
+    OneShot done;
+    const TimerScheduler::TimerId id = scheduler->schedule(
+        scheduler->now().addMSecs(duration.count()), [&done] { done.fire(); });
+    const auto disarm = qScopeGuard([&scheduler, id] { scheduler->cancel(id); });
+    QObject::connect(token.state(), &CancelState::cancelled, &done, &OneShot::fire);
+    co_await qCoro(&done, &OneShot::fired);
+    if (token.isCancelled())
+        co_return failure(Error::cancellation());
+    co_return VoidResult {};
 }
 
 } // namespace tolvo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/CancelToken.h"
 #include "core/Clock.h"
 #include "core/Dependencies.h"
 
@@ -35,6 +36,8 @@ public:
     bool cancel(TimerId id);
     bool isScheduled(TimerId id) const;
     std::size_t pendingCount() const { return m_entries.size(); }
+    // The nearest deadline (an invalid date when nothing is pending).
+    QDateTime nextDeadline() const;
 
     QDateTime now() const { return m_clock(); }
 
@@ -59,6 +62,11 @@ private:
     TimerId m_nextId = 1;
     std::map<TimerId, Entry> m_entries;
 };
+
+// A pause measured on the scheduler's clock, so that a fake clock drives it like any other
+// timer. It ends early, with the cancellation error, when the token is cancelled.
+QCoro::Task<VoidResult> sleepFor(std::shared_ptr<TimerScheduler> scheduler,
+    std::chrono::milliseconds duration, CancelToken token);
 
 template<> struct DependencyTraits<std::shared_ptr<TimerScheduler>>
 {

@@ -6,14 +6,17 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSet>
 #include <QStandardPaths>
 #include <QUuid>
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 namespace tolvo {
@@ -32,16 +35,56 @@ QString readSmallFile(const QString &path)
     return QString::fromUtf8(file.read(64 * 1024)).trimmed();
 }
 
+// The store's temporary files are hidden (other calendar tools skip dot files) and carry the
+// writer's process id, so that one left by a process that died during a save can be told
+// from one another process is writing right now.
+const QString tempPrefix = QStringLiteral(".tolvo-");
+const QString tempSuffix = QStringLiteral(".tmp");
+
 VoidResult writeAtomically(const QString &path, const QByteArray &bytes)
 {
-    // QSaveFile writes a temporary file and renames it over the old one: a crash leaves
+    // The new text goes to a temporary file that is renamed over the old one: a crash leaves
     // either the old file or the new one, never half of either.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    const QFileInfo target(path);
+    const QString temp = target.dir().filePath(tempPrefix + QString::number(::getpid())
+        + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128) + tempSuffix);
+    QFile file(temp);
+    const auto failed = [&](const QString &reason) {
+        file.close();
+        QFile::remove(temp);
         return failure(ErrorDomain::localCalendar, LocalCalendarStore::writeFailed,
-            QStringLiteral("%1 could not be written: %2").arg(path, file.errorString()));
-    }
+            QStringLiteral("%1 could not be written: %2").arg(path, reason));
+    };
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return failed(file.errorString());
+    if (target.exists())
+        file.setPermissions(QFile::permissions(path));
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return failed(file.errorString());
+    if (::fdatasync(file.handle()) != 0)
+        return failed(QString::fromLocal8Bit(std::strerror(errno)));
+    file.close();
+    if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) != 0)
+        return failed(QString::fromLocal8Bit(std::strerror(errno)));
     return {};
+}
+
+// Temporary files of saves whose process is gone: the saves never finished, and the files
+// they replace are whole.
+void removeLeftoverTemps(const QDir &folder)
+{
+    const QStringList names = folder.entryList(
+        {tempPrefix + QStringLiteral("*") + tempSuffix}, QDir::Files | QDir::Hidden);
+    for (const QString &name : names) {
+        bool isNumber = false;
+        const qint64 pid
+            = name.mid(tempPrefix.size()).section(QLatin1Char('-'), 0, 0).toLongLong(&isNumber);
+        if (!isNumber || pid <= 0 || pid == ::getpid())
+            continue;
+        const bool alive = ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+        if (!alive && !QFile::remove(folder.filePath(name)))
+            qWarning("The leftover %s could not be removed", qUtf8Printable(folder.filePath(name)));
+    }
 }
 
 LocalCalendarSource sourceFromText(const QString &text)
@@ -273,7 +316,7 @@ Result<LocalEvent> LocalCalendarStore::save(LocalEvent event)
     TRY_ASSIGN(const QList<LocalEvent> stored,
         writeChecked(target, event.calendarId, text, event.identifier,
             sameFolder ? m_files.value(existing).events.size() : 1));
-    noteFolderState(event.calendarId);
+    noteFolderState(folderOf(event.calendarId));
     if (!existing.isEmpty() && !sameFolder) {
         // Moved to another calendar: the new copy is safe on disk before the old one goes.
         if (shared) {
@@ -288,7 +331,7 @@ Result<LocalEvent> LocalCalendarStore::save(LocalEvent event)
         } else {
             forget(existing);
         }
-        noteFolderState(oldCalendarId);
+        noteFolderState(folderOf(oldCalendarId));
     }
     for (const LocalEvent &written : stored) {
         if (written.identifier == event.identifier) {
@@ -326,7 +369,7 @@ VoidResult LocalCalendarStore::remove(const QString &identifier)
         }
         forget(path);
     }
-    noteFolderState(file.calendarId);
+    noteFolderState(folderOf(file.calendarId));
     return {};
 }
 
@@ -342,11 +385,21 @@ std::optional<LocalCalendarStore::FileState> LocalCalendarStore::stateOf(const Q
         static_cast<qint64>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
 }
 
-void LocalCalendarStore::noteFolderState(const QString &calendarId)
+QString LocalCalendarStore::folderOf(const QString &calendarId) const
 {
-    const QString folder = QDir(m_root).filePath(calendarId);
-    if (const auto state = stateOf(folder))
-        m_folderStates.insert(folder, *state);
+    return QDir(m_root).filePath(calendarId);
+}
+
+bool LocalCalendarStore::noteFolderState(const QString &folder)
+{
+    const auto state = stateOf(folder);
+    if (!state)
+        return true;
+    const auto known = m_folderStates.constFind(folder);
+    if (known != m_folderStates.cend() && *known == *state)
+        return false;
+    m_folderStates.insert(folder, *state);
+    return true;
 }
 
 void LocalCalendarStore::refresh()
@@ -359,10 +412,7 @@ void LocalCalendarStore::refresh()
     // A folder's own state changes whenever a file in it is added, removed or replaced, so
     // one stat per folder finds every such change, the watcher's or not; edits in place are
     // the files the watcher named.
-    const auto rootState = stateOf(m_root);
-    if (!m_listed || !rootState || m_folderStates.value(m_root) != *rootState) {
-        if (rootState)
-            m_folderStates.insert(m_root, *rootState);
+    if (noteFolderState(m_root)) {
         m_calendarIds = calendarFolders();
         const QSet<QString> present(m_calendarIds.cbegin(), m_calendarIds.cend());
         QStringList gone;
@@ -372,17 +422,10 @@ void LocalCalendarStore::refresh()
         }
         for (const QString &path : std::as_const(gone))
             forget(path);
-        m_listed = true;
     }
     for (const QString &calendarId : std::as_const(m_calendarIds)) {
-        const QString folder = QDir(m_root).filePath(calendarId);
-        const auto state = stateOf(folder);
-        const auto known = m_folderStates.constFind(folder);
-        if (state && known != m_folderStates.cend() && *known == *state)
-            continue;
-        if (state)
-            m_folderStates.insert(folder, *state);
-        rescanFolder(calendarId);
+        if (noteFolderState(folderOf(calendarId)))
+            rescanFolder(calendarId);
     }
     const QSet<QString> changed = std::exchange(m_changedFiles, {});
     for (const QString &path : changed) {
@@ -395,6 +438,7 @@ void LocalCalendarStore::refresh()
 void LocalCalendarStore::rescanFolder(const QString &calendarId)
 {
     const QDir folder(QDir(m_root).filePath(calendarId));
+    removeLeftoverTemps(folder);
     const QStringList names
         = folder.entryList({QStringLiteral("*") + eventSuffix}, QDir::Files, QDir::Name);
     QSet<QString> present;

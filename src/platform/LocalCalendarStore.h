@@ -130,7 +130,10 @@ private:
     void forget(const QString &path);
     void index(const QString &path);
     void unindex(const QString &path);
-    void noteFolderState(const QString &calendarId);
+    QString folderOf(const QString &calendarId) const;
+    // Notes the folder's state and answers whether it may have gained, lost or replaced files
+    // since last noted: always when it was never noted or cannot be read.
+    bool noteFolderState(const QString &folder);
     // Writes `text` to `path` when it reads back as at least `minimumCount` events including
     // `identifier`: a save must not lose the file's other events either.
     Result<QList<LocalEvent>> writeChecked(const QString &path, const QString &calendarId,
@@ -150,7 +153,6 @@ private:
     QHash<QString, FileState> m_folderStates;
     QStringList m_calendarIds;
     QSet<QString> m_changedFiles;
-    bool m_listed = false;
     QFileSystemWatcher m_watcher;
     QTimer m_rescanTimer;
     Snapshot m_notified;

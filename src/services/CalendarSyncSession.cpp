@@ -5,8 +5,6 @@
 #include "core/StartTask.h"
 #include "core/TaskGroup.h"
 
-#include <QElapsedTimer>
-
 namespace tolvo {
 
 namespace {
@@ -193,7 +191,7 @@ QCoro::Task<VoidResult> CalendarSyncSession::watchAndListen(Ptr self, QString ca
             startDetached(self->m_services.google.stop(channel->channelId, channel->resourceId));
         }
         const auto delay = self->nextRetryDelay(calendarId);
-        const VoidResult waited = co_await sleepFor(delay, token);
+        const VoidResult waited = co_await sleepFor(self->m_services.scheduler, delay, token);
         if (!waited)
             co_return waited;
     }
@@ -333,7 +331,8 @@ QCoro::Task<VoidResult> CalendarSyncSession::listenForChanges(
             co_return failure(Error::cancellation());
         if (primed)
             break;
-        const VoidResult waited = co_await sleepFor(timings.pause, token);
+        const VoidResult waited
+            = co_await sleepFor(self->m_services.scheduler, timings.pause, token);
         if (!waited)
             co_return waited;
     }
@@ -343,8 +342,7 @@ QCoro::Task<VoidResult> CalendarSyncSession::listenForChanges(
     // flags, and a dropped stream cannot be told from one the server ended).
     bool catchUp = false;
     while (true) {
-        QElapsedTimer timer;
-        timer.start();
+        const QDateTime passStart = self->m_timers.now();
         const Pass pass = co_await listenOnce(self, calendarId, continuation, token, catchUp);
         if (pass.end == PassEnd::cancelled || token.isCancelled())
             co_return failure(Error::cancellation());
@@ -352,15 +350,18 @@ QCoro::Task<VoidResult> CalendarSyncSession::listenForChanges(
             catchUp = false;
         if (pass.end == PassEnd::failed) {
             catchUp = true;
-            const VoidResult waited = co_await sleepFor(timings.pause, token);
+            const VoidResult waited
+                = co_await sleepFor(self->m_services.scheduler, timings.pause, token);
             if (!waited)
                 co_return waited;
             continue;
         }
         // A stream that closes at once with nothing in it is misbehaving: no tight loop, and
         // no fetch for each of its turns.
-        if (timer.elapsed() < timings.minimumPass.count() && !pass.deliveredLine) {
-            const VoidResult waited = co_await sleepFor(timings.minimumPass, token);
+        if (passStart.msecsTo(self->m_timers.now()) < timings.minimumPass.count()
+            && !pass.deliveredLine) {
+            const VoidResult waited
+                = co_await sleepFor(self->m_services.scheduler, timings.minimumPass, token);
             if (!waited)
                 co_return waited;
             continue;

@@ -58,6 +58,7 @@ public:
         LoggerClient logger;
         QUrl backendBase;
         SyncTimings timings;
+        // Renewals, retries and pauses all run on its clock.
         std::shared_ptr<TimerScheduler> scheduler;
     };
 

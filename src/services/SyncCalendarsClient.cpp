@@ -134,15 +134,25 @@ VoidResult SyncCalendarsSession::reconcileGoogleEventsToLocal(
             wantedCopies.insert(copyIdentifier(calendarId, event.id));
     }
     QList<GoogleCalendarEvent> gone;
+    QSet<QString> goneIds;
+    const auto goneUnlessListed = [&](const QString &googleEventId) {
+        if (listed.contains(googleEventId) || goneIds.contains(googleEventId))
+            return;
+        goneIds.insert(googleEventId);
+        GoogleCalendarEvent removed;
+        removed.id = googleEventId;
+        removed.status = GoogleCalendarEventStatus::cancelled;
+        gone.append(removed);
+    };
     TRY_ASSIGN(
         const QList<EventMapping> mappings, m_databaseClient.eventMappingsOfCalendar(calendarId));
-    for (const EventMapping &mapping : mappings) {
-        if (!listed.contains(mapping.googleEventId)) {
-            GoogleCalendarEvent removed;
-            removed.id = mapping.googleEventId;
-            removed.status = GoogleCalendarEventStatus::cancelled;
-            gone.append(removed);
-        }
+    for (const EventMapping &mapping : mappings)
+        goneUnlessListed(mapping.googleEventId);
+    // A failed copy of an event the calendar no longer has must not be retried into a copy.
+    TRY_ASSIGN(const QList<PendingCopy> pending, m_databaseClient.pendingCopies());
+    for (const PendingCopy &entry : pending) {
+        if (entry.calendarId == calendarId)
+            goneUnlessListed(entry.googleEventId);
     }
     VoidResult removedGone = applyAll(gone, calendarId, store);
     // Copies whose mapping row never got written: nothing but their UID ties them to the

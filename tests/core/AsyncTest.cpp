@@ -1,9 +1,11 @@
 #include "core/AsyncStream.h"
 #include "core/CancelToken.h"
+#include "core/OneShot.h"
 #include "core/StartTask.h"
 #include "core/TaskGroup.h"
 #include "support/TestMain.h"
 
+#include <QCoro/QCoroSignal>
 #include <QCoro/QCoroTimer>
 
 using namespace tolvo;
@@ -56,9 +58,10 @@ QCoro::Task<> finishAfter(
     *lateItemTaken = continuation.yield(99);
 }
 
-QCoro::Task<int> answerLater(int value)
+QCoro::Task<int> answerWhenOpen(std::shared_ptr<OneShot> gate, int value)
 {
-    co_await QCoro::sleepFor(10ms);
+    if (!gate->hasFired())
+        co_await qCoro(gate.get(), &OneShot::fired);
     co_return value;
 }
 } // namespace
@@ -170,13 +173,19 @@ private slots:
     void startTaskSkipsDeadContexts()
     {
         int delivered = 0;
+        const auto gate = std::make_shared<OneShot>();
         auto *alive = new QObject;
-        startTask(alive, answerLater(7), [&delivered](int value) { delivered += value; });
+        startTask(alive, answerWhenOpen(gate, 7), [&delivered](int value) { delivered += value; });
         auto *dying = new QObject;
-        startTask(dying, answerLater(100), [&delivered](int value) { delivered += value; });
+        startTask(
+            dying, answerWhenOpen(gate, 100), [&delivered](int value) { delivered += value; });
+        bool lastDone = false;
+        startTask(alive, answerWhenOpen(gate, 0), [&lastDone](int) { lastDone = true; });
         delete dying;
-        QTRY_COMPARE(delivered, 7);
-        QTest::qWait(30);
+        gate->fire();
+        // The gate's waiters go on in the order they began to wait: once the last is through,
+        // the dying context's task has finished too.
+        QTRY_VERIFY(lastDone);
         QCOMPARE(delivered, 7);
         delete alive;
     }

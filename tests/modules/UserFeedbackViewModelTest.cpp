@@ -53,8 +53,10 @@ private slots:
     {
         UserFeedbackViewModel model;
         model.setDebounceInterval(1);
+        QSignalSpy changed(&model, &UserFeedbackViewModel::changed);
         model.setUsername(QStringLiteral("Ann"));
-        QTest::qWait(20);
+        QTRY_COMPARE(changed.count(), 2); // written, then checked
+        QVERIFY(model.isUsernameValid());
         QVERIFY(!model.formIsValid()); // name alone
         model.setEmail(QStringLiteral("ann@example.com"));
         QVERIFY(!model.formIsValid());

@@ -3,10 +3,14 @@
 #include "support/FakeClock.h"
 #include "support/TestMain.h"
 
+#include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+
+#include <cstdio>
 
 using namespace tolvo;
 
@@ -32,6 +36,42 @@ void writeFile(const QString &path, const QByteArray &bytes)
 QString dataFile(const QString &name)
 {
     return QFINDTESTDATA(QStringLiteral("../data/ics/") + name);
+}
+
+// Saves one event over and over into the store at TOLVO_STORE_ROOT until it is killed (or a
+// minute has passed).
+const test::ChildRole endlessSaver("endlessSaver", [] {
+    LocalCalendarStore store(qEnvironmentVariable("TOLVO_STORE_ROOT"));
+    LocalEvent event;
+    event.calendarId = store.calendars().first().identifier;
+    event.identifier = QStringLiteral("busy");
+    event.start = utc(2025, 3, 4, 9);
+    event.end = event.start.addSecs(1800);
+    event.notes = QString(20'000, QLatin1Char('x'));
+    QElapsedTimer running;
+    running.start();
+    for (int round = 0; running.elapsed() < 60'000; ++round) {
+        event.title = QStringLiteral("Round %1").arg(round);
+        if (!store.save(event))
+            return 1;
+        if (round == 0) {
+            std::fputs("saving\n", stdout);
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+});
+
+// What a calendar folder may hold: its own files and events, nothing a save left behind.
+QStringList strayFiles(const QString &folder)
+{
+    QStringList stray;
+    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden)) {
+        if (!name.endsWith(QLatin1String(".ics"))
+            && !QStringList {"displayname", "color", "source"}.contains(name))
+            stray.append(name);
+    }
+    return stray;
 }
 } // namespace
 
@@ -412,22 +452,27 @@ private slots:
     {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("expectedError"); // part of the save's error; empty: saved
+        QTest::addColumn<QDateTime>("end"); // as read, before and after the save
 
         QTest::newRow("a VEVENT inside an X- root prints nothing") << QByteArray(
             "BEGIN:X-ROOT\r\nBEGIN:VEVENT\r\nUID:fuzz\r\n"
             "DTSTART:20250303T090000Z\r\nDTEND:20250303T100000Z\r\nEND:VEVENT\r\nEND:X-ROOT\r\n")
                                                                    << QStringLiteral(
-                                                                          "cannot be written");
-        QTest::newRow("a duration past libical's integer range") << QByteArray(
-            "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:fuzz\r\n"
-            "DTSTART:20250303T090000Z\r\nDURATION:P30000W\r\nEND:VEVENT\r\n"
-            "END:VCALENDAR\r\n") << QString();
+                                                                          "cannot be written")
+                                                                   << utc(2025, 3, 3, 10);
+        QTest::newRow("a duration past libical's integer range")
+            << QByteArray("BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:fuzz\r\n"
+                          "DTSTART:20250303T090000Z\r\nDURATION:P30000W\r\nEND:VEVENT\r\n"
+                          "END:VCALENDAR\r\n")
+            << QString()
+            << utc(2025, 3, 3, 9).addDays(30000 * 7); // not wrapped, nor collapsed to the start
     }
 
     void aSaveNeverLosesAFile()
     {
         QFETCH(QByteArray, text);
         QFETCH(QString, expectedError);
+        QFETCH(QDateTime, end);
 
         LocalCalendarStore store(root(), options());
         const QString calendarId = store.calendars().first().identifier;
@@ -435,8 +480,7 @@ private slots:
         writeFile(path, text);
         auto event = store.event(QStringLiteral("fuzz"));
         QVERIFY(event);
-        const QDateTime end = event->end;
-        QVERIFY(end >= event->start);
+        QCOMPARE(event->end, end);
         event->title = QStringLiteral("Edited");
         const auto saved = store.save(*event);
         if (!expectedError.isEmpty()) {
@@ -495,6 +539,59 @@ private slots:
         }
     }
 
+    void aSaveKilledHalfWayLeavesAWholeFileAndNoLeftover()
+    {
+        const QString calendarId
+            = LocalCalendarStore(root(), options()).calendars().first().identifier;
+        const QString folder = QDir(root()).filePath(calendarId);
+        QProcessEnvironment environment;
+        environment.insert(QStringLiteral("TOLVO_STORE_ROOT"), root());
+        for (int kill = 0; kill < 5; ++kill) {
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            test::startChild(child, "endlessSaver", environment);
+            QVERIFY(QTest::qWaitFor([&child] { return child.canReadLine(); }, 20'000));
+            // Somewhere in a save: most of its time goes to the temporary file.
+            QTest::qWait(int(QRandomGenerator::global()->bounded(1, 30)));
+            child.kill();
+            QVERIFY(child.waitForFinished(10'000));
+
+            LocalCalendarStore store(root(), options());
+            const auto event = store.event(QStringLiteral("busy"));
+            QVERIFY(event);
+            QVERIFY2(event->title.startsWith(QStringLiteral("Round ")), qPrintable(event->title));
+            QCOMPARE(event->notes.value_or(QString()).size(), 20'000);
+            QCOMPARE(strayFiles(folder), QStringList());
+        }
+    }
+
+    void onlyTheLeftoversOfDeadWritersAreRemoved()
+    {
+        const QString calendarId
+            = LocalCalendarStore(root(), options()).calendars().first().identifier;
+        const QDir folder(QDir(root()).filePath(calendarId));
+        QProcess finished;
+        finished.start(QStringLiteral("true"), {});
+        QVERIFY(finished.waitForStarted());
+        const qint64 deadPid = finished.processId();
+        QVERIFY(finished.waitForFinished());
+        const QString dead = QStringLiteral(".tolvo-%1-a.tmp").arg(deadPid);
+        const QString live
+            = QStringLiteral(".tolvo-%1-b.tmp").arg(QCoreApplication::applicationPid());
+        // Other programs' files, whatever their names suggest.
+        const QStringList foreign {QStringLiteral("x.ics.Ab12Cd"), QStringLiteral(".tolvo-x.tmp"),
+            QStringLiteral(".other.tmp")};
+        for (const QString &name : QStringList {dead, live} + foreign)
+            writeFile(folder.filePath(name), "BEGIN:VCALENDAR\r\n");
+
+        LocalCalendarStore store(root(), options());
+        QVERIFY(store.events(utc(2025, 1, 1, 0), utc(2026, 1, 1, 0)).isEmpty());
+        QVERIFY(!QFile::exists(folder.filePath(dead)));
+        QVERIFY(QFile::exists(folder.filePath(live)));
+        for (const QString &name : foreign)
+            QVERIFY2(QFile::exists(folder.filePath(name)), qPrintable(name));
+    }
+
     void anUnreadableFileIsLoggedOncePerChange()
     {
         LocalCalendarStore store(root(), options());
@@ -539,6 +636,42 @@ private slots:
         QVERIFY(store.hasEventIn(id, event.start.addSecs(600), event.end.addSecs(600)));
         QVERIFY(!store.hasEventIn(id, event.end, event.end.addSecs(3600)));
         QVERIFY(!store.hasEventIn(QStringLiteral("unknown"), event.start, event.end));
+    }
+
+    // Without waiting for the watcher: the next read sees what other programs added, moved and
+    // removed, folders and files alike, and what the store wrote itself does not hide them.
+    void theNextReadSeesFoldersChangedByOthers()
+    {
+        LocalCalendarStore store(root(), options());
+        const QString calendarId = store.calendars().first().identifier;
+        const QString events = QDir(root()).filePath(calendarId + QStringLiteral("/all-day.ics"));
+        const QString synced = QDir(root()).filePath(QStringLiteral("synced"));
+        const QString sharedId = QStringLiteral("all-day-1");
+        QVERIFY(!store.event(sharedId));
+
+        QVERIFY(QDir().mkpath(synced));
+        QVERIFY(QFile::copy(dataFile(QStringLiteral("all-day.ics")),
+            QDir(synced).filePath(QStringLiteral("all-day.ics"))));
+        QCOMPARE(store.event(sharedId)->calendarId, QStringLiteral("synced"));
+
+        // The store's own write notes its folder; a file moved in with it still counts.
+        LocalEvent own;
+        own.calendarId = calendarId;
+        own.title = QStringLiteral("Standup");
+        own.start = utc(2025, 3, 4, 9);
+        own.end = own.start.addSecs(900);
+        QVERIFY(QFile::rename(QDir(synced).filePath(QStringLiteral("all-day.ics")), events));
+        QVERIFY(store.save(own));
+        QCOMPARE(store.event(sharedId)->calendarId, calendarId);
+
+        QVERIFY(QFile::remove(events));
+        QVERIFY(!store.event(sharedId));
+        QVERIFY(QFile::copy(dataFile(QStringLiteral("all-day.ics")),
+            QDir(synced).filePath(QStringLiteral("all-day.ics"))));
+        QVERIFY(store.event(sharedId));
+        QVERIFY(QDir(synced).removeRecursively());
+        QVERIFY(!store.event(sharedId));
+        QCOMPARE(store.calendars().size(), 1);
     }
 
     void changesOnDiskAreNoticed()

@@ -3,6 +3,7 @@
 #include "core/StartTask.h"
 #include "services/AppDatabase.h"
 #include "services/GoogleCalendarSyncClient.h"
+#include "support/FakeClock.h"
 #include "support/FakeEventStreamServer.h"
 #include "support/FakeGoogleCalendar.h"
 #include "support/StreamCollector.h"
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 
 using namespace tolvo;
+using namespace std::chrono_literals;
 using test::FakeEventStreamServer;
 using test::FakeGoogleCalendar;
 
@@ -40,12 +42,15 @@ QCoro::Task<> runAndRecord(
 }
 } // namespace
 
-// The engine against the Calendar fake and a scripted event-stream server, over loopback, with
-// the pauses shortened.
+// The engine against the Calendar fake and a scripted event-stream server, over loopback. Its
+// renewals, retries and pauses run on a fake clock that the tests move on.
 class CalendarSyncSessionTest : public QObject
 {
     Q_OBJECT
 
+    const SyncTimings m_timings = test::fastSyncTimings();
+    test::FakeClock m_clock;
+    std::shared_ptr<TimerScheduler> m_scheduler;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<FakeGoogleCalendar> m_google;
     std::unique_ptr<FakeEventStreamServer> m_relay;
@@ -61,6 +66,29 @@ class CalendarSyncSessionTest : public QObject
     GoogleCalendarSyncClient m_client;
 
     static QString stream(const QString &calendarId) { return sha256Hex(calendarId); }
+
+    // Moves the clock on and fires what came due.
+    void elapse(std::chrono::milliseconds span)
+    {
+        m_clock.advanceMs(span.count());
+        m_scheduler->checkNow();
+    }
+
+    // How long until the next timer the engine armed, or -1 when none is.
+    qint64 untilNextTimer() const
+    {
+        const QDateTime next = m_scheduler->nextDeadline();
+        return next.isValid() ? m_clock.now().msecsTo(next) : -1;
+    }
+
+    QList<FakeGoogleCalendar::LoggedRequest> watches() const
+    {
+        return m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch"));
+    }
+    QString lastWatchedChannel() const
+    {
+        return watches().last().body.value(QStringLiteral("id")).toString();
+    }
 
     int eventFetches(const QString &calendarId) const
     {
@@ -88,19 +116,24 @@ class CalendarSyncSessionTest : public QObject
         return m_database.calendarChannels().value_or(QList<CalendarChannel>());
     }
 
-    static QCoro::Task<Result<bool>> stopAfter(
-        std::shared_ptr<OneShot> gate, GoogleCalendarClient google, QString channel, QString res)
+    // Its answer is counted before the caller resumes with it.
+    static QCoro::Task<Result<bool>> stopAfter(std::shared_ptr<OneShot> gate,
+        std::shared_ptr<int> answered, GoogleCalendarClient google, QString channel, QString res)
     {
         if (!gate->hasFired())
             co_await qCoro(gate.get(), &OneShot::fired);
-        co_return co_await google.stop(channel, res);
+        const auto stopped = co_await google.stop(channel, res);
+        ++*answered;
+        co_return stopped;
     }
 
 private slots:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
+        m_clock = test::FakeClock();
         m_google = std::make_unique<FakeGoogleCalendar>();
+        m_google->setClock(m_clock.clock());
         m_relay = std::make_unique<FakeEventStreamServer>();
         QVERIFY(m_google->start());
         QVERIFY(m_relay->start());
@@ -145,15 +178,15 @@ private slots:
         m_google_client = GoogleCalendarClient::make(environment);
         m_apple = apple;
         m_copier = copier;
+        m_scheduler = std::make_shared<TimerScheduler>(m_clock.clock());
         rebuild(m_google_client, m_database);
     }
 
     // A new engine over the given Google client and database (the rest as in init).
     void rebuild(const GoogleCalendarClient &google, const DatabaseClient &database)
     {
-        m_session = CalendarSyncSession::create(
-            {google, database, m_apple, m_copier, LoggerClient::recording(m_log),
-                m_relay->baseUrl(), test::fastSyncTimings(), std::make_shared<TimerScheduler>()});
+        m_session = CalendarSyncSession::create({google, database, m_apple, m_copier,
+            LoggerClient::recording(m_log), m_relay->baseUrl(), m_timings, m_scheduler});
         m_client = GoogleCalendarSyncClient::over(m_session);
     }
     void cleanup()
@@ -189,6 +222,18 @@ private slots:
         QVERIFY(!log->ended);
         QVERIFY(!followed->has_value()); // still following
         QVERIFY(m_copies->isEmpty()); // no access, no copy
+    }
+
+    void theStreamEndsWithItsSession()
+    {
+        const auto log = open({});
+        const std::weak_ptr<CalendarSyncSession> engine = m_session;
+        m_client = {};
+        m_session.reset();
+        rebuild(m_google_client, m_database); // for cleanup
+        QTRY_VERIFY(engine.expired());
+        QTRY_VERIFY(log->ended);
+        QVERIFY(!log->error);
     }
 
     void oneFetchPerEventInOrder()
@@ -259,9 +304,12 @@ private slots:
             channelId);
         QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 0);
         QVERIFY(!m_session->isListening(calendarA));
-        // Nothing is fetched for an unfollowed calendar any more.
+        // Nothing is fetched for an unfollowed calendar any more: no timer is left to wake it,
+        // and a day later still nothing has come.
+        QTRY_COMPARE(m_scheduler->pendingCount(), std::size_t(0));
         const int fetches = eventFetches(calendarA);
-        QTest::qWait(200);
+        elapse(24h);
+        QCoreApplication::processEvents();
         QCOMPARE(eventFetches(calendarA), fetches);
         QVERIFY(QCoro::waitFor(m_client.cleanUp(QStringLiteral("never-followed"))));
         QVERIFY(!log->error);
@@ -286,16 +334,18 @@ private slots:
         m_google->setChannelLifetimeMs(250);
         open({calendarA});
         QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch")).size() >= 3,
-            5000);
-        const auto watches = m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch"));
+        for (int renewal = 1; renewal <= 2; ++renewal) {
+            QTRY_COMPARE(rows().first().channelId, lastWatchedChannel());
+            // Renewed when the channel expires, not before.
+            QCOMPARE(untilNextTimer(), qint64(250));
+            elapse(249ms);
+            QCOMPARE(untilNextTimer(), qint64(1));
+            QCOMPARE(watches().size(), renewal);
+            elapse(1ms);
+            QTRY_COMPARE(watches().size(), renewal + 1);
+        }
         m_google->setChannelLifetimeMs(3'600'000);
-        QTRY_COMPARE(rows().first().channelId,
-            m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch"))
-                .last()
-                .body.value(QStringLiteral("id"))
-                .toString());
+        QTRY_COMPARE(rows().first().channelId, lastWatchedChannel());
         // The listener was not touched by the renewals.
         QCOMPARE(m_relay->connectionCount(stream(calendarA)), 1);
         QCOMPARE(m_session->pendingTimerCount(), std::size_t(1));
@@ -306,7 +356,7 @@ private slots:
                      .body.value(QStringLiteral("id"))
                      .toString(),
             newest);
-        QVERIFY(watches.size() >= 3);
+        QCOMPARE(watches().size(), 3);
     }
 
     void failedSetUpIsRetriedAndLogged()
@@ -314,8 +364,15 @@ private slots:
         m_google->failNext(QStringLiteral("watch"), 500);
         m_google->failNext(QStringLiteral("watch"), 503);
         const auto log = open({calendarA});
+        // Each failure waits on the clock, the pause doubling.
+        for (const qint64 pause : {50, 100}) {
+            QTRY_COMPARE(untilNextTimer(), pause);
+            const qsizetype tried = watches().size();
+            elapse(std::chrono::milliseconds(pause));
+            QTRY_COMPARE(watches().size(), tried + 1);
+        }
         QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
-        QCOMPARE(m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch")).size(), 3);
+        QCOMPARE(watches().size(), 3);
         QCOMPARE(m_log->errors().size(), 2);
         QCOMPARE(rows().size(), 1);
         QVERIFY(!log->ended);
@@ -325,29 +382,34 @@ private slots:
     {
         m_google->setChannelLifetimeMs(150);
         open({calendarA});
-        QTRY_COMPARE(rows().size(), 1);
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
         m_google->setChannelLifetimeMs(3'600'000);
         m_google->failNext(QStringLiteral("watch"), 500);
-        // The failed renewal is logged and tried again; the row then names a live channel.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch")).size() >= 3,
-            5000);
+        QCOMPARE(untilNextTimer(), qint64(150));
+        elapse(150ms);
+        // The failed renewal is logged and tried again after the first retry pause; the row
+        // then names a live channel, renewed when that one expires.
         QTRY_VERIFY(!m_log->errors().isEmpty());
-        QTRY_COMPARE(rows().first().channelId,
-            m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch"))
-                .last()
-                .body.value(QStringLiteral("id"))
-                .toString());
+        QTRY_COMPARE(untilNextTimer(), qint64(50));
+        QCOMPARE(watches().size(), 2);
+        elapse(50ms);
+        QTRY_COMPARE(watches().size(), 3);
+        QTRY_COMPARE(rows().first().channelId, lastWatchedChannel());
+        QCOMPARE(untilNextTimer(), qint64(3'600'000));
     }
 
     void aBrokenStreamReconnectsAndCatchesUp()
     {
         const auto log = open({calendarA});
         QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
-        QTest::qWait(150); // a stream that lived, not one that closed at once
+        elapse(m_timings.minimumPass); // a stream that lived, not one that closed at once
         m_relay->abortStreams(stream(calendarA));
         // Changed while the connection is down; no line ever announces it.
         m_google->addEvent(calendarA, {{"summary", "While away"}});
+        // Back at once, or after the pause when the drop counts as a failure.
+        QTRY_VERIFY(m_relay->connectionCount(stream(calendarA)) == 2
+            || untilNextTimer() == m_timings.pause.count());
+        elapse(m_timings.pause);
         QTRY_COMPARE(m_relay->connectionCount(stream(calendarA)), 2);
         QTRY_COMPARE(log->items.size(), 1);
         QCOMPARE(log->items.first().google()->changes.size(), 1);
@@ -362,8 +424,12 @@ private slots:
         m_google->addEvent(calendarA, {{"summary", "Missed once"}});
         m_google->failNext(QStringLiteral("events"), 500);
         m_relay->send(stream(calendarA), "data: x\n\n");
-        // No update for the failed fetch; the connection is dropped and, once back, the
-        // change is fetched without waiting for another signal.
+        // No update for the failed fetch; the connection is dropped and, once back after the
+        // pause, the change is fetched without waiting for another signal.
+        QTRY_COMPARE(untilNextTimer(), m_timings.pause.count());
+        QVERIFY(log->items.isEmpty());
+        QCOMPARE(m_relay->connectionCount(stream(calendarA)), 1);
+        elapse(m_timings.pause);
         QTRY_COMPARE(m_relay->connectionCount(stream(calendarA)), 2);
         QTRY_COMPARE(log->items.size(), 1);
         QCOMPARE(log->items.first().google()->changes.size(), 1);
@@ -375,10 +441,19 @@ private slots:
     {
         m_relay->setStatus(404);
         const auto log = open({calendarA});
-        QTRY_VERIFY(m_relay->connectionCount(stream(calendarA)) >= 3);
+        for (int refused = 1; refused <= 3; ++refused) {
+            QTRY_COMPARE(m_relay->connectionCount(stream(calendarA)), refused);
+            QTRY_COMPARE(untilNextTimer(), m_timings.pause.count());
+            elapse(m_timings.pause - 1ms);
+            QCOMPARE(untilNextTimer(), qint64(1)); // the whole pause
+            elapse(1ms);
+        }
+        QTRY_COMPARE(m_relay->connectionCount(stream(calendarA)), 4);
         QVERIFY(log->items.isEmpty());
         QVERIFY(m_log->errors().isEmpty()); // retried quietly
         m_relay->setStatus(200);
+        QTRY_COMPARE(untilNextTimer(), m_timings.pause.count());
+        elapse(m_timings.pause);
         QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
     }
 
@@ -387,10 +462,16 @@ private slots:
         m_relay->setCloseImmediately(true);
         open({calendarA});
         QTRY_COMPARE(m_relay->connectionCount(stream(calendarA)), 1);
-        QTest::qWait(500);
-        // With a 100 ms minimum pass, at most a handful of reconnects fit in half a second.
-        QVERIFY2(m_relay->connectionCount(stream(calendarA)) <= 7,
-            qPrintable(QString::number(m_relay->connectionCount(stream(calendarA)))));
+        const int fetches = eventFetches(calendarA);
+        // Each empty pass waits out the minimum pass on the clock before the next connection,
+        // and fetches nothing.
+        for (int turn = 1; turn <= 3; ++turn) {
+            QTRY_COMPARE(untilNextTimer(), m_timings.minimumPass.count());
+            QCOMPARE(m_relay->connectionCount(stream(calendarA)), turn);
+            elapse(m_timings.minimumPass);
+            QTRY_COMPARE(m_relay->connectionCount(stream(calendarA)), turn + 1);
+        }
+        QCOMPARE(eventFetches(calendarA), fetches);
     }
 
     void aNewSyncEndsTheEarlierQuietly()
@@ -402,12 +483,16 @@ private slots:
         QVERIFY(!first->error);
         QTRY_COMPARE(m_relay->connectionCount(stream(calendarA)), 2);
         QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
-        // One listener: one signal is one fetch and one item.
+        // One listener: one signal is one fetch and one item. The listener handles its signals
+        // in turn, so a second fetch for the first would come before the second's item. (The
+        // listing before the connection reported already.)
         const int before = eventFetches(calendarA);
+        const qsizetype reported = second->items.size();
         m_relay->send(stream(calendarA), "data: x\n\n");
-        QTRY_COMPARE(second->items.size(), 1);
-        QTest::qWait(100);
-        QCOMPARE(eventFetches(calendarA) - before, 1);
+        QTRY_COMPARE(second->items.size(), reported + 1);
+        m_relay->send(stream(calendarA), "data: y\n\n");
+        QTRY_COMPARE(second->items.size(), reported + 2);
+        QCOMPARE(eventFetches(calendarA) - before, 2);
         QCOMPARE(first->items.size(), 0);
     }
 
@@ -424,7 +509,7 @@ private slots:
         // Off and on again, then sign-out and back.
         QVERIFY(QCoro::waitFor(m_client.cleanUp(calendarA)));
         QVERIFY(QCoro::waitFor(m_client.cleanUpAll()));
-        QTest::qWait(50);
+        // An ended stream would take no more items: the one below shows it stayed open.
         QVERIFY(!log->ended);
         const auto followed = follow(calendarA);
         QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
@@ -442,9 +527,16 @@ private slots:
         QVERIFY(m_database.storeCalendarChannel(
             {calendarA, 1e15, QStringLiteral("old-res"), QStringLiteral("OLD")}));
         const auto gate = std::make_shared<OneShot>();
+        const auto answered = std::make_shared<int>(0);
+        const auto watchCalls = std::make_shared<int>(0);
         GoogleCalendarClient google = m_google_client;
-        google.stop = [gate, real = m_google_client](const QString &channel, const QString &res) {
-            return stopAfter(gate, real, channel, res);
+        google.stop
+            = [gate, answered, real = m_google_client](const QString &channel, const QString &res) {
+                  return stopAfter(gate, answered, real, channel, res);
+              };
+        google.watch = [watchCalls, real = m_google_client](const QString &calendarId) {
+            ++*watchCalls;
+            return real.watch(calendarId);
         };
         rebuild(google, m_database);
         const auto log = open({calendarA});
@@ -455,7 +547,10 @@ private slots:
         QTRY_VERIFY(unfollowed->has_value());
         QTRY_COMPARE(
             m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("stop")).size(), 2);
-        QTest::qWait(200);
+        // Both answers are in, and whatever the start-up does with its answer it has done:
+        // it resumes at once, up to the next request it makes.
+        QTRY_COMPARE(*answered, 2);
+        QCOMPARE(*watchCalls, 0);
         // The old channel is unknown to the fake, so its refused stop keeps its row; no new
         // channel was registered and nothing listens.
         QCOMPARE(rows().size(), 1);
@@ -474,8 +569,13 @@ private slots:
         m_google->addEvent(calendarA, {{"summary", "Pending"}});
         const auto second = open({calendarA});
         QTRY_COMPARE(second->items.size(), 1);
-        QTest::qWait(150);
-        QCOMPARE(second->items.size(), 1);
+        // The listener handles its work in turn: a second report of the change would come
+        // before the item of a later signal.
+        QTRY_COMPARE(m_relay->connectionCount(stream(calendarA)), 2);
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        m_relay->send(stream(calendarA), "data: x\n\n");
+        QTRY_COMPARE(second->items.size(), 2);
+        QVERIFY(second->items.last().google()->changes.isEmpty());
         const auto *update = second->items.first().google();
         QCOMPARE(update->changes.size(), 1);
         QCOMPARE(update->changes.first().event().summary, std::optional<QString>("Pending"));
@@ -494,6 +594,8 @@ private slots:
         };
         rebuild(m_google_client, failing);
         open({calendarA});
+        QTRY_COMPARE(untilNextTimer(), m_timings.retryFirst.count());
+        elapse(m_timings.retryFirst);
         QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
         const auto watches = m_google->requestsTo(QStringLiteral("POST"), QStringLiteral("watch"));
         QCOMPARE(watches.size(), 2);
@@ -516,6 +618,8 @@ private slots:
         QCOMPARE(m_reconciled->first().size(), 1);
         QVERIFY(log->items.isEmpty());
         QVERIFY(m_copies->isEmpty());
+        // The listing comes before the connection: a signal sent sooner would reach nobody.
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
 
         // An expired position in the middle: the re-list reconciles the same way.
         m_google->expireSyncTokens();

@@ -89,6 +89,17 @@ private slots:
         QCOMPARE(out->items.first().state, QStringLiteral("s3"));
     }
 
+    void aConsumerThatCancelsClosesTheConnection()
+    {
+        auto stream = QCoro::waitFor(m_client.openStream(QStringLiteral("cal")));
+        QVERIFY(stream);
+        QTRY_COMPARE(m_relay->openStreams(m_name), 1);
+        stream->cancel();
+        QTRY_COMPARE(m_relay->openStreams(m_name), 0);
+        QCOMPARE(m_relay->connectionCount(m_name), 1);
+        QVERIFY(m_log->errors().isEmpty());
+    }
+
     void aRefusedStreamFailsAndIsLogged()
     {
         m_relay->setStatus(404);

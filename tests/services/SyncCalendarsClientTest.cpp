@@ -247,6 +247,21 @@ private slots:
         QCOMPARE(allEvents().first().title, QStringLiteral("Fixed"));
         QCOMPARE(
             QCoro::waitFor(m_copier.retryPendingCopies(store)).value(), std::optional<QDateTime>());
+
+        // A whole listing without the event: it is gone, and so is its entry; another
+        // calendar's entry stays.
+        broken.id = QStringLiteral("g2");
+        QVERIFY(!copy({GoogleCalendarChange::added(broken)}));
+        broken.id = QStringLiteral("h1");
+        QVERIFY(!QCoro::waitFor(m_copier.syncGoogleChangesToLocal(
+            {GoogleCalendarChange::added(broken)}, QStringLiteral("h"), m_store)));
+        QCOMPARE(m_database.pendingCopies().value().size(), 2);
+        QVERIFY(QCoro::waitFor(m_copier.reconcileGoogleEventsToLocal(
+            {googleEvent(QStringLiteral("g1"), QStringLiteral("Fixed"))}, QStringLiteral("g"),
+            m_store)));
+        pending = m_database.pendingCopies().value();
+        QCOMPARE(pending.size(), 1);
+        QCOMPARE(pending.first().googleEventId, QStringLiteral("h1"));
     }
 
     void aCopyWhoseMappingRowWasLostIsAdoptedNotDuplicated()

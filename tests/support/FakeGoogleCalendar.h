@@ -71,6 +71,8 @@ public:
     // Every sync token handed out so far becomes unknown (410 fullSyncRequired).
     void expireSyncTokens() { m_store.expireSyncTokens(); }
     void setChannelLifetimeMs(qint64 ms) { m_router.setChannelLifetimeMs(ms); }
+    // The clock the channel expirations are counted from (the system's by default).
+    void setClock(Clock clock) { m_router.setClock(std::move(clock)); }
 
     const QList<LoggedRequest> &requests() const { return m_router.requests(); }
     QList<LoggedRequest> requestsTo(const QString &method, const QString &lastSegment) const
@@ -83,6 +85,8 @@ public:
     QStringList takeUnexpectedRequests() { return m_router.unexpected().take(); }
     QList<Channel> channels() const { return m_router.channels(); }
     int notificationsSent() const { return m_router.notificationsSent(); }
+    // Sent notifications whose post ended, delivered or refused.
+    int notificationsAnswered() const { return m_router.notificationsAnswered(); }
 
 signals:
     void notificationPosted(const QString &channelId, const QString &state);

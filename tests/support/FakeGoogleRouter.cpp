@@ -226,7 +226,7 @@ FakeGoogleRouter::Reply FakeGoogleRouter::watch(
     channel.calendarId = calendarId;
     channel.token = body.value(QStringLiteral("token")).toString();
     channel.address = address;
-    channel.expiration = QDateTime::currentMSecsSinceEpoch() + m_channelLifetimeMs;
+    channel.expiration = m_clock().toMSecsSinceEpoch() + m_channelLifetimeMs;
     m_channels.insert(id, channel);
 
     Reply reply;
@@ -348,7 +348,7 @@ QString FakeGoogleRouter::eventsUri(const QString &calendarId) const
 
 void FakeGoogleRouter::changed(const QString &calendarId)
 {
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 now = m_clock().toMSecsSinceEpoch();
     for (auto &channel : m_channels) {
         if (channel.calendarId == calendarId && !channel.stopped && channel.expiration > now)
             notify(channel, QStringLiteral("exists"));
@@ -370,7 +370,11 @@ void FakeGoogleRouter::notify(Channel &channel, const QString &state)
     request.setRawHeader("X-Goog-Message-Number", QByteArray::number(++channel.messageNumber));
     request.setHeader(QNetworkRequest::ContentLengthHeader, 0);
     QNetworkReply *reply = m_network.post(request, QByteArray());
-    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+    // The reply belongs to m_network, which goes with this router.
+    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply] {
+        ++m_notificationsAnswered;
+        reply->deleteLater();
+    });
     ++m_notificationsSent;
     if (m_posted)
         m_posted(channel.id, state);

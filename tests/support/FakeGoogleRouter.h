@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Clock.h"
 #include "support/FakeGoogleEventStore.h"
 #include "support/ProblemLog.h"
 
@@ -68,6 +69,8 @@ public:
     void failNext(const QString &pathPart, int status, const QString &reason);
     void setPageSize(int size) { m_pageSize = size; }
     void setChannelLifetimeMs(qint64 ms) { m_channelLifetimeMs = ms; }
+    // Channel expirations are counted from this clock's time.
+    void setClock(Clock clock) { m_clock = std::move(clock); }
 
     const QList<LoggedRequest> &requests() const { return m_log; }
     QList<LoggedRequest> requestsTo(const QString &method, const QString &lastSegment) const;
@@ -76,6 +79,8 @@ public:
     const ProblemLog &unexpected() const { return m_unexpected; }
     QList<Channel> channels() const { return m_channels.values(); }
     int notificationsSent() const { return m_notificationsSent; }
+    // Posts that ended, delivered or refused.
+    int notificationsAnswered() const { return m_notificationsAnswered; }
 
 private:
     struct Failure
@@ -114,7 +119,9 @@ private:
     ProblemLog m_unexpected {QStringLiteral("FakeGoogleCalendar")};
     int m_pageSize = 250;
     qint64 m_channelLifetimeMs = 7LL * 24 * 3600 * 1000;
+    Clock m_clock = systemClock();
     int m_notificationsSent = 0;
+    int m_notificationsAnswered = 0;
     QNetworkAccessManager m_network;
 };
 

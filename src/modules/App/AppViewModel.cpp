@@ -51,20 +51,26 @@ AppViewModel::AppViewModel(QObject *parent)
 
 AppViewModel::~AppViewModel() = default;
 
+namespace {
+// Stores the value and tells listeners, only when it changes.
+template<typename T>
+void assignAndTell(AppViewModel *model, T &member, T value, void (AppViewModel::*changed)(T))
+{
+    if (member == value)
+        return;
+    member = value;
+    emit(model->*changed)(value);
+}
+} // namespace
+
 void AppViewModel::setDestination(Destination destination)
 {
-    if (m_destination == destination)
-        return;
-    m_destination = destination;
-    emit destinationChanged(destination);
+    assignAndTell(this, m_destination, destination, &AppViewModel::destinationChanged);
 }
 
 void AppViewModel::setCurrentStep(OnboardingStep step)
 {
-    if (m_currentStep == step)
-        return;
-    m_currentStep = step;
-    emit currentStepChanged(step);
+    assignAndTell(this, m_currentStep, step, &AppViewModel::currentStepChanged);
 }
 
 void AppViewModel::setSelectedCalendar(std::optional<LocalCalendar> calendar)
@@ -81,18 +87,12 @@ void AppViewModel::setCalendars(QList<LocalCalendar> calendars)
 
 void AppViewModel::setCanCheckForUpdates(bool canCheck)
 {
-    if (m_canCheckForUpdates == canCheck)
-        return;
-    m_canCheckForUpdates = canCheck;
-    emit canCheckForUpdatesChanged(canCheck);
+    assignAndTell(this, m_canCheckForUpdates, canCheck, &AppViewModel::canCheckForUpdatesChanged);
 }
 
 void AppViewModel::setSigningIn(bool signingIn)
 {
-    if (m_signingIn == signingIn)
-        return;
-    m_signingIn = signingIn;
-    emit signingInChanged(signingIn);
+    assignAndTell(this, m_signingIn, signingIn, &AppViewModel::signingInChanged);
 }
 
 QCoro::Task<> AppViewModel::checkAuthorization()
