@@ -81,13 +81,16 @@ void FakeEventStreamServer::readRequest(QTcpSocket *socket)
         socket->readAll();
         return;
     }
-    QByteArray &pending = m_pending[socket];
-    pending.append(socket->readAll());
+    // The unfinished head stays with its socket: kept here by address, a socket that left
+    // mid-head would hand its bytes to a later one allocated at the same place.
+    const QByteArray pending = socket->property("pendingHead").toByteArray() + socket->readAll();
     const qsizetype end = pending.indexOf("\r\n\r\n");
-    if (end < 0)
+    if (end < 0) {
+        socket->setProperty("pendingHead", pending);
         return;
+    }
     const QByteArray head = pending.left(end);
-    m_pending.remove(socket);
+    socket->setProperty("pendingHead", QVariant());
     socket->setProperty("answered", true);
     m_heads.append(head);
     const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');

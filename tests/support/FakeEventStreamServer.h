@@ -59,7 +59,6 @@ private:
     bool m_closeImmediately = false;
     QHash<QString, QList<QPointer<QTcpSocket>>> m_streams;
     QHash<QString, int> m_connections;
-    QHash<QTcpSocket *, QByteArray> m_pending;
     QList<QByteArray> m_heads;
     int m_notifications = 0;
     ProblemLog m_problems {QStringLiteral("FakeEventStreamServer")};
