@@ -13,11 +13,13 @@ using namespace tolvo;
 using namespace std::chrono_literals;
 
 namespace {
+// Ends when `gate` fires (at once without one), so that a test sets the order in which
+// children end instead of leaning on timers.
 QCoro::Task<VoidResult> child(
-    int delayMs, std::optional<Error> failWith, QStringList *log, QString name)
+    OneShot *gate, std::optional<Error> failWith, QStringList *log, QString name)
 {
-    if (delayMs > 0)
-        co_await QCoro::sleepFor(std::chrono::milliseconds(delayMs));
+    if (gate)
+        co_await qCoro(gate, &OneShot::fired);
     log->append(name);
     if (failWith)
         co_return failure(*failWith);
@@ -48,6 +50,15 @@ QCoro::Task<VoidResult> produceLater(AsyncStream<int>::Continuation continuation
     co_return VoidResult {};
 }
 
+// Finishes the stream once every producer has ended, then tries one item more.
+QCoro::Task<> finishAfter(
+    TaskGroup producers, AsyncStream<int>::Continuation continuation, bool *lateItemTaken)
+{
+    co_await producers.waitForAll();
+    continuation.finish();
+    *lateItemTaken = continuation.yield(99);
+}
+
 QCoro::Task<int> answerWhenOpen(std::shared_ptr<OneShot> gate, int value)
 {
     if (!gate->hasFired())
@@ -65,12 +76,19 @@ private slots:
     {
         QStringList log;
         TaskGroup group;
+        OneShot slow;
+        OneShot fast;
+        OneShot slowest;
         const Error first = Error::http(500, QStringLiteral("first"));
-        group.add(child(30, Error::http(404, QStringLiteral("second")), &log, "slow failure"));
-        group.add(child(10, first, &log, "fast failure"));
-        group.add(child(50, std::nullopt, &log, "slowest success"));
-        group.add(child(0, std::nullopt, &log, "immediate"));
+        group.add(child(&slow, Error::http(404, QStringLiteral("second")), &log, "slow failure"));
+        group.add(child(&fast, first, &log, "fast failure"));
+        group.add(child(&slowest, std::nullopt, &log, "slowest success"));
+        group.add(child(nullptr, std::nullopt, &log, "immediate"));
         QCOMPARE(group.running(), 3);
+        // The first failure is the first to end, not the first added.
+        fast.fire();
+        slow.fire();
+        slowest.fire();
 
         const VoidResult result = QCoro::waitFor(group.waitForAll());
         // No child was cancelled by another's failure.
@@ -97,13 +115,12 @@ private slots:
         continuation.yield(1);
 
         std::optional<Error> endError;
-        QTimer::singleShot(50, [continuation] {
-            continuation.finish();
-            QVERIFY(!continuation.yield(99)); // dropped after the finish
-        });
+        bool lateItemTaken = true;
+        startDetached(finishAfter(producers, continuation, &lateItemTaken));
         const QList<int> items = QCoro::waitFor(drain(stream, &endError));
         QCOMPARE(items, (QList<int> {1, 10, 11, 20, 21}));
         QVERIFY(!endError);
+        QVERIFY(!lateItemTaken); // dropped after the finish
     }
 
     void streamFinishedWithErrorDrainsFirst()

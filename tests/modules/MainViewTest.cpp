@@ -115,7 +115,13 @@ private slots:
         QTest::mouseClick(screen.view->calendarRows().first()->titleLabel(), Qt::LeftButton);
         QCoreApplication::processEvents();
         QCOMPARE(fakes.syncCalls.size(), 1);
-        QTest::mouseClick(screen.view->calendarRows().first()->symbolButton(), Qt::LeftButton);
+        // The toggle replaces the rows, the clicked one included: its button must outlive the
+        // click it is still handling.
+        const QPointer<QToolButton> clicked = screen.view->calendarRows().first()->symbolButton();
+        QTest::mouseClick(clicked, Qt::LeftButton);
+        QVERIFY(clicked);
+        QVERIFY(screen.view->calendarRows().first()->symbolButton() != clicked);
+        QTRY_VERIFY(!clicked);
         QTRY_COMPARE(fakes.syncCalls.last(), QStringLiteral("add:a"));
         QTRY_COMPARE(
             screen.view->calendarRows().first()->symbolName(), QStringLiteral("square-check"));

@@ -127,7 +127,14 @@ QWidget *MainView::buildSidebar()
 
 void MainView::rebuildRows()
 {
-    qDeleteAll(m_rows);
+    // A row's own symbol click leads here (a toggle changes the list): deleted now, the button
+    // would still be finishing that click in freed memory. The old rows leave the sidebar at
+    // once and go when the click is done.
+    for (CalendarMenuItem *row : std::as_const(m_rows)) {
+        m_rowsLayout->removeWidget(row);
+        row->hide();
+        row->deleteLater();
+    }
     m_rows.clear();
     for (const GoogleCalendar &calendar : m_viewModel->calendars()) {
         auto *row = new CalendarMenuItem(calendar);
