@@ -34,12 +34,6 @@ QCoro::Task<void> untilCancelled(CancelToken token)
 }
 
 using StreamLog = test::Collected<CalendarSyncUpdate>;
-
-QCoro::Task<> runAndRecord(
-    QCoro::Task<VoidResult> task, std::shared_ptr<std::optional<VoidResult>> out)
-{
-    *out = co_await std::move(task);
-}
 } // namespace
 
 // The engine against the Calendar fake and a scripted event-stream server, over loopback. Its
@@ -106,9 +100,7 @@ class CalendarSyncSessionTest : public QObject
 
     std::shared_ptr<std::optional<VoidResult>> follow(const QString &calendarId)
     {
-        auto result = std::make_shared<std::optional<VoidResult>>();
-        startDetached(runAndRecord(m_client.addCalendar(calendarId), result));
-        return result;
+        return test::startRecorded(m_client.addCalendar(calendarId));
     }
 
     QList<CalendarChannel> rows() const
@@ -541,8 +533,7 @@ private slots:
         rebuild(google, m_database);
         const auto log = open({calendarA});
         // The user turns the calendar off while the old channel's stop is still out.
-        const auto unfollowed = std::make_shared<std::optional<VoidResult>>();
-        startDetached(runAndRecord(m_client.cleanUp(calendarA), unfollowed));
+        const auto unfollowed = test::startRecorded(m_client.cleanUp(calendarA));
         gate->fire();
         QTRY_VERIFY(unfollowed->has_value());
         QTRY_COMPARE(

@@ -44,4 +44,19 @@ template<typename T> std::shared_ptr<Collected<T>> collect(AsyncStream<T> stream
     return out;
 }
 
+template<typename T>
+QCoro::Task<> resultInto(QCoro::Task<T> task, std::shared_ptr<std::optional<T>> out)
+{
+    *out = co_await std::move(task);
+}
+
+// Runs `task` in the background; its result fills in when it ends, so that a test waits for
+// it with QTRY_VERIFY (and so a bound) instead of blocking on it.
+template<typename T> std::shared_ptr<std::optional<T>> startRecorded(QCoro::Task<T> task)
+{
+    auto out = std::make_shared<std::optional<T>>();
+    startDetached(resultInto(std::move(task), out));
+    return out;
+}
+
 } // namespace tolvo::test
