@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace tolvo {
@@ -12,6 +13,7 @@ namespace tolvo {
 FormWindow::FormWindow(QSize size, QWidget *content, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_content(content)
+    , m_size(size)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(size);
@@ -21,15 +23,28 @@ FormWindow::FormWindow(QSize size, QWidget *content, QWidget *parent)
     setAutoFillBackground(true);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(content);
+    // On a screen smaller than the form, the window shrinks to the screen and the form scrolls,
+    // so that its lower fields and its buttons can still be reached.
+    m_scrollArea = new QScrollArea(this);
+    m_scrollArea->setFrameShape(QFrame::NoFrame);
+    m_scrollArea->setWidgetResizable(true);
+    m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scrollArea->viewport()->setAutoFillBackground(false);
+    m_scrollArea->setWidget(content);
+    layout->addWidget(m_scrollArea);
 }
 
 void FormWindow::present()
 {
     QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (screen)
-        move(screen->availableGeometry().center() - rect().center());
     show();
+    // Fitted once shown, when the frame the window manager adds is known.
+    if (screen) {
+        const QRect room = screen->availableGeometry();
+        const QSize frame = frameGeometry().size() - geometry().size();
+        setFixedSize(m_size.boundedTo(room.size() - frame));
+        move(room.center() - QRect(QPoint(0, 0), size() + frame).center());
+    }
     raise();
     activateWindow();
 }

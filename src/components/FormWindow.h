@@ -2,12 +2,14 @@
 
 #include <QWidget>
 
+class QScrollArea;
+
 namespace tolvo {
 
-// A secondary top-level window of a fixed size that holds one form and is deleted once it
-// closes. It opens centred on the screen (window managers that place windows themselves may
-// not honour that) and keeps the window manager's frame, so it can always be moved and
-// closed. `closing()` is emitted on every close, the window manager's included.
+// A secondary top-level window of a fixed size (at most its screen's) that holds one form and is
+// deleted once it closes. It opens centred on the screen (window managers that place windows
+// themselves may not honour that) and keeps the window manager's frame, so it can always be moved
+// and closed. `closing()` is emitted on every close, the window manager's included.
 class FormWindow : public QWidget
 {
     Q_OBJECT
@@ -15,6 +17,7 @@ public:
     FormWindow(QSize size, QWidget *content, QWidget *parent = nullptr);
 
     QWidget *content() const { return m_content; }
+    QScrollArea *scrollArea() const { return m_scrollArea; }
     // Shows the window centred on its screen, raised and active.
     void present();
 
@@ -26,6 +29,8 @@ protected:
 
 private:
     QWidget *m_content;
+    QSize m_size;
+    QScrollArea *m_scrollArea = nullptr;
 };
 
 } // namespace tolvo

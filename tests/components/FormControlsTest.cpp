@@ -1,4 +1,5 @@
 #include "components/Fonts.h"
+#include "components/FormWindow.h"
 #include "components/MacEditorTextView.h"
 #include "components/Popover.h"
 #include "components/TolvoTextField.h"
@@ -7,6 +8,10 @@
 
 #include <QLabel>
 #include <QPainterPath>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QVBoxLayout>
@@ -293,6 +298,40 @@ private slots:
         QTRY_VERIFY(!window.isMinimized());
         QCoreApplication::processEvents();
         QCOMPARE(auxiliary, 1);
+    }
+
+    // Sizes relative to the screen the test runs on: a form that fits, one taller and one
+    // larger than the screen.
+    void formWindowFitsItsScreen_data()
+    {
+        QTest::addColumn<QSize>("beyond");
+        QTest::newRow("fits") << QSize(-400, -300);
+        QTest::newRow("taller") << QSize(-300, 200);
+        QTest::newRow("larger") << QSize(300, 400);
+    }
+    void formWindowFitsItsScreen()
+    {
+        QFETCH(QSize, beyond);
+        const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+        const QSize wanted = room.size() + beyond;
+        auto *form = new QWidget;
+        form->setMinimumSize(wanted.width() - 40, wanted.height() - 40);
+        auto *save = new QPushButton(QStringLiteral("Save"), form);
+        save->setGeometry(form->minimumWidth() - 90, form->minimumHeight() - 40, 80, 30);
+        QPointer<FormWindow> window = new FormWindow(wanted, form);
+        window->present();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+
+        QVERIFY(room.contains(window->frameGeometry()));
+        QCOMPARE(window->size().expandedTo(wanted), wanted);
+        if (beyond.width() < 0 && beyond.height() < 0)
+            QCOMPARE(window->size(), wanted);
+        // The button at the far corner can be scrolled into the window.
+        window->scrollArea()->ensureWidgetVisible(save);
+        const QRect placed(save->mapTo(window, QPoint(0, 0)), save->size());
+        QVERIFY(window->rect().contains(placed));
+        window->close();
+        QTRY_VERIFY(!window);
     }
 
     void popoverPlacesItselfAndFlips()
