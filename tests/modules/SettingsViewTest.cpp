@@ -158,6 +158,26 @@ private slots:
         QCOMPARE(picker->currentIndex(), 1);
     }
 
+    void aLongCalendarNameStaysInsideAndIsNamedInFull()
+    {
+        ShellFakes fakes;
+        const QString name = QString(200, QLatin1Char('H'));
+        fakes.localCalendars = {localCalendar(QStringLiteral("a"), name)};
+        SettingsView view;
+        view.show();
+        selectTab(view, SettingsView::Tab::integrations);
+        IntegrationsSettingsView *pane = view.integrationsPane();
+        QTest::mouseClick(pane->permissionButton(), Qt::LeftButton);
+        QTRY_COMPARE(pane->currentContent(), pane->pickerContent());
+        QComboBox *picker = pane->picker();
+        picker->setCurrentIndex(1);
+        QCoreApplication::processEvents();
+        const QRect placed(picker->mapTo(&view, QPoint(0, 0)), picker->size());
+        QVERIFY(view.rect().contains(placed));
+        QCOMPARE(picker->toolTip(), name);
+        QCOMPARE(picker->itemData(1, Qt::ToolTipRole).toString(), name);
+    }
+
     void oneWindowAtATime()
     {
         ShellFakes fakes;

@@ -78,6 +78,8 @@ IntegrationsSettingsView::IntegrationsSettingsView(
         if (m_viewModel)
             m_viewModel->requestCalendarAccess();
     });
+    // A long calendar name is cut off in the closed picker: its tooltip names it in full.
+    connect(m_picker, &QComboBox::currentTextChanged, m_picker, &QWidget::setToolTip);
     connect(m_picker, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (m_filling || !m_viewModel)
             return;
@@ -115,8 +117,10 @@ void IntegrationsSettingsView::rebuildPicker()
     m_filling = true;
     m_picker->clear();
     m_picker->addItem(tr("Select Calendar"));
-    for (const LocalCalendar &calendar : m_viewModel->calendars())
+    for (const LocalCalendar &calendar : m_viewModel->calendars()) {
         m_picker->addItem(colourSquare(calendar.color), calendar.title, calendar.identifier);
+        m_picker->setItemData(m_picker->count() - 1, calendar.title, Qt::ToolTipRole);
+    }
     m_filling = false;
     followSelection();
 }
