@@ -65,7 +65,8 @@ private slots:
         QCOMPARE(rows.at(1)->symbolName(), QStringLiteral("square"));
         // No colour: still a visible symbol.
         QCOMPARE(rows.at(1)->symbolColor(), QColor(0xA3, 0xB0, 0xBB));
-        // A very long title stays inside the sidebar.
+        // A very long title stays inside the sidebar and is named in full by its tooltip.
+        QCOMPARE(rows.at(1)->titleLabel()->toolTip(), QString(300, QLatin1Char('L')));
         const QWidget *sidebar = screen.view->sidebar();
         QCoreApplication::processEvents();
         const QRect title(rows.at(1)->titleLabel()->mapTo(sidebar, QPoint(0, 0)),

@@ -195,8 +195,9 @@ private slots:
         const auto rows = page->rows();
         QCOMPARE(rows.size(), 2);
         QVERIFY(!rows.at(0)->isChecked() && !rows.at(1)->isChecked());
-        // A very long title stays inside the page.
+        // A very long title stays inside the page and is named in full by its tooltip.
         verifyFits(page);
+        QCOMPARE(rows.at(1)->titleLabel()->toolTip(), QString(200, QLatin1Char('W')));
 
         QTest::mouseClick(rows.at(1)->titleLabel(), Qt::LeftButton);
         QVERIFY(rows.at(1)->isChecked());

@@ -33,6 +33,8 @@ CalendarMenuItem::CalendarMenuItem(GoogleCalendar calendar, QWidget *parent)
     m_title->setPalette(colors);
     m_title->setMinimumWidth(0);
     m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // The sidebar cuts a long name off; the tooltip tells apart names that start alike.
+    m_title->setToolTip(m_title->text());
     layout->addWidget(m_title, 1);
 
     connect(m_symbol, &QToolButton::clicked, this, [this] { emit selectionRequested(m_calendar); });

@@ -39,6 +39,8 @@ OnboardingCalendarRow::OnboardingCalendarRow(LocalCalendar calendar, QWidget *pa
     layout->addWidget(dot);
     m_title->setMinimumWidth(0);
     m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // The row cuts a long name off; the tooltip tells apart names that start alike.
+    m_title->setToolTip(m_calendar.title);
     layout->addWidget(m_title, 1);
     m_check->setFixedSize(16, 16);
     m_check->setPixmap(symbolPixmap(QStringLiteral("check"), {16, 16}, palette::accentBlue(), 2.0));
