@@ -170,6 +170,27 @@ QRect MiniMonthPicker::backButtonRect() const
     return forwardButtonRect().translated(-(chevronWidth + spacing), 0);
 }
 
+QRect MiniMonthPicker::titleRect() const
+{
+    const QRect content = contentsRect();
+    return QRect(content.left(), content.top(), backButtonRect().left() - spacing - content.left(),
+        metrics().titleRowHeight);
+}
+
+QFont MiniMonthPicker::titleFont() const
+{
+    // Shrinks rather than cuts the year off a long month name in a narrow sidebar.
+    const QString text = title();
+    const int width = titleRect().width();
+    QFont font;
+    for (int size = titlePixelSize; size >= smallestTitlePixelSize; --size) {
+        font = uiFont(size, QFont::DemiBold);
+        if (QFontMetrics(font).horizontalAdvance(text) <= width)
+            break;
+    }
+    return font;
+}
+
 QSize MiniMonthPicker::sizeHint() const
 {
     const Metrics m = metrics();
@@ -197,12 +218,11 @@ void MiniMonthPicker::paintEvent(QPaintEvent *)
     const Metrics m = metrics();
 
     // Title row: the month on the left, the chevrons on the right.
-    painter.setFont(uiFont(titlePixelSize, QFont::DemiBold));
+    painter.setFont(titleFont());
     painter.setPen(text);
-    const QRect titleRect(content.left(), content.top(),
-        backButtonRect().left() - spacing - content.left(), m.titleRowHeight);
-    painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
-        painter.fontMetrics().elidedText(title(), Qt::ElideRight, titleRect.width()));
+    const QRect titleArea = titleRect();
+    painter.drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter,
+        painter.fontMetrics().elidedText(title(), Qt::ElideRight, titleArea.width()));
     const auto drawChevron = [&](const QRect &area, const char *symbol, bool pressed) {
         if (pressed) {
             QPainterPath path;

@@ -23,6 +23,7 @@ class MiniMonthPicker : public QWidget
     Q_OBJECT
 public:
     static constexpr int titlePixelSize = 24;
+    static constexpr int smallestTitlePixelSize = 14;
     static constexpr int titleBottomPadding = 12;
     static constexpr int dayPadding = 8;
     static constexpr int spacing = 8;
@@ -48,6 +49,9 @@ public:
     // Where things are drawn, for the input handling and tests.
     QRect dayRect(QDate day) const;
     QRect backButtonRect() const;
+    QRect titleRect() const;
+    // The title's font: its full size, or smaller where a long month name would not fit.
+    QFont titleFont() const;
     QRect forwardButtonRect() const;
 
     // What a click on a day of the shown month and on a chevron (-1 or +1) do.

@@ -37,6 +37,33 @@ private slots:
         QVERIFY(picker.days().contains(QDate(2026, 7, 14)));
     }
 
+    // At the sidebar's width, with the sidebar's padding.
+    void everyMonthsTitleFitsBesideTheChevrons_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("en") << QStringLiteral("en_US");
+        QTest::newRow("de") << QStringLiteral("de_DE");
+        QTest::newRow("fr") << QStringLiteral("fr_FR");
+    }
+    void everyMonthsTitleFitsBesideTheChevrons()
+    {
+        QFETCH(QString, locale);
+        const CalendarContext context
+            = calendarContext(locale.toLatin1().constData(), "America/New_York", FakeClock());
+        MiniMonthPicker picker(
+            context, at(context, QDate(2025, 1, 10), QTime(9, 0)), CalendarTheme::dark);
+        picker.setContentsMargins(10, 10, 10, 10);
+        showAt(picker, QSize(310, 320));
+        for (int month = 1; month <= 12; ++month) {
+            picker.setCheckedDate(at(context, QDate(2025, month, 10), QTime(9, 0)));
+            const int advance = QFontMetrics(picker.titleFont()).horizontalAdvance(picker.title());
+            QVERIFY2(advance <= picker.titleRect().width(), qPrintable(picker.title()));
+            QVERIFY(picker.titleRect().right() < picker.backButtonRect().left());
+        }
+        picker.setCheckedDate(at(context, QDate(2025, 5, 10), QTime(9, 0)));
+        QCOMPARE(picker.titleFont().pixelSize(), MiniMonthPicker::titlePixelSize);
+    }
+
     void clickingADayWritesItsStartAndKeepsTheMonth()
     {
         const CalendarContext context = newYork();
