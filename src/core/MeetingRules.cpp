@@ -39,8 +39,10 @@ DayRange displayedDays(CalendarViewType view, const QDateTime &date, const Calen
 
 DayRange upcomingDays(const CalendarContext &context)
 {
+    // Reminders may lead by up to four weeks; the set is refreshed each midnight, so it reaches
+    // four weeks past the next refresh.
     const QDate today = context.now().toTimeZone(context.zone).date();
-    return {today, today.addDays(1)};
+    return {today, today.addDays(maxReminderMinutes / (24 * 60))};
 }
 
 QDateTime nextLocalMidnight(const QDateTime &now, const QTimeZone &zone)

@@ -31,7 +31,8 @@ struct DayRange
 DayRange displayedDays(
     CalendarViewType view, const QDateTime &date, const CalendarContext &context);
 
-// Today and tomorrow in the context's zone: the days whose meetings are always reminded.
+// Today and the 28 days after it in the context's zone: the days whose meetings are always
+// reminded (a reminder may lead its meeting by four weeks).
 DayRange upcomingDays(const CalendarContext &context);
 
 // The next local midnight strictly after `now`.

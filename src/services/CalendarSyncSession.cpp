@@ -91,6 +91,7 @@ SyncStream CalendarSyncSession::sync(Ptr self, QStringList calendarIds)
         self->cancelFollow(calendarId);
     if (self->m_stream)
         self->m_stream->continuation().finish();
+    self->m_closed = false;
 
     SyncStream stream;
     self->m_stream = stream;
@@ -152,6 +153,10 @@ QCoro::Task<VoidResult> CalendarSyncSession::addCalendar(Ptr self, QString calen
 QCoro::Task<VoidResult> CalendarSyncSession::follow(
     Ptr self, QString calendarId, SyncStream::Continuation continuation)
 {
+    // After a sign-out nothing of the old account may start again: a follow that was still on
+    // its way (a tap, a start that was loading) ends here.
+    if (self->m_closed)
+        co_return failure(Error::cancellation());
     // Exactly one listener per calendar: a new follow replaces the running one.
     Follow &entry = self->m_follows[calendarId];
     entry.listener.cancel();
@@ -215,6 +220,7 @@ QCoro::Task<VoidResult> CalendarSyncSession::cleanUp(Ptr self, QString calendarI
 
 QCoro::Task<VoidResult> CalendarSyncSession::cleanUpAll(Ptr self)
 {
+    self->m_closed = true;
     const QStringList followed = self->m_follows.keys();
     for (const QString &calendarId : followed)
         self->cancelFollow(calendarId);

@@ -72,6 +72,7 @@ public:
     // Stops the calendar's listener, monitor and stored channel.
     static QCoro::Task<VoidResult> cleanUp(Ptr self, QString calendarId);
     // Stops every listener and monitor, then every stored channel; failed stops are dropped.
+    // From then on follows are refused until the next `sync` (the account signed out).
     static QCoro::Task<VoidResult> cleanUpAll(Ptr self);
     // Follows one more calendar into the current stream; returns once it is unfollowed.
     static QCoro::Task<VoidResult> addCalendar(Ptr self, QString calendarId);
@@ -147,6 +148,8 @@ private:
     QHash<QString, std::chrono::milliseconds> m_retryDelays;
     quint64 m_nextGeneration = 0;
     std::optional<SyncStream> m_stream;
+    // Set by cleanUpAll, cleared by sync: no follow starts in between.
+    bool m_closed = false;
     // Calendars listed at least once in this run: their next changes are news.
     QSet<QString> m_listed;
     Timers m_retryTimers;

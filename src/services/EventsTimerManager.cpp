@@ -3,6 +3,7 @@
 #include "core/Unimplemented.h"
 
 #include <QHash>
+#include <QSet>
 
 namespace tolvo {
 
@@ -21,10 +22,18 @@ public:
         const QDateTime now = m_timers.now();
         QDateTime fireDate;
         if (type == EventTimerType::notification) {
-            const double seconds = event.timeToReminder(now);
-            if (seconds <= 0)
+            const auto moment = event.reminderMoment();
+            if (!moment)
                 return;
-            fireDate = *event.reminderMoment();
+            fireDate = *moment;
+            if (event.timeToReminder(now) <= 0) {
+                // A moment that passed while the machine slept or a reload re-armed is not
+                // lost: it fires at once, unless the meeting has begun or its reminder has come
+                // already (shown, dismissed or dropped).
+                if (*event.start <= now || m_reminded.contains(event.id))
+                    return;
+                fireDate = now;
+            }
         } else {
             if (!event.end || !event.end->isValid() || now.msecsTo(*event.end) <= 0)
                 return;
@@ -78,6 +87,7 @@ public:
     {
         m_timers.clear();
         m_pairs.clear();
+        m_reminded.clear();
     }
 
     void freeStanding(const QDateTime &date, const GoogleCalendarEvent &event,
@@ -104,6 +114,8 @@ private:
 
     void slotFired(const QString &eventId, EventTimerType type)
     {
+        if (type == EventTimerType::notification)
+            m_reminded.insert(eventId);
         const auto found = m_pairs.find(eventId);
         if (found == m_pairs.end())
             return;
@@ -120,6 +132,8 @@ private:
 
     Timers m_timers;
     QHash<QString, EventTimerPair> m_pairs;
+    // Events whose reminder timer has fired: a later re-arm past the moment stays quiet.
+    QSet<QString> m_reminded;
 };
 } // namespace
 

@@ -26,8 +26,10 @@ struct EventsTimerManager
 
     using Handler = std::function<void(const GoogleCalendarEvent &)>;
 
-    // Reminder at start minus reminderMinutes; nothing without a start or when that is not in
-    // the future. Re-arming replaces (and cancels) the event's previous reminder timer.
+    // Reminder at start minus reminderMinutes; nothing without a start. A moment that has
+    // passed fires at once while the event has not started and its reminder has not fired yet
+    // (in this table's life); otherwise nothing is armed. Re-arming replaces (and cancels) the
+    // event's previous reminder timer.
     std::function<void(const GoogleCalendarEvent &, Handler)> createTimerWithEvent;
     // End timer at the event's end; nothing without an end or when it is not in the future.
     std::function<void(const GoogleCalendarEvent &, Handler)> createEndTimerWithEvent;

@@ -4,6 +4,9 @@
 #include "support/FakeClock.h"
 #include "support/TestMain.h"
 
+#include <QJsonArray>
+#include <QSignalSpy>
+
 using namespace tolvo;
 using test::LiveSyncFixture;
 
@@ -19,6 +22,14 @@ QJsonObject timed(const QDateTime &start, int minutes)
 {
     return {{"start", QJsonObject {{"dateTime", start.toString(Qt::ISODate)}}},
         {"end", QJsonObject {{"dateTime", start.addSecs(60 * minutes).toString(Qt::ISODate)}}}};
+}
+int deletes(const test::FakeGoogleCalendar &google)
+{
+    const auto &requests = google.requests();
+    return int(std::count_if(requests.cbegin(), requests.cend(),
+        [](const test::FakeGoogleCalendar::LoggedRequest &request) {
+            return request.method == u"DELETE";
+        }));
 }
 } // namespace
 
@@ -36,6 +47,7 @@ class MeetingsEngineLoopTest : public QObject
     EventsTimerManager m_timers;
     QStringList m_notifications;
     bool m_deleteOnEnded = false;
+    int m_signOuts = 0;
 
     // Starts the main screen, makes the list as the screen does once configured, and follows
     // the team calendar.
@@ -64,6 +76,7 @@ private slots:
         m_loop->google.addCalendar(team, QStringLiteral("Team"), QStringLiteral("#ac725e"));
         m_notifications.clear();
         m_deleteOnEnded = false;
+        m_signOuts = 0;
         // Whole seconds, as Google's times are.
         const QDateTime now = QDateTime::currentDateTimeUtc();
         m_clock = test::FakeClock(now.addMSecs(-now.time().msec()));
@@ -75,6 +88,10 @@ private slots:
         const QUrl relay(QStringLiteral("http://127.0.0.1:%1").arg(m_loop->backend.port()));
         GoogleClient google = GoogleClient::testValue();
         google.authSession = storedSession;
+        google.signOut = [this]() -> QCoro::Task<VoidResult> {
+            ++m_signOuts;
+            return readyTask(VoidResult());
+        };
         UserDefaultsClient defaults = UserDefaultsClient::testValue();
         defaults.boolValue = [this](const QString &key) {
             return key == QLatin1String(UserDefaultsClient::deleteEventOnEndedKey)
@@ -185,6 +202,95 @@ private slots:
         QCOMPARE(m_loop->google.requestsTo("DELETE", id).size(), 1);
         QVERIFY(!list.alertType()->isSet());
         QVERIFY(list.eventsModel().isEmpty());
+    }
+
+    void aRecurringSeriesIsNeverDeletedWhenAnOccurrenceEnds()
+    {
+        m_deleteOnEnded = true;
+        MainViewModel main;
+        main.startIfNeeded();
+        MeetingsListViewModel list;
+        follow(main, list);
+
+        // Made elsewhere: the change feed brings the master, under the series' id with its
+        // first occurrence's times.
+        const QDateTime first = m_clock.now().addSecs(5 * 60);
+        QJsonObject weekly = timed(first, 10);
+        weekly.insert("summary", "Weekly sync");
+        weekly.insert("recurrence", QJsonArray {"RRULE:FREQ=WEEKLY;COUNT=3"});
+        const QString series = m_loop->google.addEvent(team, weekly).value("id").toString();
+        const QString firstId
+            = series + "_" + first.toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+        QTRY_COMPARE(m_notifications.size(), 1);
+        QTRY_VERIFY(list.eventsModel().size() >= 1);
+        QTRY_VERIFY(!list.isLoading());
+        for (const EventModelPtr &model : list.eventsModel()) {
+            QCOMPARE(model->event().recurringEventId, std::optional<QString>(series));
+            QVERIFY(!model->event().isSeriesMaster());
+        }
+        QVERIFY(!m_timers.pair(series).has_value());
+        QVERIFY(m_timers.pair(firstId).has_value());
+
+        // The first occurrence ends: the series stays whole; what goes is that occurrence alone.
+        advanceTo(first.addSecs(10 * 60));
+        QTRY_COMPARE(m_loop->google.requestsTo("DELETE", firstId).size(), 1);
+        QTRY_VERIFY(!list.isLoading());
+        QVERIFY(m_loop->google.requestsTo("DELETE", series).isEmpty());
+        QCOMPARE(deletes(m_loop->google), 1);
+        QCOMPARE(m_loop->google.event(team, series).value("status").toString(), "confirmed");
+        QCOMPARE(m_loop->google
+                     .event(team,
+                         series + "_"
+                             + first.addDays(7).toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")))
+                     .value("status")
+                     .toString(),
+            "confirmed");
+
+        // A single meeting beside it still goes once it ends.
+        const QDateTime start = m_clock.now().addSecs(5 * 60);
+        const QString single
+            = m_loop->google.addEvent(team, timed(start, 10)).value("id").toString();
+        QTRY_VERIFY(m_timers.pair(single).has_value());
+        advanceTo(start.addSecs(10 * 60));
+        QTRY_COMPARE(m_loop->google.requestsTo("DELETE", single).size(), 1);
+        QTRY_VERIFY(!list.isLoading());
+        QCOMPARE(deletes(m_loop->google), 2);
+        QVERIFY(!list.alertType()->isSet());
+        QVERIFY(m_loop->google.unexpectedRequests().isEmpty());
+    }
+
+    void signingOutWhileTheCalendarListLoadsLeavesNothingOfTheAccount()
+    {
+        // Followed in an earlier run: the start will follow it again.
+        auto earlier = m_loop->open({team});
+        QTRY_COMPARE(m_loop->rows().size(), 1);
+        QTRY_COMPARE(m_loop->subscribers(team), std::size_t(1));
+
+        m_loop->google.hold(QStringLiteral("calendarList"));
+        MainViewModel main;
+        main.startIfNeeded();
+        QTRY_COMPARE(m_loop->google.heldCount(), 1);
+        QSignalSpy finished(&main, &MainViewModel::logoutFinished);
+        main.logout();
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().first().toBool(), true);
+        QCOMPARE(m_signOuts, 1);
+        QVERIFY(m_loop->rows().isEmpty());
+
+        m_loop->google.clearLog();
+        m_loop->google.releaseHeld();
+        QTRY_COMPARE(m_loop->google.heldCount(), 0);
+        // Whatever the list's arrival could still set off has had its turns.
+        QTest::qWait(300);
+        QVERIFY(!main.isSyncing());
+        QVERIFY(!m_loop->session->isListening(team));
+        QVERIFY(!m_loop->session->renewalTimer(team));
+        QCOMPARE(m_loop->session->pendingTimerCount(), std::size_t(0));
+        QVERIFY(m_loop->rows().isEmpty());
+        QTRY_COMPARE(m_loop->subscribers(team), std::size_t(0));
+        QVERIFY(m_loop->google.requestsTo("POST", "watch").isEmpty());
+        QVERIFY(main.calendars().isEmpty());
+        QVERIFY(m_loop->google.unexpectedRequests().isEmpty());
     }
 };
 

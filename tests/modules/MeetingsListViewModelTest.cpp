@@ -29,6 +29,9 @@ public:
     QList<Call> calls;
     QList<DeleteEventRequest> deletes;
     QList<Result<bool>> deleteAnswers; // taken in order; success once they run out
+    // Answer with what the table said when the fetch was asked for, as a reply already on its
+    // way would.
+    bool answerAsAsked = false;
 
     GoogleCalendarClient client()
     {
@@ -40,7 +43,10 @@ public:
                   auto *gate = new OneShot(self);
                   if (!self->held.contains(calendarId))
                       QTimer::singleShot(0, gate, &OneShot::fire);
-                  return answer(self, calendarId, gate);
+                  std::optional<Result<QList<GoogleCalendarEvent>>> asked;
+                  if (self->answerAsAsked)
+                      asked = self->answers.value(calendarId, QList<GoogleCalendarEvent>());
+                  return answer(self, calendarId, gate, asked);
               };
         client.deleteEvent = [self](const DeleteEventRequest &request) {
             self->deletes.append(request);
@@ -77,14 +83,16 @@ public:
     }
 
 private:
-    static QCoro::Task<Result<QList<GoogleCalendarEvent>>> answer(
-        QPointer<FakeEventReplies> self, QString calendarId, OneShot *gate)
+    static QCoro::Task<Result<QList<GoogleCalendarEvent>>> answer(QPointer<FakeEventReplies> self,
+        QString calendarId, OneShot *gate, std::optional<Result<QList<GoogleCalendarEvent>>> asked)
     {
         gate->setObjectName(calendarId);
         co_await qCoro(gate, &OneShot::fired);
         gate->deleteLater();
         if (!self)
             co_return failure(Error::cancellation());
+        if (asked)
+            co_return *asked;
         co_return self->answers.value(calendarId, QList<GoogleCalendarEvent>());
     }
 };
@@ -229,7 +237,7 @@ private slots:
         QVERIFY(m_google->calls.isEmpty());
         QCOMPARE(model.selectedView(), CalendarViewType::month);
         QTRY_COMPARE(idsOf(model.eventsModel()), (QStringList {"early", "late"}));
-        // The displayed month, then today and tomorrow for the reminders.
+        // The displayed month, then the upcoming four weeks for the reminders.
         QCOMPARE(m_google->calls.at(0).start, QDateTime(QDate(2025, 3, 1), QTime(0, 0), Qt::UTC));
         QCOMPARE(
             m_google->calls.at(0).end, QDateTime(QDate(2025, 3, 31), QTime(23, 59, 59), Qt::UTC));
@@ -237,7 +245,7 @@ private slots:
         QTRY_COMPARE(m_google->calls.size(), 2);
         QCOMPARE(m_google->calls.at(1).start, QDateTime(QDate(2025, 3, 3), QTime(0, 0), Qt::UTC));
         QCOMPARE(
-            m_google->calls.at(1).end, QDateTime(QDate(2025, 3, 4), QTime(23, 59, 59), Qt::UTC));
+            m_google->calls.at(1).end, QDateTime(QDate(2025, 3, 31), QTime(23, 59, 59), Qt::UTC));
         QCOMPARE(model.eventsModel().at(0)->calendarId(), "a");
         QVERIFY(m_timers.pair("early").has_value());
     }
@@ -458,6 +466,112 @@ private slots:
         QCOMPARE(m_google->calls.size(), 2);
     }
 
+    void aPushedSeriesIsReloadedAsItsOccurrences_data()
+    {
+        QTest::addColumn<bool>("added");
+        QTest::newRow("added") << true;
+        QTest::newRow("modified") << false;
+    }
+
+    void aPushedSeriesIsReloadedAsItsOccurrences()
+    {
+        QFETCH(bool, added);
+        m_deleteOnEnded = true;
+        auto model = makeLoaded({calendar("a")});
+        m_google->calls.clear();
+        // The feed brings the master under the series' id with its first occurrence's times.
+        GoogleCalendarEvent master = event("weekly", 10, 20);
+        master.recurrence = {QStringLiteral("RRULE:FREQ=WEEKLY")};
+        GoogleCalendarEvent first = event("weekly_20250303T091000Z", 10, 20);
+        first.recurringEventId = QStringLiteral("weekly");
+        first.originalStartTime = first.start;
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {first};
+        m_bus.postGoogleChanged(CalendarSyncUpdate::googleChanges("a",
+            {added ? GoogleCalendarChange::added(master)
+                   : GoogleCalendarChange::modified(master)}));
+        QTRY_VERIFY(!m_google->calls.isEmpty());
+        settle(*model);
+        QCOMPARE(m_google->calls.size(), 2);
+        QCOMPARE(idsOf(model->eventsModel()), QStringList {first.id});
+        QVERIFY(!m_timers.pair("weekly").has_value());
+
+        // Its first occurrence ends: that occurrence goes, never the series.
+        advanceMinutes(31);
+        QTRY_COMPARE(m_google->deletes.size(), 1);
+        QCOMPARE(m_google->deletes.first().eventId, first.id);
+        // Nor when a master reaches the end handling some other way.
+        model->removeEndedEvent(master, "a");
+        QCoreApplication::processEvents();
+        QCOMPARE(m_google->deletes.size(), 1);
+    }
+
+    void anAnswerAskedBeforeAChangeDoesNotUndoIt_data()
+    {
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("deleted") << true;
+        QTest::newRow("moved") << false;
+    }
+
+    void anAnswerAskedBeforeAChangeDoesNotUndoIt()
+    {
+        QFETCH(bool, deleted);
+        // Starts after the next midnight, so the midnight refresh of the upcoming set asks for
+        // it.
+        const GoogleCalendarEvent e = event("e", 20 * 60, 30, "Review");
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {e};
+        auto model = makeLoaded({calendar("a")});
+        QVERIFY(m_timers.pair("e").has_value());
+
+        m_google->answerAsAsked = true;
+        m_google->held.insert("a");
+        const int asked = int(m_google->calls.size());
+        advanceMinutes(15 * 60);
+        QTRY_COMPARE(int(m_google->calls.size()), asked + 1);
+
+        // Changed while that answer is on its way; Google holds the change from now on.
+        GoogleCalendarEvent moved = e;
+        moved.start = e.start->addSecs(3600);
+        moved.end = e.end->addSecs(3600);
+        m_bus.postGoogleChanged(CalendarSyncUpdate::googleChanges("a",
+            {deleted ? GoogleCalendarChange::deleted(e) : GoogleCalendarChange::modified(moved)}));
+        QTRY_COMPARE(m_notifications.size(), 1);
+        m_google->answers["a"]
+            = deleted ? QList<GoogleCalendarEvent>() : QList<GoogleCalendarEvent> {moved};
+        const auto holdsTheChange = [&] {
+            for (const EventModelPtr &listed : model->eventsModel()) {
+                if (listed->event().id == u"e"
+                    && (deleted || *listed->event().start != moved.start))
+                    return false;
+            }
+            return true;
+        };
+
+        m_google->releaseAll();
+        settle(*model);
+        QVERIFY(holdsTheChange());
+        if (deleted)
+            QVERIFY(!m_timers.pair("e").has_value());
+        else
+            QCOMPARE(m_timers.pair("e")->endTimer->fireDate(), *moved.end);
+    }
+
+    void pushedMeetingsWeeksAheadStayReminded()
+    {
+        auto model = makeLoaded({calendar("a")});
+        // Three weeks ahead with a 20-day lead: reminded tomorrow, whatever month is shown.
+        GoogleCalendarEvent review = event("review", 60 * 24 * 21);
+        review.reminderMinutes = 60 * 24 * 20;
+        m_bus.postGoogleChanged(
+            CalendarSyncUpdate::googleChanges("a", {GoogleCalendarChange::added(review)}));
+        QTRY_VERIFY(m_timers.pair("review").has_value());
+        m_dates.selectDate(at(60 * 24 * 60));
+        settle(*model);
+        QVERIFY(model->eventsModel().isEmpty());
+        QVERIFY(m_timers.pair("review").has_value());
+        advanceMinutes(60 * 24);
+        QCOMPARE(model->notificationStatus(), NotificationStatus::showed(review));
+    }
+
     void snooze_data()
     {
         QTest::addColumn<int>("choice");
@@ -606,7 +720,7 @@ private slots:
         QCOMPARE(m_google->calls.size(), 1);
         QCOMPARE(m_google->calls.first().start, QDateTime(QDate(2025, 3, 4), QTime(0, 0), Qt::UTC));
         QCOMPARE(
-            m_google->calls.first().end, QDateTime(QDate(2025, 3, 5), QTime(23, 59, 59), Qt::UTC));
+            m_google->calls.first().end, QDateTime(QDate(2025, 4, 1), QTime(23, 59, 59), Qt::UTC));
         QVERIFY(m_timers.pair("dayAfter").has_value());
     }
 

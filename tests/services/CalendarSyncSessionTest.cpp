@@ -498,9 +498,8 @@ private slots:
         QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
         QVERIFY(!m_log->errors().isEmpty()); // logged, not the stream's failure
 
-        // Off and on again, then sign-out and back.
+        // Off and on again.
         QVERIFY(QCoro::waitFor(m_client.cleanUp(calendarA)));
-        QVERIFY(QCoro::waitFor(m_client.cleanUpAll()));
         // An ended stream would take no more items: the one below shows it stayed open.
         QVERIFY(!log->ended);
         const auto followed = follow(calendarA);
@@ -512,6 +511,28 @@ private slots:
             std::optional<QString>("Still arrives"));
         QVERIFY(!log->ended);
         QVERIFY(!followed->has_value());
+    }
+
+    void afterSignOutNothingIsFollowedUntilTheNextSync()
+    {
+        const auto log = open({calendarA});
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        const auto watched = watches().size();
+        QVERIFY(QCoro::waitFor(m_client.cleanUpAll()));
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 0);
+
+        // A follow still on its way (a tap, a start that was loading) sets nothing up.
+        const auto late = QCoro::waitFor(m_client.addCalendar(calendarA));
+        QVERIFY(!late && late.error().isCancellation());
+        QCOMPARE(watches().size(), watched);
+        QVERIFY(rows().isEmpty());
+        QVERIFY(!m_session->isListening(calendarA));
+        QCOMPARE(m_session->pendingTimerCount(), std::size_t(0));
+
+        // Signed in again, the start's sync follows as before.
+        const auto again = open({calendarA});
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        QCOMPARE(rows().size(), 1);
     }
 
     void anUnfollowDuringTheStartUpStopWins()

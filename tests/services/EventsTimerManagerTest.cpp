@@ -55,7 +55,7 @@ private slots:
         Dependencies::reset();
     }
 
-    void armsOnlyFutureMoments_data()
+    void armsWhatIsStillToCome_data()
     {
         QTest::addColumn<bool>("hasStart");
         QTest::addColumn<int>("start");
@@ -66,11 +66,13 @@ private slots:
         QTest::newRow("both ahead") << true << 60 << true << 90 << true << true;
         QTest::newRow("no start") << false << 0 << true << 90 << false << true;
         QTest::newRow("no end") << true << 60 << false << 0 << true << false;
-        QTest::newRow("reminder exactly now") << true << 30 << true << 60 << false << true;
-        QTest::newRow("reminder past, start ahead") << true << 10 << true << 60 << false << true;
+        // A moment that passed before the meeting began still reminds, at once.
+        QTest::newRow("reminder exactly now") << true << 30 << true << 60 << true << true;
+        QTest::newRow("reminder past, start ahead") << true << 10 << true << 60 << true << true;
+        QTest::newRow("started") << true << 0 << true << 60 << false << true;
         QTest::newRow("ended") << true << -60 << true << -1 << false << false;
     }
-    void armsOnlyFutureMoments()
+    void armsWhatIsStillToCome()
     {
         QFETCH(bool, hasStart);
         QFETCH(int, start);
@@ -125,16 +127,32 @@ private slots:
         QCOMPARE(m_fired, QStringList {"moved:e"});
     }
 
-    void modifyIntoThePastOnlyCancels()
+    void aPassedReminderComesAtOnceButOnlyOnce()
     {
+        // Moved to start in 5 minutes (or re-armed by a reload after the machine slept through
+        // the moment): the reminder is due and the meeting is still to come.
         const auto manager = EventsTimerManager::liveValue();
         manager.createTimerWithEvent(event(QStringLiteral("e"), 60, 90), record("reminder"));
         manager.modifyTimerWithEvent(
-            event(QStringLiteral("e"), 5, 90), EventTimerType::notification, record("modified"));
+            event(QStringLiteral("e"), 5, 90), EventTimerType::notification, record("moved"));
+        m_scheduler->checkNow();
+        QCOMPARE(m_fired, QStringList {"moved:e"});
+
+        // Once it has come, a later re-arm past its moment stays quiet.
+        manager.modifyTimerWithEvent(
+            event(QStringLiteral("e"), 5, 90), EventTimerType::notification, record("again"));
         QVERIFY(!manager.pair(QStringLiteral("e")));
         QCOMPARE(manager.pendingTimerCount(), std::size_t(0));
-        advanceMinutes(120);
-        QVERIFY(m_fired.isEmpty());
+        // Moved into the future, it is reminded again at its new moment.
+        manager.modifyTimerWithEvent(
+            event(QStringLiteral("e"), 45, 90), EventTimerType::notification, record("later"));
+        advanceMinutes(15);
+        QCOMPARE(m_fired, (QStringList {"moved:e", "later:e"}));
+        // A meeting that has begun is not reminded.
+        manager.modifyTimerWithEvent(
+            event(QStringLiteral("g"), -1, 30), EventTimerType::notification, record("begun"));
+        m_scheduler->checkNow();
+        QCOMPARE(m_fired.size(), 2);
 
         // Without a pair, modify just arms.
         manager.modifyTimerWithEvent(

@@ -5,6 +5,8 @@
 #include <QJsonDocument>
 #include <QTcpServer>
 
+#include <algorithm>
+
 namespace tolvo::test {
 
 FakeGoogleCalendar::FakeGoogleCalendar(QObject *parent)
@@ -28,16 +30,39 @@ QUrl FakeGoogleCalendar::apiRoot() const
     return QUrl(QStringLiteral("http://127.0.0.1:%1/calendar/v3/").arg(m_port));
 }
 
-bool FakeGoogleCalendar::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
+namespace {
+void answer(QHttpServerResponder &responder, const FakeGoogleRouter::Reply &reply)
 {
-    const FakeGoogleRouter::Reply reply = m_router.handle(request);
-    QHttpServerResponder responder = makeResponder(request, socket);
     if (reply.empty) {
         responder.write(QHttpServerResponder::StatusCode(reply.status));
     } else {
         responder.write(QJsonDocument(reply.body), QHttpServerResponder::StatusCode(reply.status));
     }
+}
+} // namespace
+
+bool FakeGoogleCalendar::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
+{
+    const FakeGoogleRouter::Reply reply = m_router.handle(request);
+    QHttpServerResponder responder = makeResponder(request, socket);
+    const QString path = request.url().path();
+    const bool held = std::any_of(m_held.cbegin(), m_held.cend(),
+        [&path](const QString &part) { return path.contains(part); });
+    if (held) {
+        m_waiting.push_back({std::make_unique<QHttpServerResponder>(std::move(responder)), reply});
+        return true;
+    }
+    answer(responder, reply);
     return true;
+}
+
+void FakeGoogleCalendar::releaseHeld()
+{
+    m_held.clear();
+    std::vector<Waiting> waiting = std::move(m_waiting);
+    m_waiting.clear();
+    for (Waiting &entry : waiting)
+        answer(*entry.responder, entry.reply);
 }
 
 void FakeGoogleCalendar::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket)

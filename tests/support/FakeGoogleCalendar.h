@@ -4,11 +4,14 @@
 #include "support/FakeGoogleRouter.h"
 
 #include <QAbstractHttpServer>
+#include <QHttpServerResponder>
 #include <QJsonObject>
 #include <QList>
 #include <QUrl>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace tolvo::test {
 
@@ -67,6 +70,12 @@ public:
     {
         m_router.failNext(pathPart, status, reason);
     }
+    // Requests whose path contains `pathPart` are answered only when released (with the
+    // answer made when they arrived), as a slow Google would.
+    void hold(const QString &pathPart) { m_held.append(pathPart); }
+    // Answers every held request and holds no more.
+    void releaseHeld();
+    int heldCount() const { return int(m_waiting.size()); }
     void setPageSize(int size) { m_router.setPageSize(size); }
     // Every sync token handed out so far becomes unknown (410 fullSyncRequired).
     void expireSyncTokens() { m_store.expireSyncTokens(); }
@@ -100,6 +109,13 @@ private:
     FakeGoogleEventStore m_store;
     FakeGoogleRouter m_router;
     quint16 m_port = 0;
+    struct Waiting
+    {
+        std::unique_ptr<QHttpServerResponder> responder;
+        FakeGoogleRouter::Reply reply;
+    };
+    QStringList m_held;
+    std::vector<Waiting> m_waiting;
 };
 
 } // namespace tolvo::test

@@ -303,6 +303,21 @@ private slots:
                     .isEmpty());
     }
 
+    void heldRequestsAnswerWhenReleased()
+    {
+        m_google.hold(QStringLiteral("calendarList"));
+        QNetworkRequest request(QUrl(m_google.apiRoot().toString() + "users/me/calendarList"));
+        request.setRawHeader("Authorization", "Bearer good");
+        std::unique_ptr<QNetworkReply> reply(m_network.get(request));
+        QTRY_COMPARE(m_google.heldCount(), 1);
+        QVERIFY(!reply->isFinished());
+        QCOMPARE(call("GET", QStringLiteral("calendars/a/events")).status, 200); // others flow
+        m_google.releaseHeld();
+        QTRY_VERIFY(reply->isFinished());
+        QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+        QCOMPARE(m_google.heldCount(), 0);
+    }
+
     void unexpectedRequestsAreNoted()
     {
         QCOMPARE(call("GET", QStringLiteral("calendars/a/acl")).status, 404);

@@ -99,33 +99,36 @@ QCoro::Task<> MainViewModel::startSync(QPointer<MainViewModel> self)
 {
     // Two starts at once would both configure and both open a stream.
     self->m_starting = true;
-    co_await configure(self);
-    if (!self)
+    const quint64 account = self->m_account;
+    co_await configure(self, account);
+    // Signed out meanwhile (the sign-out ended this start): nothing of that account may
+    // follow a calendar again.
+    if (!self || self->m_account != account)
         co_return;
+    self->m_starting = false;
     // Also after a failed configuration: the stream then follows no calendar and stays idle.
     self->openStream();
-    self->m_starting = false;
 }
 
-QCoro::Task<> MainViewModel::configure(QPointer<MainViewModel> self)
+QCoro::Task<> MainViewModel::configure(QPointer<MainViewModel> self, quint64 account)
 {
     self->setAppState(AppState::idle);
     if (!std::exchange(self->m_configuredOnce, true)) {
         const AppUpdater updater = *self->m_appUpdater;
         QTimer::singleShot(0, self.data(), [updater] { updater.startUpdater(); });
     }
-    co_await googleCalendarInit(self);
-    if (self)
+    co_await googleCalendarInit(self, account);
+    if (self && self->m_account == account)
         self->evaluateRequests();
 }
 
-QCoro::Task<> MainViewModel::googleCalendarInit(QPointer<MainViewModel> self)
+QCoro::Task<> MainViewModel::googleCalendarInit(QPointer<MainViewModel> self, quint64 account)
 {
     const auto found = self->m_requests.constFind(RequestType::googleCalendarInit);
     if (found != self->m_requests.constEnd() && found->success)
         co_return;
-    const VoidResult loaded = co_await loadGoogleCalendars(self);
-    if (!self)
+    const VoidResult loaded = co_await loadGoogleCalendars(self, account);
+    if (!self || self->m_account != account)
         co_return;
     RequestInfo info;
     info.success = loaded.has_value();
@@ -134,7 +137,8 @@ QCoro::Task<> MainViewModel::googleCalendarInit(QPointer<MainViewModel> self)
     self->m_requests.insert(RequestType::googleCalendarInit, info);
 }
 
-QCoro::Task<VoidResult> MainViewModel::loadGoogleCalendars(QPointer<MainViewModel> self)
+QCoro::Task<VoidResult> MainViewModel::loadGoogleCalendars(
+    QPointer<MainViewModel> self, quint64 account)
 {
     const GoogleClient google = *self->m_googleClient;
     const GoogleCalendarClient calendarClient = *self->m_googleCalendarClient;
@@ -150,7 +154,8 @@ QCoro::Task<VoidResult> MainViewModel::loadGoogleCalendars(QPointer<MainViewMode
     auto listed = co_await calendarClient.fetchCalendarList(*session);
     if (!listed)
         co_return failure(listed.error());
-    if (!self)
+    // A list that arrives after a sign-out belongs to no one any more.
+    if (!self || self->m_account != account)
         co_return failure(Error::cancellation());
     auto marked = self->markSelectedCalendars(*listed);
     if (!marked)
@@ -253,6 +258,10 @@ QCoro::Task<> MainViewModel::runToggle(
 
 void MainViewModel::logout()
 {
+    // A start still loading is of the account that signs out: it ends before the clean-up, so
+    // nothing it would set up outlives the sign-out.
+    ++m_account;
+    m_starting = false;
     startDetached(runLogout(this));
 }
 

@@ -62,8 +62,9 @@ public:
     void refresh();
     // A sidebar row: follows an unfollowed calendar and unfollows a followed one.
     void toggleCalendar(const GoogleCalendar &calendar);
-    // Stops every channel, then signs out (which returns the window to onboarding), then
-    // reports "signOut"; a failing step ends the sequence quietly.
+    // Ends a start that is still running, stops every channel, then signs out (which returns
+    // the window to onboarding), then reports "signOut"; a failing step ends the sequence
+    // quietly.
     void logout();
     // The start-up alerts' "Refresh": the browser sign-in, then the start again.
     void reauthorize();
@@ -77,9 +78,10 @@ signals:
 
 private:
     static QCoro::Task<> startSync(QPointer<MainViewModel> self);
-    static QCoro::Task<> configure(QPointer<MainViewModel> self);
-    static QCoro::Task<> googleCalendarInit(QPointer<MainViewModel> self);
-    static QCoro::Task<VoidResult> loadGoogleCalendars(QPointer<MainViewModel> self);
+    static QCoro::Task<> configure(QPointer<MainViewModel> self, quint64 account);
+    static QCoro::Task<> googleCalendarInit(QPointer<MainViewModel> self, quint64 account);
+    static QCoro::Task<VoidResult> loadGoogleCalendars(
+        QPointer<MainViewModel> self, quint64 account);
     static QCoro::Task<> runReauthorize(QPointer<MainViewModel> self);
     static QCoro::Task<> runToggle(QPointer<MainViewModel> self, QString calendarId, bool follow);
     static QCoro::Task<> runLogout(QPointer<MainViewModel> self);
@@ -113,6 +115,8 @@ private:
 
     bool m_configuredOnce = false;
     bool m_starting = false;
+    // Bumped by a sign-out: a start of an earlier value belongs to the signed-out account.
+    quint64 m_account = 0;
     bool m_streamOpen = false;
     std::optional<SyncStream> m_stream;
 };

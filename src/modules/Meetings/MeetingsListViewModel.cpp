@@ -40,7 +40,7 @@ MeetingsListViewModel::MeetingsListViewModel(QObject *parent)
     , m_selectedDate(m_context->now())
 {
     // The cache announces every stored list of followed calendars (a follow, an unfollow, a new
-    // start): the list follows it, and so do the reminders of today and tomorrow.
+    // start): the list follows it, and so do the reminders of the upcoming weeks.
     m_calendarSubscription = m_cacheManager->listenCalendarChanges.subscribe(
         this, [this](const QList<GoogleCalendar> &calendars) {
             enqueue({calendars, m_dateManager->selectedDate(), true, false});
@@ -161,7 +161,7 @@ QCoro::Task<> MeetingsListViewModel::reloadDisplayed(
     QStringList ids = difference.inserted;
     if (ids.isEmpty()) {
         // Nothing new: the period (or the view) changed, so everything is fetched again. Only
-        // timers that nothing else needs go; today's and tomorrow's reminders stay armed.
+        // timers that nothing else needs go; the upcoming weeks' reminders stay armed.
         const QList<EventModelPtr> previous = self->m_eventsModel;
         self->setEventsModel({});
         for (const EventModelPtr &model : previous)
@@ -174,6 +174,7 @@ QCoro::Task<> MeetingsListViewModel::reloadDisplayed(
     const DayRange days = self->dateInterval(*reload.date);
     const GoogleCalendarClient client = *self->m_googleCalendarClient;
     const CalendarContext context = *self->m_context;
+    self->m_changedWhileFetching.clear();
     auto fetched = co_await fetchMeetings(client, ids, days, context);
     if (!self)
         co_return;
@@ -189,6 +190,7 @@ QCoro::Task<> MeetingsListViewModel::reloadUpcoming(QPointer<MeetingsListViewMod
     const QStringList ids = idsOf(self->m_currentHandleCalendars);
     const CalendarContext context = *self->m_context;
     const GoogleCalendarClient client = *self->m_googleCalendarClient;
+    self->m_changedWhileFetching.clear();
     auto fetched = co_await fetchMeetings(client, ids, upcomingDays(context), context);
     if (!self)
         co_return;
@@ -198,19 +200,35 @@ QCoro::Task<> MeetingsListViewModel::reloadUpcoming(QPointer<MeetingsListViewMod
         co_return;
     }
     QHash<QString, Upcoming> fresh;
+    QList<Upcoming> toArm;
     for (const Meeting &meeting : std::as_const(*fetched)) {
-        for (const GoogleCalendarEvent &event : meeting.events)
+        for (const GoogleCalendarEvent &event : meeting.events) {
+            if (self->changedWhileFetching(event.id))
+                continue;
             fresh.insert(event.id, {event, meeting.calendarId});
+            toArm.append({event, meeting.calendarId});
+        }
+    }
+    // What a pushed change set while the fetch ran is newer than the answer.
+    for (const Upcoming &pushed : std::as_const(self->m_upcoming)) {
+        if (self->changedWhileFetching(pushed.event.id))
+            fresh.insert(pushed.event.id, pushed);
     }
     const QHash<QString, Upcoming> previous = std::exchange(self->m_upcoming, fresh);
     for (const Upcoming &old : previous) {
         if (!fresh.contains(old.event.id))
             self->releaseTimersIfUnused(old.event);
     }
-    for (const Meeting &meeting : std::as_const(*fetched)) {
-        for (const GoogleCalendarEvent &event : meeting.events)
-            self->armTimers(event, meeting.calendarId);
-    }
+    for (const Upcoming &upcoming : std::as_const(toArm))
+        self->armTimers(upcoming.event, upcoming.calendarId);
+}
+
+bool MeetingsListViewModel::changedWhileFetching(const QString &eventId) const
+{
+    if (m_changedWhileFetching.contains(eventId))
+        return true;
+    return std::any_of(m_changedWhileFetching.cbegin(), m_changedWhileFetching.cend(),
+        [&eventId](const QString &changed) { return isInstanceOfSeries(eventId, changed); });
 }
 
 QCoro::Task<Result<QList<MeetingsListViewModel::Meeting>>> MeetingsListViewModel::fetchMeetings(
@@ -243,13 +261,17 @@ QCoro::Task<Result<QList<MeetingsListViewModel::Meeting>>> MeetingsListViewModel
 
 void MeetingsListViewModel::addMeetings(const QList<Meeting> &meetings)
 {
+    // The answer was asked for before the changes pushed while it ran: for those events the
+    // pushed state stands (a deleted one stays away), whatever the answer says.
     QSet<QString> fetchedIds;
     for (const Meeting &meeting : meetings) {
-        for (const GoogleCalendarEvent &event : meeting.events)
-            fetchedIds.insert(event.id);
+        for (const GoogleCalendarEvent &event : meeting.events) {
+            if (!changedWhileFetching(event.id))
+                fetchedIds.insert(event.id);
+        }
     }
-    // A change pushed while the fetch ran may have listed one of these already; the fetched
-    // copy takes its place rather than standing beside it.
+    // An event listed already (by an earlier push) gives way to the fetched copy rather than
+    // standing beside it.
     QList<EventModelPtr> models;
     models.reserve(m_eventsModel.size() + fetchedIds.size());
     for (const EventModelPtr &model : std::as_const(m_eventsModel)) {
@@ -258,6 +280,8 @@ void MeetingsListViewModel::addMeetings(const QList<Meeting> &meetings)
     }
     for (const Meeting &meeting : meetings) {
         for (const GoogleCalendarEvent &event : meeting.events) {
+            if (!fetchedIds.contains(event.id))
+                continue;
             armTimers(event, meeting.calendarId);
             models.append(std::make_shared<const EventModel>(event, meeting.calendarId));
         }
@@ -378,7 +402,9 @@ void MeetingsListViewModel::removeEndedEvent(
     m_upcoming.remove(event.id);
     m_eventsTimerManager->removeTimer(event);
 
-    if (calendarId.isEmpty())
+    // Deleting a master deletes every occurrence, past and future: only a single meeting or
+    // one occurrence (by its own id) goes when it ends.
+    if (calendarId.isEmpty() || event.isSeriesMaster())
         return;
     if (!m_userDefaults->boolValue(QString::fromLatin1(UserDefaultsClient::deleteEventOnEndedKey)))
         return;
@@ -454,6 +480,14 @@ void MeetingsListViewModel::applyGoogleChanges(
     bool reload = false;
     for (const GoogleCalendarChange &change : changes) {
         const GoogleCalendarEvent &event = change.event();
+        m_changedWhileFetching.insert(event.id);
+        // A series arrives as its master, under the series' id with its first occurrence's
+        // times: listed as one meeting, its end would delete the whole series on Google. The
+        // list holds instances, which the reload fetches.
+        if (event.isSeriesMaster() && change.kind() != GoogleCalendarChange::Kind::deleted) {
+            reload = true;
+            continue;
+        }
         // A change to a recurring series names the series, while the list holds its instances.
         if (change.kind() != GoogleCalendarChange::Kind::added) {
             reload = reload

@@ -26,6 +26,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 
 #include <deque>
 #include <optional>
@@ -34,7 +35,7 @@ namespace tolvo {
 
 // The meetings of the followed calendars: the events of the displayed day, week or month (the
 // list the calendar screen draws), reminders and end timers for them and for everything from now
-// to the end of tomorrow, the changes that live sync pushes, snoozes, and deletion of ended
+// to four weeks past tomorrow, the changes that live sync pushes, snoozes, and deletion of ended
 // meetings on Google when the user asked for it. Main thread.
 //
 // Reloads run one after another, in the order they were asked for. It is the only user of the
@@ -106,7 +107,7 @@ private:
     {
         std::optional<QList<GoogleCalendar>> calendars; // the displayed period, when set
         std::optional<QDateTime> date;
-        bool upcoming = false; // refresh today and tomorrow as well
+        bool upcoming = false; // refresh the upcoming weeks as well
         bool publishesDate = false; // a date pick: selectedDate follows once it is done
     };
     struct Upcoming
@@ -132,6 +133,9 @@ private:
     void applyGoogleChanges(const QString &calendarId, const QList<GoogleCalendarChange> &changes);
     void noteUpcoming(const GoogleCalendarEvent &event, const QString &calendarId);
     bool isListed(const QString &eventId) const;
+    // Whether a pushed change reached the event (or its series) after the running fetch was
+    // asked for.
+    bool changedWhileFetching(const QString &eventId) const;
     // Cancels the event's reminder and end timers unless it is listed or upcoming.
     void releaseTimersIfUnused(const GoogleCalendarEvent &event);
     void raiseFetchAlert(
@@ -160,6 +164,8 @@ private:
     QList<GoogleCalendar> m_currentHandleCalendars;
     QHash<QString, Upcoming> m_upcoming; // by event id
     QHash<QString, quint64> m_snoozes; // event id -> the snooze that may still show it
+    // Ids pushed since the running fetch was asked for (reloads run one at a time).
+    QSet<QString> m_changedWhileFetching;
     quint64 m_nextSnooze = 0;
 
     std::deque<Reload> m_reloads;
