@@ -196,8 +196,14 @@ FakeGoogleRouter::Reply FakeGoogleRouter::listEvents(
         if ((query.hasQueryItem(QStringLiteral("timeMin")) && !timeMin.isValid())
             || (query.hasQueryItem(QStringLiteral("timeMax")) && !timeMax.isValid()))
             return error(400, QStringLiteral("badRequest"), QStringLiteral("Bad time bound"));
-        items = m_store.eventsWithin(calendarId, timeMin, timeMax, showDeleted,
-            query.queryItemValue(QStringLiteral("orderBy")) == u"startTime");
+        const bool singleEvents = query.queryItemValue(QStringLiteral("singleEvents")) == u"true";
+        const bool byStartTime = query.queryItemValue(QStringLiteral("orderBy")) == u"startTime";
+        if (byStartTime && !singleEvents)
+            return error(400, QStringLiteral("badRequest"),
+                QStringLiteral(
+                    "The requested ordering is not available for the particular query."));
+        items = m_store.eventsWithin(
+            calendarId, timeMin, timeMax, showDeleted, byStartTime, singleEvents);
     }
 
     Reply reply = page(items, offset, pageSize, QStringLiteral("events:%1").arg(snapshot),
@@ -318,8 +324,8 @@ FakeGoogleRouter::Reply FakeGoogleRouter::update(
     const QJsonValue conference = changes.take(QStringLiteral("conferenceData"));
     QJsonObject event = mergePatch(patch ? stored : QJsonObject {}, changes);
     // What a write cannot set, or only through the conference rules below, stays as stored.
-    for (const char *kept :
-        {"id", "created", "status", "iCalUID", "hangoutLink", "conferenceData"}) {
+    for (const char *kept : {"id", "created", "status", "iCalUID", "recurringEventId",
+             "originalStartTime", "hangoutLink", "conferenceData"}) {
         if (stored.contains(QLatin1String(kept)))
             event.insert(QLatin1String(kept), stored.value(QLatin1String(kept)));
         else
