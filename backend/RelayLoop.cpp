@@ -2,6 +2,7 @@
 
 #include "backend/EventTime.h"
 #include "backend/Notification.h"
+#include "backend/RedisUrl.h"
 #include "backend/Route.h"
 
 #include <event2/buffer.h>
@@ -35,6 +36,18 @@ const char *methodName(evhttp_cmd_type command)
     return "?";
 }
 
+std::string peerAddress(evhttp_request *request)
+{
+    evhttp_connection *connection = evhttp_request_get_connection(request);
+    if (connection == nullptr) {
+        return "?";
+    }
+    char *address = nullptr;
+    ev_uint16_t port = 0;
+    evhttp_connection_get_peer(connection, &address, &port);
+    return printable(address);
+}
+
 void ensureThreadSupport()
 {
     static std::once_flag once;
@@ -57,6 +70,7 @@ RelayLoop::~RelayLoop()
     if (m_http != nullptr) {
         evhttp_free(m_http);
     }
+    m_redis.reset();
     m_listener.reset();
     m_guard.reset();
     m_streams.reset();
@@ -79,7 +93,17 @@ tl::expected<void, std::string> RelayLoop::listen()
     std::signal(SIGPIPE, SIG_IGN);
     applyFileLimit();
 
-    m_base = event_base_new();
+    // Switching a connection between reading its request and writing its answer changes what
+    // epoll waits for several times per request; the change list folds those into at most one
+    // epoll_ctl per descriptor and loop pass. libevent warns it is unsafe for descriptors that
+    // are dup()ed; nothing here duplicates one (evhttp, the listener, the direct stream writes
+    // and hiredis's libevent adapter all register the descriptor they were given).
+    event_config *config = event_config_new();
+    if (config != nullptr) {
+        event_config_set_flag(config, EVENT_BASE_FLAG_EPOLL_USE_CHANGELIST);
+        m_base = event_base_new_with_config(config);
+        event_config_free(config);
+    }
     m_http = m_base != nullptr ? evhttp_new(m_base) : nullptr;
     m_scratch = evbuffer_new();
     if (m_http == nullptr || m_scratch == nullptr) {
@@ -102,6 +126,23 @@ tl::expected<void, std::string> RelayLoop::listen()
             event_base_loopexit(m_base, nullptr);
         }
     };
+    if (!m_options.redisUrl.empty()) {
+        auto endpoint = parseRedisUrl(m_options.redisUrl);
+        if (!endpoint) {
+            return tl::unexpected("--redis: " + endpoint.error());
+        }
+        StreamRegistry &streams = *m_streams;
+        m_redis = std::make_unique<RedisBridge>(m_base, std::move(*endpoint), m_options, m_log,
+            RedisBridge::Local {[&streams](const std::string &name, const std::string &line) {
+                                    return streams.deliver(name, line);
+                                },
+                [&streams](const std::string &name, const std::string &line) {
+                    streams.keepPending(name, line);
+                },
+                [&streams](const std::string &name) { return streams.takePending(name); }});
+        m_streams->onFirstStream = [this](const std::string &name) { m_redis->follow(name); };
+        m_streams->onLastStream = [this](const std::string &name) { m_redis->unfollow(name); };
+    }
     m_guard = std::make_unique<ConnectionGuard>(m_base, m_http, m_options, m_log);
     m_guard->setDescriptorBudget(m_descriptorBudget);
     m_guard->streamCount = [this] { return m_streams->liveCount(); };
@@ -133,6 +174,9 @@ tl::expected<void, std::string> RelayLoop::listen()
         },
         this);
     m_log("listening on " + m_listener->endpoint());
+    if (m_redis) {
+        m_redis->start();
+    }
     return {};
 }
 
@@ -212,12 +256,19 @@ void RelayLoop::handleNotification(evhttp_request *request)
     }
     // Google wants its answer at once; the fan-out only queues bytes, so it follows here.
     evhttp_send_reply(request, 200, "OK", nullptr);
-    m_streams->relay(*notification);
+    if (!m_redis) {
+        m_streams->relay(*notification);
+        return;
+    }
+    const std::string line = eventLine(*notification);
+    const bool heard = m_streams->deliver(notification->streamName, line);
+    m_redis->publish(notification->streamName, line, heard);
 }
 
 void RelayLoop::openStream(evhttp_request *request, const std::string &name)
 {
-    switch (m_streams->admit(name)) {
+    const std::string address = peerAddress(request);
+    switch (m_streams->admit(name, address)) {
     case StreamRegistry::Admission::full:
         evhttp_add_header(evhttp_request_get_output_headers(request), "Retry-After", "5");
         reject(request, 503, "Service Unavailable", "open streams are at their cap");
@@ -226,9 +277,13 @@ void RelayLoop::openStream(evhttp_request *request, const std::string &name)
         reject(request, 429, "Too Many Requests",
             "stream " + name.substr(0, 8) + "… has its most listeners");
         return;
+    case StreamRegistry::Admission::addressFull:
+        evhttp_add_header(evhttp_request_get_output_headers(request), "Retry-After", "5");
+        reject(request, 429, "Too Many Requests", "this address holds its most streams");
+        return;
     case StreamRegistry::Admission::open:
         m_guard->release(request);
-        m_streams->open(request, name);
+        m_streams->open(request, name, address);
         return;
     }
 }
@@ -237,14 +292,7 @@ void RelayLoop::reject(
     evhttp_request *request, int status, const char *reason, const std::string &why)
 {
     if (m_rejectLog.admit()) {
-        std::string peer = "?";
-        if (evhttp_connection *connection = evhttp_request_get_connection(request)) {
-            char *address = nullptr;
-            ev_uint16_t port = 0;
-            evhttp_connection_get_peer(connection, &address, &port);
-            peer = printable(address);
-        }
-        m_log(std::to_string(status) + " for " + peer + ": " + why);
+        m_log(std::to_string(status) + " for " + peerAddress(request) + ": " + why);
     }
     evhttp_add_header(evhttp_request_get_output_headers(request), "Connection", "close");
     const std::string body = std::to_string(status) + " " + reason + ": " + why + "\n";
