@@ -10,9 +10,44 @@
 
 namespace tolvo {
 
+namespace {
+
+QStringList g_hiddenFromLog;
+QtMessageHandler g_previousHandler = nullptr;
+
+void dropSecrets(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    for (const QString &secret : std::as_const(g_hiddenFromLog)) {
+        if (!secret.isEmpty() && message.contains(secret))
+            return;
+    }
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+
+} // namespace
+
+bool withSecretsKeptFromLog(const QStringList &secrets, const std::function<bool()> &action)
+{
+    const QStringList outer = std::exchange(g_hiddenFromLog, secrets);
+    const QtMessageHandler previous = qInstallMessageHandler(dropSecrets);
+    // A nested call finds ours installed and must not chain to itself.
+    if (previous != dropSecrets)
+        g_previousHandler = previous;
+    const bool result = action();
+    qInstallMessageHandler(previous);
+    g_hiddenFromLog = outer;
+    return result;
+}
+
 BrowserOpener systemBrowserOpener()
 {
-    return [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+    return [](const QUrl &url) {
+        // However the address is printed, its query is in it.
+        const QStringList secrets {url.query(QUrl::FullyEncoded), url.query(QUrl::PrettyDecoded),
+            url.query(QUrl::FullyDecoded)};
+        return withSecretsKeptFromLog(secrets, [&url] { return QDesktopServices::openUrl(url); });
+    };
 }
 
 QCoro::Task<Result<TokenResponse>> signIn(
@@ -26,9 +61,12 @@ QCoro::Task<Result<TokenResponse>> signIn(
         co_return failure(redirectUri.error());
     const AuthorizationRequest request = makeAuthorizationRequest(options.config, *redirectUri);
     receiver->expectState(request.state);
-    if (!options.openBrowser || !options.openBrowser(request.url))
+    const bool opened = options.openBrowser && options.openBrowser(request.url);
+    if (!opened && !options.onPrompt)
         co_return failure(ErrorDomain::oauth, oauthcode::browserFailed,
             QStringLiteral("The browser could not be opened for the sign-in."));
+    if (options.onPrompt)
+        options.onPrompt(SignInPrompt {request.url, opened});
 
     // Whichever comes first: the redirect, the timeout or a cancellation. The waiter belongs to
     // this frame, so nothing resumes us after it is gone.

@@ -20,12 +20,14 @@ public:
         : QObject(parent)
         , environment(std::move(environment))
         , subject(Subject<bool>::passthrough())
+        , prompts(Subject<SignInPrompt>::passthrough())
         , network(new QNetworkAccessManager(this))
     {
     }
 
     GoogleClient::Environment environment;
     std::shared_ptr<Subject<bool>> subject;
+    std::shared_ptr<Subject<SignInPrompt>> prompts;
     QNetworkAccessManager *network;
     CancelToken pendingSignIn;
 };
@@ -68,6 +70,8 @@ QCoro::Task<Result<bool>> authorize(SessionRef self)
     const auto &environment = self->environment;
     SignInOptions options {environment.oauth, environment.successPage, environment.openBrowser,
         environment.signInTimeout, environment.clock};
+    options.onPrompt
+        = [prompts = self->prompts](const SignInPrompt &prompt) { prompts->send(prompt); };
     const Result<TokenResponse> tokens = co_await signIn(self->network, std::move(options), cancel);
     if (!self)
         co_return failure(gone());
@@ -156,6 +160,11 @@ GoogleClient GoogleClient::make(Environment environment)
         [session] { return load(session); },
         [session] { return tolvo::signOut(session); },
         session->subject->publisher(),
+        [session] {
+            if (session)
+                session->pendingSignIn.cancel();
+        },
+        session->prompts->publisher(),
     };
 }
 

@@ -43,6 +43,11 @@ struct GoogleClient
     std::function<QCoro::Task<VoidResult>()> signOut;
     // Only `signOut` sends, and always false.
     Publisher<bool> listenAuthorizationChanged;
+    // Ends the pending sign-in at once; its `authorize` returns false. Nothing when none runs.
+    std::function<void()> cancelSignIn;
+    // Each sign-in's address, once the browser was asked to open it, and whether it opened.
+    // When it did not, the sign-in waits for the user to open the address by hand.
+    Publisher<SignInPrompt> signInPrompts;
 
     struct Environment
     {

@@ -95,6 +95,33 @@ private slots:
         QCOMPARE(model.currentStep(), OnboardingStep::appleCalendarSupport);
     }
 
+    void aCancelledSignInEndsAtOnceAndDoesNotEndTheNext()
+    {
+        ShellFakes fakes;
+        fakes.signInGate = std::make_shared<Gate>();
+        AppViewModel model;
+        model.setCurrentStep(OnboardingStep::auth);
+        auto first = model.signIn();
+        fakes.signInPrompts->send(SignInPrompt {QUrl(QStringLiteral("https://a.invalid/")), false});
+        QTRY_VERIFY(model.signInPrompt().has_value());
+
+        model.cancelSignIn();
+        QVERIFY(!model.isSigningIn());
+        QVERIFY(!model.signInPrompt());
+        QCOMPARE(fakes.signInCancels, 1);
+
+        // A new sign-in starts at once; the cancelled one's late answer leaves it running.
+        fakes.signInGate = std::make_shared<Gate>();
+        auto second = model.signIn();
+        QCOMPARE(fakes.signInCalls, 2);
+        QCoro::waitFor(std::move(first));
+        QVERIFY(model.isSigningIn());
+        fakes.signInGate->open(true);
+        QCoro::waitFor(std::move(second));
+        QVERIFY(!model.isSigningIn());
+        QCOMPARE(model.currentStep(), OnboardingStep::appleCalendarSupport);
+    }
+
     void accessGrantedOffersLocalAndCalDavCalendars()
     {
         ShellFakes fakes;

@@ -12,6 +12,9 @@
 #include "support/ShellFakes.h"
 #include "support/TestMain.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
 
@@ -31,6 +34,22 @@ struct Screen
         view.show();
     }
     OnboardingView view;
+};
+
+// The sign-in page, with sign-ins that wait until the test answers them.
+struct SignInPage
+{
+    SignInPage() { fakes.signInGate = std::make_shared<Gate>(); }
+    ShellFakes fakes;
+    AppViewModel model;
+    Screen screen {stepped(&model, OnboardingStep::auth)};
+    AuthView *page = screen.view.authPage();
+
+    static AppViewModel *stepped(AppViewModel *model, OnboardingStep step)
+    {
+        model->setCurrentStep(step);
+        return model;
+    }
 };
 
 void click(QAbstractButton *button)
@@ -124,6 +143,47 @@ private slots:
         fakes.signInGate->open(false);
         QTRY_VERIFY(button->isEnabled());
         QCOMPARE(screen.view.currentPage(), screen.view.authPage());
+    }
+
+    void aPendingSignInSaysWhatItWaitsForAndCanBeCancelled()
+    {
+        SignInPage f;
+        AuthView *page = f.page;
+        QVERIFY(!page->cancelButton()->isVisible());
+        QVERIFY(!page->statusLabel()->isVisible());
+
+        click(page->signInButton());
+        QVERIFY(page->statusLabel()->isVisible());
+        QCOMPARE(page->statusLabel()->text(), QStringLiteral("Waiting for your browser..."));
+        QVERIFY(!page->addressField()->isVisible());
+        verifyFits(page);
+
+        click(page->cancelButton());
+        // At once, not when the browser flow winds down.
+        QVERIFY(page->signInButton()->isEnabled());
+        QVERIFY(!page->cancelButton()->isVisible());
+        QVERIFY(!page->statusLabel()->isVisible());
+        QCOMPARE(f.fakes.signInCancels, 1);
+        QCOMPARE(f.screen.view.currentPage(), page);
+    }
+
+    void withoutABrowserTheAddressCanBeCopied()
+    {
+        SignInPage f;
+        AuthView *page = f.page;
+        click(page->signInButton());
+        const QUrl address(QStringLiteral("https://accounts.invalid/auth?state=s&client_id=c"));
+        f.fakes.signInPrompts->send(SignInPrompt {address, false});
+        QTRY_VERIFY(page->addressField()->isVisible());
+        QVERIFY(page->statusLabel()->text().contains(u"browser"));
+        QCOMPARE(page->addressField()->text(), address.toString());
+        verifyFits(page);
+        click(page->copyButton());
+        QCOMPARE(QGuiApplication::clipboard()->text(), address.toString());
+
+        f.fakes.signInGate->open(false);
+        QTRY_VERIFY(!page->addressField()->isVisible());
+        QVERIFY(page->signInButton()->isEnabled());
     }
 
     void textsFollowTheAppearance_data()

@@ -11,6 +11,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 
 using namespace tolvo;
@@ -41,6 +42,16 @@ private:
         std::unique_ptr<QNetworkReply> reply(m_network.get(request));
         QCoro::waitFor(qCoro(reply.get()).waitForFinished());
         return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->error()};
+    }
+
+    // A receiver expecting "s1" has not ended; its own answer then ends it with the code.
+    void verifyItsAnswerStillCompletes(LoopbackReceiver &receiver, QUrl redirect, int status)
+    {
+        QVERIFY(!receiver.outcome());
+        redirect.setQuery(QStringLiteral("state=s1&code=real"));
+        QCOMPARE(get(redirect).first, status);
+        QTRY_VERIFY(receiver.completed()->hasFired());
+        QCOMPARE(receiver.outcome()->value(), QStringLiteral("real"));
     }
 
 private slots:
@@ -112,8 +123,9 @@ private slots:
         QTest::addColumn<FakeOAuthServer::Decision>("decision");
         QTest::addColumn<int>("code");
         QTest::addRow("denied") << FakeOAuthServer::Decision::deny << oauthcode::accessDenied;
+        // A redirect with another state is not this sign-in's answer: it goes on waiting.
         QTest::addRow("forged state")
-            << FakeOAuthServer::Decision::forgeState << oauthcode::stateMismatch;
+            << FakeOAuthServer::Decision::forgeState << oauthcode::timedOut;
         QTest::addRow("no answer") << FakeOAuthServer::Decision::ignore << oauthcode::timedOut;
     }
 
@@ -149,6 +161,44 @@ private slots:
         QCOMPARE(failed.error().code, oauthcode::browserFailed);
     }
 
+    void withoutABrowserTheUserCanOpenTheAddressByHand()
+    {
+        FakeOAuthServer fake;
+        SignInOptions signInOptions = options(fake);
+        signInOptions.openBrowser = [](const QUrl &) { return false; };
+        QList<SignInPrompt> prompts;
+        signInOptions.onPrompt = [&prompts](const SignInPrompt &prompt) { prompts.append(prompt); };
+        const auto tokens = test::startRecorded(signIn(&m_network, signInOptions, CancelToken()));
+        QTRY_COMPARE(prompts.size(), 1);
+        QVERIFY(!prompts[0].browserOpened);
+        QCOMPARE(prompts[0].address.host(), fake.authorizationEndpoint().host());
+        QVERIFY(!tokens->has_value());
+
+        QVERIFY(fake.browser()(prompts[0].address));
+        QTRY_VERIFY(tokens->has_value());
+        QVERIFY(**tokens);
+        QCOMPARE(prompts.size(), 1);
+    }
+
+    void theAddressNeverReachesTheLog()
+    {
+        const QString secret = QStringLiteral("state=abc&code_challenge=xyz");
+        static QStringList seen;
+        seen.clear();
+        const QtMessageHandler outer
+            = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &,
+                                         const QString &message) { seen.append(message); });
+        const bool opened = withSecretsKeptFromLog({secret}, [&secret] {
+            qWarning("Unable to detect a web browser to launch '%s'", qPrintable(secret));
+            qWarning("unrelated");
+            return true;
+        });
+        qWarning("after");
+        qInstallMessageHandler(outer);
+        QVERIFY(opened);
+        QCOMPARE(seen, (QStringList {QStringLiteral("unrelated"), QStringLiteral("after")}));
+    }
+
     void aStalledTokenExchangeEndsAtItsDeadlineOrWhenCancelled()
     {
         QTcpServer silent; // accepts and never answers
@@ -174,6 +224,100 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(cancelled->has_value(), 30'000);
         QVERIFY(!**cancelled);
         QVERIFY((*cancelled)->error().isCancellation());
+    }
+
+    void receiverTurnsAwayAnythingButItsAnswer_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("status"); // 0: dropped without an answer
+        QTest::addColumn<int>("deadlineMs");
+        const QByteArray pad(64 * 1024, 'a');
+        const QByteArray ours = "GET /?state=s1&code=c HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+        QTest::addRow("stray state")
+            << QByteArray("GET /?state=evil&code=c HTTP/1.1\r\n\r\n") << 400 << 10'000;
+        QTest::addRow("no state") << QByteArray("GET /?code=c HTTP/1.1\r\n\r\n") << 400 << 10'000;
+        QTest::addRow("not http") << QByteArray("hello\r\n\r\n") << 400 << 10'000;
+        QTest::addRow("post") << QByteArray("POST /?state=s1&code=c HTTP/1.1\r\n\r\n") << 405
+                              << 10'000;
+        QTest::addRow("oversized head") << ours + "X-Pad: " + pad + "\r\n\r\n" << 431 << 10'000;
+        QTest::addRow("endless head") << ours + "X-Pad: " + pad << 431 << 10'000;
+        QTest::addRow("body") << ours + "Content-Length: 5\r\n\r\nhello" << 413 << 10'000;
+        QTest::addRow("announced huge body")
+            << ours + "Content-Length: 100000000\r\n\r\n" + pad + pad << 413 << 10'000;
+        QTest::addRow("chunked body")
+            << ours + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n"
+            << 413 << 10'000;
+        QTest::addRow("unannounced body") << ours + "\r\n" + pad << 413 << 10'000;
+        QTest::addRow("slow client") << QByteArray("GET /?state=s1&co") << 0 << 200;
+    }
+
+    void receiverTurnsAwayAnythingButItsAnswer()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, status);
+        QFETCH(int, deadlineMs);
+        LoopbackReceiver::Limits limits;
+        limits.deadline = std::chrono::milliseconds(deadlineMs);
+        LoopbackReceiver receiver(QUrl(QStringLiteral("https://tolvo.invalid/signed-in")), limits);
+        const auto redirect = receiver.start();
+        QVERIFY(redirect);
+        receiver.expectState(QStringLiteral("s1"));
+
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, redirect->port());
+        QTRY_COMPARE(client.state(), QAbstractSocket::ConnectedState);
+        client.write(request);
+        QByteArray answer;
+        qsizetype mostBuffered = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                mostBuffered = std::max(mostBuffered, receiver.bufferedBytes());
+                answer += client.readAll();
+                return client.state() == QAbstractSocket::UnconnectedState;
+            }(),
+            20'000);
+        answer += client.readAll();
+        QCOMPARE(answer.mid(9, 3).toInt(), status);
+        QVERIFY2(
+            mostBuffered <= 2 * limits.maxHeadBytes + 1, qPrintable(QString::number(mostBuffered)));
+        QTRY_COMPARE(receiver.openConnections(), 0);
+
+        // The sign-in is still waiting, and its own answer still completes it.
+        QCoreApplication::processEvents();
+        verifyItsAnswerStillCompletes(receiver, *redirect, 302);
+    }
+
+    void receiverHoldsABoundedNumberOfConnections()
+    {
+        LoopbackReceiver::Limits limits;
+        limits.deadline = std::chrono::milliseconds(500);
+        LoopbackReceiver receiver(QUrl(), limits);
+        const auto redirect = receiver.start();
+        QVERIFY(redirect);
+        receiver.expectState(QStringLiteral("s1"));
+
+        // Each opens a request it never finishes, with as much head as it may send.
+        std::vector<std::unique_ptr<QTcpSocket>> clients;
+        for (int i = 0; i < limits.maxConnections + 8; ++i) {
+            auto client = std::make_unique<QTcpSocket>();
+            client->connectToHost(QHostAddress::LocalHost, redirect->port());
+            client->write("GET / HTTP/1.1\r\nX-Pad: " + QByteArray(limits.maxHeadBytes - 64, 'a'));
+            clients.push_back(std::move(client));
+        }
+        int mostOpen = 0;
+        qsizetype mostBuffered = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                mostOpen = std::max(mostOpen, receiver.openConnections());
+                mostBuffered = std::max(mostBuffered, receiver.bufferedBytes());
+                return std::all_of(clients.begin(), clients.end(), [](const auto &client) {
+                    return client->state() == QAbstractSocket::UnconnectedState;
+                });
+            }(),
+            30'000);
+        QCOMPARE(mostOpen, limits.maxConnections);
+        QVERIFY(mostBuffered <= (limits.maxConnections + 1) * limits.maxHeadBytes);
+        verifyItsAnswerStillCompletes(receiver, *redirect, 200);
     }
 
     void receiverAnswersOnlyItsOwnRedirectOnce()

@@ -132,8 +132,9 @@ private slots:
             << FakeOAuthServer::Decision::deny << true << oauthcode::accessDenied;
         QTest::addRow("denied, nothing stored")
             << FakeOAuthServer::Decision::deny << false << oauthcode::accessDenied;
+        // An answer with another state is turned away: the sign-in waits on, until its timeout.
         QTest::addRow("forged state")
-            << FakeOAuthServer::Decision::forgeState << true << oauthcode::stateMismatch;
+            << FakeOAuthServer::Decision::forgeState << true << oauthcode::timedOut;
         QTest::addRow("browser never returns")
             << FakeOAuthServer::Decision::ignore << true << oauthcode::timedOut;
     }
@@ -144,7 +145,8 @@ private slots:
         QFETCH(bool, stored);
         QFETCH(int, code);
         Fixture f;
-        if (decision == FakeOAuthServer::Decision::ignore) {
+        if (decision == FakeOAuthServer::Decision::ignore
+            || decision == FakeOAuthServer::Decision::forgeState) {
             f.signInTimeout = 300ms;
             f.client = f.make();
         }
@@ -183,6 +185,25 @@ private slots:
         QVERIFY(f.current->session());
         QVERIFY(f.item());
         QVERIFY(f.log->errors().isEmpty()); // being replaced is not an error
+    }
+
+    void cancellingEndsThePendingSignInQuietly()
+    {
+        Fixture f;
+        f.fake.setDecision(FakeOAuthServer::Decision::ignore);
+        QList<SignInPrompt> prompts;
+        const Subscription watching = f.client.signInPrompts.subscribe(
+            nullptr, [&prompts](const SignInPrompt &prompt) { prompts.append(prompt); });
+        std::optional<Result<bool>> pending;
+        startTask(
+            this, f.client.authorize(), [&pending](Result<bool> r) { pending = std::move(r); });
+        QTRY_COMPARE(prompts.size(), 1);
+        QVERIFY(prompts[0].browserOpened);
+        QVERIFY(!pending);
+        f.client.cancelSignIn();
+        QTRY_VERIFY(pending);
+        QVERIFY(*pending && !**pending);
+        QVERIFY(f.log->errors().isEmpty());
     }
 
     void aStoredSessionThatCannotAuthoriseIsNotAuthorised()

@@ -76,6 +76,12 @@ GoogleClient ShellFakes::googleClient()
         return signedOut(authorizationChanged);
     };
     client.listenAuthorizationChanged = authorizationChanged->publisher();
+    client.cancelSignIn = [this] {
+        ++signInCancels;
+        if (signInGate && !signInGate->isOpen())
+            signInGate->open(false);
+    };
+    client.signInPrompts = signInPrompts->publisher();
     return client;
 }
 

@@ -48,6 +48,9 @@ public:
     Result<bool> signInAnswer = true;
     std::shared_ptr<Gate> signInGate;
     int signInCalls = 0;
+    // Cancelling answers the pending sign-in (its gate) with false, as the client does.
+    int signInCancels = 0;
+    std::shared_ptr<Subject<SignInPrompt>> signInPrompts = Subject<SignInPrompt>::passthrough();
     int signOutCalls = 0;
     std::shared_ptr<Subject<bool>> authorizationChanged = Subject<bool>::passthrough();
 

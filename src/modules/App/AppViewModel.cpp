@@ -45,6 +45,15 @@ AppViewModel::AppViewModel(QObject *parent)
             }
         },
         Qt::QueuedConnection));
+    m_cancellables.append(m_googleClient->signInPrompts.subscribe(
+        this,
+        [this](const SignInPrompt &prompt) {
+            if (!m_signingIn)
+                return;
+            m_signInPrompt = prompt;
+            emit signInPromptChanged();
+        },
+        Qt::QueuedConnection));
     m_cancellables.append(m_appUpdater->canCheckForUpdatesPublisher.subscribe(
         this, [this](const bool &canCheck) { setCanCheckForUpdates(canCheck); }));
 }
@@ -110,15 +119,34 @@ QCoro::Task<> AppViewModel::signIn()
     if (m_signingIn)
         co_return;
     QPointer<AppViewModel> self(this);
+    const int run = ++m_signInRun;
     setSigningIn(true);
     m_analyticsManager->trackEvent(QStringLiteral("signIn"), std::nullopt);
     const auto authorize = m_googleClient->authorize;
     const Result<bool> signedIn = co_await authorize();
-    if (!self)
+    if (!self || run != m_signInRun)
         co_return;
-    setSigningIn(false);
+    endSignIn();
     if (signedIn && *signedIn)
         setCurrentStep(OnboardingStep::appleCalendarSupport);
+}
+
+void AppViewModel::cancelSignIn()
+{
+    if (!m_signingIn)
+        return;
+    // The cancelled sign-in still comes back later; its answer no longer counts.
+    ++m_signInRun;
+    endSignIn();
+    if (m_googleClient->cancelSignIn)
+        m_googleClient->cancelSignIn();
+}
+
+void AppViewModel::endSignIn()
+{
+    if (std::exchange(m_signInPrompt, std::nullopt))
+        emit signInPromptChanged();
+    setSigningIn(false);
 }
 
 void AppViewModel::requestAppleCalendarAccess()

@@ -54,6 +54,8 @@ public:
     void setCalendars(QList<LocalCalendar> calendars);
     // True while a browser sign-in runs; a second sign-in is not started meanwhile.
     bool isSigningIn() const { return m_signingIn; }
+    // The running sign-in's address once the browser was asked to open it; none otherwise.
+    const std::optional<SignInPrompt> &signInPrompt() const { return m_signInPrompt; }
 
     const AppUpdater &appUpdater() const { return *m_appUpdater; }
 
@@ -62,6 +64,8 @@ public:
     // Tracks "signIn", then runs the browser sign-in; success moves on to the local-calendar
     // offer. Does nothing while a sign-in is already running.
     QCoro::Task<> signIn();
+    // Ends the running sign-in at once: signing in can start again right away.
+    void cancelSignIn();
     // Tracks "apple_calendar_access", then asks for access: granted offers the local and
     // CalDAV calendars; refused (or nothing to offer) goes to the main screen.
     void requestAppleCalendarAccess();
@@ -76,10 +80,12 @@ signals:
     void selectedCalendarChanged();
     void calendarsChanged();
     void signingInChanged(bool signingIn);
+    void signInPromptChanged();
 
 private:
     void setCanCheckForUpdates(bool canCheck);
     void setSigningIn(bool signingIn);
+    void endSignIn();
     void handleAccessAnswer(const Result<bool> &answer);
 
     Dependency<GoogleClient> m_googleClient;
@@ -94,6 +100,9 @@ private:
     std::optional<LocalCalendar> m_selectedCalendar;
     QList<LocalCalendar> m_calendars;
     bool m_signingIn = false;
+    // Counts sign-ins, so that one that was cancelled does not end its successor.
+    int m_signInRun = 0;
+    std::optional<SignInPrompt> m_signInPrompt;
     QList<Subscription> m_cancellables;
 };
 

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class QGraphicsOpacityEffect;
+class QLineEdit;
 
 namespace tolvo {
 
@@ -13,7 +14,9 @@ class ThemedLabel;
 
 // The sign-in page: the application icon, what signing in means, and the Google button. The
 // button is disabled while a sign-in runs, so that a second press does not open a second
-// browser flow; failures are silent and leave the page as it was.
+// browser flow; meanwhile the page says that it waits for the browser and offers Cancel, and
+// when no browser could be opened it shows the address to open by hand, with Copy. Failures
+// are silent and leave the page as it was.
 class AuthView : public QWidget
 {
     Q_OBJECT
@@ -23,14 +26,24 @@ public:
     StyledButton *signInButton() const { return m_signIn; }
     ThemedLabel *titleLabel() const { return m_title; }
     ThemedLabel *subtitleLabel() const { return m_subtitle; }
+    ThemedLabel *statusLabel() const { return m_status; }
+    StyledButton *cancelButton() const { return m_cancel; }
+    QLineEdit *addressField() const { return m_address; }
+    StyledButton *copyButton() const { return m_copy; }
 
 private:
     void followSigningIn(bool signingIn);
+    void followPrompt();
 
     QPointer<AppViewModel> m_viewModel;
     ThemedLabel *m_title;
     ThemedLabel *m_subtitle;
     StyledButton *m_signIn;
+    ThemedLabel *m_status;
+    StyledButton *m_cancel;
+    QWidget *m_addressRow;
+    QLineEdit *m_address;
+    StyledButton *m_copy;
     QGraphicsOpacityEffect *m_dimmed;
 };
 
