@@ -2,7 +2,7 @@
 
 #include "components/Appearance.h"
 #include "components/Palette.h"
-#include "platform/WindowSystem.h"
+#include "components/WindowSystem.h"
 
 #include <QMouseEvent>
 #include <QPainter>

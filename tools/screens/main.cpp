@@ -140,6 +140,7 @@ QJsonObject allDay(const QString &summary, QDate first, int days)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("Tolvo"));
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addOption({QStringLiteral("out"), QStringLiteral("Folder for the PNGs."),

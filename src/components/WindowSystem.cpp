@@ -1,4 +1,4 @@
-#include "platform/WindowSystem.h"
+#include "components/WindowSystem.h"
 
 #include <QGuiApplication>
 
