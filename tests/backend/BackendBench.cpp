@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -85,11 +86,15 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
         posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-        std::vector<std::string> args = {TOLVO_BACKEND_EXECUTABLE, "--port", "0", "--max-streams",
-            "30000", "--max-streams-per-name", "100000",
-            // One address opens every stream, as through a proxy.
-            "--max-connections-per-address", "100000", "--keep-alive-period",
-            std::to_string(keepAliveSeconds)};
+        // The relay's path is compiled in relative to this executable's folder.
+        const std::string relay = (std::filesystem::read_symlink("/proc/self/exe").parent_path()
+            / TOLVO_BACKEND_EXECUTABLE)
+                                      .string();
+        std::vector<std::string> args
+            = {relay, "--port", "0", "--max-streams", "30000", "--max-streams-per-name", "100000",
+                // One address opens every stream, as through a proxy.
+                "--max-connections-per-address", "100000", "--keep-alive-period",
+                std::to_string(keepAliveSeconds)};
         std::vector<char *> argv;
         for (auto &arg : args) {
             argv.push_back(arg.data());
