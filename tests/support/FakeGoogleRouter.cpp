@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRegularExpression>
 #include <QUuid>
 
 #include <algorithm>
@@ -131,6 +132,40 @@ FakeGoogleRouter::Reply FakeGoogleRouter::listCalendars(const LoggedRequest &req
         {{QStringLiteral("kind"), QStringLiteral("calendar#calendarList")}});
 }
 
+namespace {
+// What events.list refuses with 400, as Google's Calendar v3 reference has it; empty when
+// the query is acceptable.
+QString refusedListQuery(const QUrlQuery &query)
+{
+    // RFC 3339 with its offset required ("Z" or ±hh:mm); fractions of a second are allowed.
+    static const QRegularExpression rfc3339(
+        QStringLiteral(R"(^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}(\.\d+)?(Z|[+-]\d{2}:\d{2})$)"));
+    for (const char *bound : {"timeMin", "timeMax"}) {
+        const QString key = QLatin1String(bound);
+        if (!query.hasQueryItem(key))
+            continue;
+        const QString text = query.queryItemValue(key, QUrl::FullyDecoded);
+        if (!rfc3339.match(text).hasMatch()
+            || !QDateTime::fromString(text, Qt::ISODateWithMs).isValid())
+            return QStringLiteral("%1 is not an RFC 3339 time with an offset: %2").arg(key, text);
+    }
+    if (query.queryItemValue(QStringLiteral("orderBy")) == u"startTime"
+        && query.queryItemValue(QStringLiteral("singleEvents")) != u"true")
+        return QStringLiteral("orderBy=startTime needs singleEvents=true");
+    if (query.hasQueryItem(QStringLiteral("syncToken"))) {
+        for (const char *forbidden : {"iCalUID", "orderBy", "privateExtendedProperty", "q",
+                 "sharedExtendedProperty", "timeMin", "timeMax", "updatedMin"}) {
+            if (query.hasQueryItem(QLatin1String(forbidden)))
+                return QStringLiteral("syncToken with %1").arg(QLatin1String(forbidden));
+        }
+        // Deletions always come with a change feed: asking for none is refused.
+        if (query.queryItemValue(QStringLiteral("showDeleted")) == u"false")
+            return QStringLiteral("syncToken with showDeleted=false");
+    }
+    return {};
+}
+} // namespace
+
 FakeGoogleRouter::Reply FakeGoogleRouter::listEvents(
     const QString &calendarId, const LoggedRequest &request)
 {
@@ -147,15 +182,10 @@ FakeGoogleRouter::Reply FakeGoogleRouter::listEvents(
         ? std::min(m_pageSize, query.queryItemValue(QStringLiteral("maxResults")).toInt())
         : m_pageSize;
 
+    if (const QString refused = refusedListQuery(query); !refused.isEmpty())
+        return error(400, QStringLiteral("invalid"), refused);
     QList<QJsonObject> items;
     if (!syncToken.isEmpty()) {
-        if (query.hasQueryItem(QStringLiteral("timeMin"))
-            || query.hasQueryItem(QStringLiteral("timeMax")))
-            return error(
-                400, QStringLiteral("invalid"), QStringLiteral("syncToken with a time window"));
-        if (query.queryItemValue(QStringLiteral("showDeleted")) == u"false")
-            return error(
-                400, QStringLiteral("invalid"), QStringLiteral("syncToken without deleted events"));
         const auto changes = m_store.changesSince(calendarId, syncToken, snapshot);
         if (!changes)
             return error(410, QStringLiteral("fullSyncRequired"),
@@ -166,9 +196,6 @@ FakeGoogleRouter::Reply FakeGoogleRouter::listEvents(
             query.queryItemValue(QStringLiteral("timeMin")), Qt::ISODateWithMs);
         const QDateTime timeMax = QDateTime::fromString(
             query.queryItemValue(QStringLiteral("timeMax")), Qt::ISODateWithMs);
-        if ((query.hasQueryItem(QStringLiteral("timeMin")) && !timeMin.isValid())
-            || (query.hasQueryItem(QStringLiteral("timeMax")) && !timeMax.isValid()))
-            return error(400, QStringLiteral("badRequest"), QStringLiteral("Bad time bound"));
         items = m_store.eventsWithin(calendarId, timeMin, timeMax, showDeleted,
             query.queryItemValue(QStringLiteral("orderBy")) == u"startTime");
     }
@@ -217,8 +244,11 @@ FakeGoogleRouter::Reply FakeGoogleRouter::watch(
     if (body.value(QStringLiteral("type")).toString() != u"web_hook")
         return error(400, QStringLiteral("invalid"), QStringLiteral("Unknown channel type"));
     const QUrl address(body.value(QStringLiteral("address")).toString());
-    if (!address.isValid() || address.scheme().isEmpty())
+    if (!address.isValid() || address.host().isEmpty())
         return error(400, QStringLiteral("invalid"), QStringLiteral("Bad address"));
+    if (address.scheme() != u"https")
+        return error(400, QStringLiteral("push.webhookUrlNotHttps"),
+            QStringLiteral("WebHook callback must be HTTPS: ") + address.toString());
 
     Channel channel;
     channel.id = id;
@@ -357,7 +387,11 @@ void FakeGoogleRouter::changed(const QString &calendarId)
 
 void FakeGoogleRouter::notify(Channel &channel, const QString &state)
 {
-    QNetworkRequest request(channel.address);
+    // Google reaches the relay through the TLS-terminating proxy in front of it; on loopback
+    // the fake plays that proxy too and delivers over plain HTTP to the same host and port.
+    QUrl plain = channel.address;
+    plain.setScheme(QStringLiteral("http"));
+    QNetworkRequest request(plain);
     request.setRawHeader("X-Goog-Channel-ID", channel.id.toUtf8());
     request.setRawHeader("X-Goog-Channel-Token", channel.token.toUtf8());
     request.setRawHeader("X-Goog-Channel-Expiration",
