@@ -133,9 +133,15 @@ FakeGoogleRouter::Reply FakeGoogleRouter::listCalendars(const LoggedRequest &req
 }
 
 namespace {
-// What events.list refuses with 400, as Google's Calendar v3 reference has it; empty when
+struct Refusal
+{
+    QString reason;
+    QString message;
+};
+
+// What events.list refuses with 400, as Google's Calendar v3 reference has it; nothing when
 // the query is acceptable.
-QString refusedListQuery(const QUrlQuery &query)
+std::optional<Refusal> refusedListQuery(const QUrlQuery &query)
 {
     // RFC 3339 with its offset required ("Z" or ±hh:mm); fractions of a second are allowed.
     static const QRegularExpression rfc3339(
@@ -147,22 +153,26 @@ QString refusedListQuery(const QUrlQuery &query)
         const QString text = query.queryItemValue(key, QUrl::FullyDecoded);
         if (!rfc3339.match(text).hasMatch()
             || !QDateTime::fromString(text, Qt::ISODateWithMs).isValid())
-            return QStringLiteral("%1 is not an RFC 3339 time with an offset: %2").arg(key, text);
+            return Refusal {QStringLiteral("badRequest"),
+                QStringLiteral("%1 is not an RFC 3339 time with an offset: %2").arg(key, text)};
     }
     if (query.queryItemValue(QStringLiteral("orderBy")) == u"startTime"
         && query.queryItemValue(QStringLiteral("singleEvents")) != u"true")
-        return QStringLiteral("orderBy=startTime needs singleEvents=true");
+        return Refusal {QStringLiteral("badRequest"),
+            QStringLiteral("The requested ordering is not available for the particular query.")};
     if (query.hasQueryItem(QStringLiteral("syncToken"))) {
         for (const char *forbidden : {"iCalUID", "orderBy", "privateExtendedProperty", "q",
                  "sharedExtendedProperty", "timeMin", "timeMax", "updatedMin"}) {
             if (query.hasQueryItem(QLatin1String(forbidden)))
-                return QStringLiteral("syncToken with %1").arg(QLatin1String(forbidden));
+                return Refusal {QStringLiteral("invalid"),
+                    QStringLiteral("syncToken with %1").arg(QLatin1String(forbidden))};
         }
         // Deletions always come with a change feed: asking for none is refused.
         if (query.queryItemValue(QStringLiteral("showDeleted")) == u"false")
-            return QStringLiteral("syncToken with showDeleted=false");
+            return Refusal {
+                QStringLiteral("invalid"), QStringLiteral("syncToken with showDeleted=false")};
     }
-    return {};
+    return std::nullopt;
 }
 } // namespace
 
@@ -182,8 +192,8 @@ FakeGoogleRouter::Reply FakeGoogleRouter::listEvents(
         ? std::min(m_pageSize, query.queryItemValue(QStringLiteral("maxResults")).toInt())
         : m_pageSize;
 
-    if (const QString refused = refusedListQuery(query); !refused.isEmpty())
-        return error(400, QStringLiteral("invalid"), refused);
+    if (const auto refused = refusedListQuery(query))
+        return error(400, refused->reason, refused->message);
     QList<QJsonObject> items;
     if (!syncToken.isEmpty()) {
         const auto changes = m_store.changesSince(calendarId, syncToken, snapshot);
@@ -197,7 +207,8 @@ FakeGoogleRouter::Reply FakeGoogleRouter::listEvents(
         const QDateTime timeMax = QDateTime::fromString(
             query.queryItemValue(QStringLiteral("timeMax")), Qt::ISODateWithMs);
         items = m_store.eventsWithin(calendarId, timeMin, timeMax, showDeleted,
-            query.queryItemValue(QStringLiteral("orderBy")) == u"startTime");
+            query.queryItemValue(QStringLiteral("orderBy")) == u"startTime",
+            query.queryItemValue(QStringLiteral("singleEvents")) == u"true");
     }
 
     Reply reply = page(items, offset, pageSize, QStringLiteral("events:%1").arg(snapshot),
@@ -318,7 +329,8 @@ FakeGoogleRouter::Reply FakeGoogleRouter::update(
     QJsonObject event = patch ? stored : QJsonObject {};
     for (auto it = changes.begin(); it != changes.end(); ++it)
         event.insert(it.key(), it.value());
-    for (const char *kept : {"id", "created", "status", "iCalUID"})
+    for (const char *kept :
+        {"id", "created", "status", "iCalUID", "recurringEventId", "originalStartTime"})
         event.insert(QLatin1String(kept), stored.value(QLatin1String(kept)));
     if (!patch && stored.contains(QStringLiteral("hangoutLink")))
         event.insert(QStringLiteral("hangoutLink"), stored.value(QStringLiteral("hangoutLink")));
