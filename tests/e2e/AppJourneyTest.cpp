@@ -151,7 +151,7 @@ private slots:
             .set(current)
             .set(GoogleClient::make(environment))
             .set(GoogleCalendarClient::make({m_loop->google.apiRoot(),
-                FakeGoogleCalendar::behindTls(relay), current, logger, QTimeZone::utc()}))
+                test::FakeGoogleCalendar::behindTls(relay), current, logger, QTimeZone::utc()}))
             .set(m_loop->database)
             .set(m_loop->client)
             .set(local)

@@ -73,7 +73,8 @@ private slots:
         QCOMPARE(watch.value(QStringLiteral("token")).toString(),
             LiveSyncFixture::streamName(calendarA));
         QCOMPARE(watch.value(QStringLiteral("address")).toString(),
-            QStringLiteral("http://127.0.0.1:%1/notification-handler").arg(m_loop->backend.port()));
+            QStringLiteral("https://127.0.0.1:%1/notification-handler")
+                .arg(m_loop->backend.port()));
 
         // Google's "sync" message reaches the listener, which reports nothing new; what was
         // there before the follow is copied all the same.
