@@ -2,7 +2,13 @@
 # edit here. The link lines below are the dependency direction:
 #   core <- platform <- services <- viewmodels <- components, views <- app
 
-set(TOLVO_WARNINGS -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+set(TOLVO_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wno-missing-field-initializers)
+# CI turns warnings into errors for our own targets (scripts/setup passes it on from the
+# environment); a plain build only warns, so a newer compiler's new warning never stops a user.
+option(TOLVO_WERROR "Treat warnings in Tolvo's own code as errors" OFF)
+if(TOLVO_WERROR)
+  list(APPEND TOLVO_WARNINGS -Werror)
+endif()
 
 # A header that a later glob adds must re-run moc; otherwise an existing build folder keeps
 # the old moc list and the link fails on the new class's vtable. moc re-runs when a list file

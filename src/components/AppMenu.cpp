@@ -67,16 +67,16 @@ void AppMenu::popUp(QWidget *target)
 
     m_localMonitor = std::make_unique<EventMonitor>(EventMonitor::MonitorType::local,
         EventMonitor::EventKind::keyDown, nullptr, [this](QEvent *event) -> QEvent * {
-            MenuContentView *content = contentView();
-            if (!content || m_closing)
+            MenuContentView *shown = contentView();
+            if (!shown || m_closing)
                 return event;
             switch (static_cast<QKeyEvent *>(event)->key()) {
             case Qt::Key_Escape: dismiss(); return nullptr;
-            case Qt::Key_Down: content->moveHighlight(1); return nullptr;
-            case Qt::Key_Up: content->moveHighlight(-1); return nullptr;
+            case Qt::Key_Down: shown->moveHighlight(1); return nullptr;
+            case Qt::Key_Up: shown->moveHighlight(-1); return nullptr;
             case Qt::Key_Return:
             case Qt::Key_Enter:
-            case Qt::Key_Space: content->activateHighlighted(); return nullptr;
+            case Qt::Key_Space: shown->activateHighlighted(); return nullptr;
             default: return event;
             }
         });

@@ -214,7 +214,6 @@ void MiniMonthPicker::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), backgroundColor());
 
     const QColor text = textColor();
-    const QRect content = contentsRect();
     const Metrics m = metrics();
 
     // Title row: the month on the left, the chevrons on the right.

@@ -71,29 +71,27 @@ inline tl::unexpected<Error> failure(ErrorDomain domain, int code, QString messa
 #define TOLVO_CONCAT_INNER(a, b) a##b
 #define TOLVO_CONCAT(a, b) TOLVO_CONCAT_INNER(a, b)
 
-#define TRY(expression)                                                                            \
+// Each expansion names its result after __COUNTER__, so that a macro used inside another's
+// expression (a lambda in a TRY) neither shadows nor collides with the outer one.
+#define TRY(expression) TOLVO_TRY_IMPL(expression, TOLVO_CONCAT(tolvoTry_, __COUNTER__), return )
+#define CO_TRY(expression)                                                                         \
+    TOLVO_TRY_IMPL(expression, TOLVO_CONCAT(tolvoTry_, __COUNTER__), co_return )
+#define TOLVO_TRY_IMPL(expression, name, returnKeyword)                                            \
     do {                                                                                           \
-        auto &&tolvoTryResult_ = (expression);                                                     \
-        if (!tolvoTryResult_)                                                                      \
-            return ::tolvo::failure(std::move(tolvoTryResult_).error());                           \
+        auto &&name = (expression);                                                                \
+        if (!name)                                                                                 \
+            returnKeyword ::tolvo::failure(std::move(name).error());                               \
     } while (false)
 
 #define TRY_ASSIGN(declaration, expression)                                                        \
-    auto TOLVO_CONCAT(tolvoTry_, __LINE__) = (expression);                                         \
-    if (!TOLVO_CONCAT(tolvoTry_, __LINE__))                                                        \
-        return ::tolvo::failure(std::move(TOLVO_CONCAT(tolvoTry_, __LINE__)).error());             \
-    declaration = std::move(*TOLVO_CONCAT(tolvoTry_, __LINE__))
-
-#define CO_TRY(expression)                                                                         \
-    do {                                                                                           \
-        auto &&tolvoTryResult_ = (expression);                                                     \
-        if (!tolvoTryResult_)                                                                      \
-            co_return ::tolvo::failure(std::move(tolvoTryResult_).error());                        \
-    } while (false)
+    TOLVO_TRY_ASSIGN_IMPL(declaration, (expression), TOLVO_CONCAT(tolvoTry_, __COUNTER__), return )
 
 // Awaits first (a co_await inside a braced expression trips g++ 12), then propagates.
 #define CO_TRY_ASSIGN(declaration, awaitable)                                                      \
-    auto TOLVO_CONCAT(tolvoTry_, __LINE__) = co_await (awaitable);                                 \
-    if (!TOLVO_CONCAT(tolvoTry_, __LINE__))                                                        \
-        co_return ::tolvo::failure(std::move(TOLVO_CONCAT(tolvoTry_, __LINE__)).error());          \
-    declaration = std::move(*TOLVO_CONCAT(tolvoTry_, __LINE__))
+    TOLVO_TRY_ASSIGN_IMPL(                                                                         \
+        declaration, co_await (awaitable), TOLVO_CONCAT(tolvoTry_, __COUNTER__), co_return )
+#define TOLVO_TRY_ASSIGN_IMPL(declaration, expression, name, returnKeyword)                        \
+    auto name = expression;                                                                        \
+    if (!name)                                                                                     \
+        returnKeyword ::tolvo::failure(std::move(name).error());                                   \
+    declaration = std::move(*name)

@@ -99,6 +99,34 @@ Result<PendingCopy> pendingFromRow(const SqlRow &row)
         pending.nextAttempt = *next;
     return pending;
 }
+
+// Reads rows with `fetch` and maps each with `map`; the first row that does not map fails the
+// whole read, so a damaged row is reported rather than skipped.
+template<typename Fetch, typename Map>
+auto readRows(const std::shared_ptr<AppDatabase> &database, Fetch fetch, Map map)
+{
+    using Item = typename std::invoke_result_t<Map, const SqlRow &>::value_type;
+    return database->dbWriter().read([&](SqliteConnection &connection) -> Result<QList<Item>> {
+        TRY_ASSIGN(const QList<SqlRow> rows, fetch(connection));
+        QList<Item> items;
+        items.reserve(rows.size());
+        for (const SqlRow &row : rows) {
+            TRY_ASSIGN(Item item, map(row));
+            items.append(std::move(item));
+        }
+        return items;
+    });
+}
+
+// The mapping rows whose `column` holds `value`, as a fetch for readRows.
+auto mappingsWhere(const QString &column, const QString &value)
+{
+    return [column, value](SqliteConnection &connection) {
+        return connection.query(QStringLiteral("SELECT * FROM %1 WHERE %2 = ?")
+                                    .arg(quotedIdentifier(mappingTable), quotedIdentifier(column)),
+            {value});
+    };
+}
 } // namespace
 
 DatabaseClient DatabaseClient::over(std::shared_ptr<AppDatabase> database, Clock clock)
@@ -110,16 +138,10 @@ DatabaseClient DatabaseClient::over(std::shared_ptr<AppDatabase> database, Clock
         });
     };
     client.calendarChannels = [database] {
-        return database->dbWriter().read(
-            [](SqliteConnection &connection) -> Result<QList<CalendarChannel>> {
-                TRY_ASSIGN(const QList<SqlRow> rows, connection.fetchAll(channelTable));
-                QList<CalendarChannel> channels;
-                for (const SqlRow &row : rows) {
-                    TRY_ASSIGN(CalendarChannel channel, channelFromRow(row));
-                    channels.append(std::move(channel));
-                }
-                return channels;
-            });
+        return readRows(
+            database,
+            [](SqliteConnection &connection) { return connection.fetchAll(channelTable); },
+            channelFromRow);
     };
     client.deleteCalendarChannelByCalendarId = [database](const QString &calendarId) {
         return database->dbWriter().write([&](SqliteConnection &connection) {
@@ -160,20 +182,8 @@ DatabaseClient DatabaseClient::over(std::shared_ptr<AppDatabase> database, Clock
               return saveMapping(ekEventIdentifier, googleEventId, googleCalendarId);
           };
     client.eventMappingsOfCalendar = [database](const QString &googleCalendarId) {
-        return database->dbWriter().read(
-            [&](SqliteConnection &connection) -> Result<QList<EventMapping>> {
-                TRY_ASSIGN(const QList<SqlRow> rows,
-                    connection.query(
-                        QStringLiteral("SELECT * FROM %1 WHERE \"googleCalendarId\" = ?")
-                            .arg(quotedIdentifier(mappingTable)),
-                        {googleCalendarId}));
-                QList<EventMapping> mappings;
-                for (const SqlRow &row : rows) {
-                    TRY_ASSIGN(EventMapping mapping, mappingFromRow(row));
-                    mappings.append(std::move(mapping));
-                }
-                return mappings;
-            });
+        return readRows(database,
+            mappingsWhere(QStringLiteral("googleCalendarId"), googleCalendarId), mappingFromRow);
     };
     client.deleteEventMapping = [database](const QString &googleEventId) {
         return database->dbWriter().write([&](SqliteConnection &connection) {
@@ -182,15 +192,11 @@ DatabaseClient DatabaseClient::over(std::shared_ptr<AppDatabase> database, Clock
         });
     };
     client.retrieveEventMapping = [database](const QString &googleEventId) {
-        return database->dbWriter().read(
-            [&](SqliteConnection &connection) -> Result<std::optional<EventMapping>> {
-                TRY_ASSIGN(const auto row,
-                    connection.fetchOne(
-                        mappingTable, QStringLiteral("googleEventId"), googleEventId));
-                if (!row)
-                    return std::optional<EventMapping>();
-                TRY_ASSIGN(EventMapping mapping, mappingFromRow(*row));
-                return std::optional<EventMapping>(std::move(mapping));
+        // googleEventId is unique: one row at most.
+        return readRows(
+            database, mappingsWhere(QStringLiteral("googleEventId"), googleEventId), mappingFromRow)
+            .map([](const QList<EventMapping> &mappings) {
+                return mappings.isEmpty() ? std::nullopt : std::optional(mappings.first());
             });
     };
     client.syncToken = [database](const QString &calendarId) {
@@ -226,16 +232,10 @@ DatabaseClient DatabaseClient::over(std::shared_ptr<AppDatabase> database, Clock
         });
     };
     client.pendingCopies = [database] {
-        return database->dbWriter().read(
-            [](SqliteConnection &connection) -> Result<QList<PendingCopy>> {
-                TRY_ASSIGN(const QList<SqlRow> rows, connection.fetchAll(journalTable));
-                QList<PendingCopy> pending;
-                for (const SqlRow &row : rows) {
-                    TRY_ASSIGN(PendingCopy entry, pendingFromRow(row));
-                    pending.append(std::move(entry));
-                }
-                return pending;
-            });
+        return readRows(
+            database,
+            [](SqliteConnection &connection) { return connection.fetchAll(journalTable); },
+            pendingFromRow);
     };
     client.deletePendingCopy = [database](const QString &googleEventId) {
         return database->dbWriter().write([&](SqliteConnection &connection) {

@@ -16,9 +16,9 @@ namespace {
 class GoogleSession : public QObject
 {
 public:
-    GoogleSession(GoogleClient::Environment environment, QObject *parent)
+    GoogleSession(GoogleClient::Environment settings, QObject *parent)
         : QObject(parent)
-        , environment(std::move(environment))
+        , environment(std::move(settings))
         , subject(Subject<bool>::passthrough())
         , prompts(Subject<SignInPrompt>::passthrough())
         , network(new QNetworkAccessManager(this))

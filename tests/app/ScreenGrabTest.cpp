@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QMessageBox>
+#include <QSet>
 
 using namespace tolvo;
 using namespace tolvo::test;
@@ -20,11 +21,34 @@ class ScreenGrabTest : public QObject
 {
     Q_OBJECT
 private:
-    void save(QWidget *widget, const QString &name)
+    // Qt's own dialogs draw with the application palette, which the appearance does not set.
+    enum class Drawn { byTolvo, byQt };
+
+    void save(QWidget *widget, const QString &name, Drawn drawn = Drawn::byTolvo)
     {
         QCoreApplication::processEvents();
         const QPixmap picture = widget->grab();
-        QVERIFY(!picture.isNull());
+        QCOMPARE(picture.deviceIndependentSize().toSize(), widget->size());
+        // The screen is drawn in its appearance, all of it: mostly dark in dark and light in
+        // light, with something on it besides the background.
+        const QImage image = picture.toImage().convertToFormat(QImage::Format_RGB32);
+        qint64 lightness = 0;
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                lightness += pixel.lightness();
+                if (colours.size() < 3)
+                    colours.insert(pixel.rgb());
+            }
+        }
+        const qint64 mean = lightness / std::max<qint64>(1, qint64(image.width()) * image.height());
+        const bool dark = Appearance::current() == ColorScheme::dark;
+        if (drawn == Drawn::byQt)
+            QEXPECT_FAIL("dark", "Qt's dialogs stay light in the dark appearance", Continue);
+        QVERIFY2(dark ? mean < 110 : mean > 145,
+            qPrintable(QStringLiteral("%1 has a mean lightness of %2").arg(name).arg(mean)));
+        QVERIFY2(colours.size() >= 3, qPrintable(name + QStringLiteral(" is blank")));
         const QString folder = qEnvironmentVariable("TOLVO_GRAB_DIR");
         if (folder.isEmpty())
             return;
@@ -79,7 +103,7 @@ private slots:
         host.resize(650, 400);
         host.show();
         QMessageBox *about = showAboutDialog(&host);
-        save(about, QStringLiteral("about"));
+        save(about, QStringLiteral("about"), Drawn::byQt);
         about->close();
         UpdateResultPresenter updates(fakes.updateResults->publisher(), &host);
         UpdateCheckResult result;
@@ -88,7 +112,7 @@ private slots:
             QUrl(QStringLiteral("https://example.org/tolvo")),
             QStringLiteral("Reminders now show the meeting's location.")};
         updates.present(result);
-        save(updates.messageBox(), QStringLiteral("update"));
+        save(updates.messageBox(), QStringLiteral("update"), Drawn::byQt);
     }
 };
 

@@ -104,7 +104,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
         QProcess relay;
-        relay.start(TOLVO_BACKEND_EXECUTABLE, arguments);
+        relay.start(relayExecutable(), arguments);
         QVERIFY(relay.waitForFinished(5000));
         QCOMPARE(relay.exitCode(), 2);
         const QString error = QString::fromUtf8(relay.readAllStandardError());
@@ -116,7 +116,7 @@ private slots:
     {
         const quint16 port = m_relay.start();
         QProcess relay;
-        relay.start(TOLVO_BACKEND_EXECUTABLE, {"--port", QString::number(port)});
+        relay.start(relayExecutable(), {"--port", QString::number(port)});
         QVERIFY(relay.waitForFinished(5000));
         QCOMPARE(relay.exitCode(), 1);
         const QString error = QString::fromUtf8(relay.readAllStandardError());

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -131,11 +132,15 @@ std::pair<int, double> Process::stop()
 
 bool Relay::start(int keepAliveSeconds, std::vector<std::string> extra)
 {
-    std::vector<std::string> args = {TOLVO_BACKEND_EXECUTABLE, "--port", "0", "--max-streams",
-        "30000", "--max-streams-per-name", "100000",
-        // One address opens every stream, as through a proxy.
-        "--max-connections-per-address", "100000", "--max-streams-per-address", "100000",
-        "--keep-alive-period", std::to_string(keepAliveSeconds)};
+    // The relay's path is compiled in relative to the bench executable's folder.
+    const std::string relay
+        = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / TOLVO_BACKEND_EXECUTABLE)
+              .string();
+    std::vector<std::string> args
+        = {relay, "--port", "0", "--max-streams", "30000", "--max-streams-per-name", "100000",
+            // One address opens every stream, as through a proxy.
+            "--max-connections-per-address", "100000", "--max-streams-per-address", "100000",
+            "--keep-alive-period", std::to_string(keepAliveSeconds)};
     args.insert(args.end(), extra.begin(), extra.end());
     long port = 0;
     Process::start(args, "listening on 127.0.0.1:", &port);

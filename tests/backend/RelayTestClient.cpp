@@ -1,7 +1,9 @@
 #include "RelayTestClient.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QRegularExpression>
 #include <QtGlobal>
 
@@ -223,10 +225,16 @@ std::size_t RelayFixture::subscribers(const QByteArray &name) const
     return server->subscriberCount(name.toStdString());
 }
 
+QString relayExecutable()
+{
+    return QDir(QCoreApplication::applicationDirPath())
+        .filePath(QStringLiteral(TOLVO_BACKEND_EXECUTABLE));
+}
+
 quint16 startExecutable(QProcess &relay, QStringList arguments)
 {
     relay.setReadChannel(QProcess::StandardError);
-    relay.start(TOLVO_BACKEND_EXECUTABLE,
+    relay.start(relayExecutable(),
         arguments << "--port"
                   << "0");
     if (!relay.waitForStarted()) {

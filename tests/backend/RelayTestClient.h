@@ -97,6 +97,9 @@ public:
 };
 
 // Starts the executable on a free port; the port, or 0. Its log stays readable.
+// The built tolvo-backend, found from this test's own folder.
+QString relayExecutable();
+
 quint16 startExecutable(QProcess &relay, QStringList arguments = {});
 
 } // namespace tolvo::test::relay

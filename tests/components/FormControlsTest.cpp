@@ -261,11 +261,11 @@ private slots:
         QList<QWidget *> built;
         QList<QWidget *> auxiliary;
         auto *reader = new WindowReader(
-            [&built](QWidget *window) {
-                built << window;
+            [&built](QWidget *read) {
+                built << read;
                 return new QLabel(QStringLiteral("content"));
             },
-            [&auxiliary](QWidget *window) { auxiliary << window; }, &window);
+            [&auxiliary](QWidget *read) { auxiliary << read; }, &window);
         (new QVBoxLayout(&window))->addWidget(reader);
         QVERIFY(built.isEmpty());
         QVERIFY(!reader->content());

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <cmath>
+
 using namespace tolvo;
 
 namespace {
@@ -65,14 +67,32 @@ private slots:
         QCOMPARE(color.spec(), QColor::Rgb);
     }
 
-    void paletteColours()
+    // Text stays readable on the surfaces it is drawn on (WCAG's 4.5:1 for body text).
+    void textIsReadableOnItsSurface_data()
     {
-        QCOMPARE(palette::backgroundDark(), QColor(48, 58, 72));
-        QCOMPARE(palette::accentBlue(), QColor(55, 155, 255));
-        QCOMPARE(palette::textDark(), QColor(48, 48, 48));
-        QCOMPARE(palette::textGray(), QColor(163, 176, 187));
-        QCOMPARE(palette::backgroundLight(), QColor(238, 239, 242));
-        QCOMPARE(palette::primaryBlue(), QColor(48, 102, 190));
+        QTest::addColumn<QColor>("text");
+        QTest::addColumn<QColor>("surface");
+        QTest::newRow("dark text, light screen")
+            << palette::textDark() << palette::backgroundLight();
+        QTest::newRow("white text, dark screen") << QColor(Qt::white) << palette::backgroundDark();
+        QTest::newRow("gray text, dark screen") << palette::textGray() << palette::backgroundDark();
+        QTest::newRow("primary button title") << QColor(Qt::white) << palette::primaryBlue();
+    }
+    void textIsReadableOnItsSurface()
+    {
+        QFETCH(QColor, text);
+        QFETCH(QColor, surface);
+        const auto luminance = [](const QColor &color) {
+            const auto channel = [](qreal value) {
+                return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF())
+                + 0.0722 * channel(color.blueF());
+        };
+        const qreal a = luminance(text);
+        const qreal b = luminance(surface);
+        const qreal ratio = (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+        QVERIFY2(ratio >= 4.5, qPrintable(QString::number(ratio)));
     }
 
     void dynamicColourFollowsAppearance()

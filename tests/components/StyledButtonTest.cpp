@@ -2,7 +2,6 @@
 #include "components/Appearance.h"
 #include "components/BusySpinner.h"
 #include "components/Palette.h"
-#include "components/VisualEffectView.h"
 #include "support/TestMain.h"
 
 #include <QPainter>
@@ -180,28 +179,6 @@ private slots:
         QVERIFY2(white, "the leading spoke is drawn in opaque white");
         dark.hide();
         QVERIFY(!dark.isSpinning());
-    }
-
-    void visualEffectViewKeepsItsSettings()
-    {
-        VisualEffectView view(VisualEffectView::Material::dark,
-            VisualEffectView::BlendingMode::behindWindow, VisualEffectView::State::active);
-        QCOMPARE(view.material(), VisualEffectView::Material::dark);
-        QCOMPARE(view.blendingMode(), VisualEffectView::BlendingMode::behindWindow);
-        QCOMPARE(view.state(), VisualEffectView::State::active);
-        view.resize(20, 20);
-        QColor pixel = view.grab().toImage().pixelColor(10, 10);
-        QVERIFY(pixel.alpha() > 200);
-        QVERIFY(pixel.red() < 40 && pixel.green() < 40 && pixel.blue() < 40);
-
-        view.setMaterial(VisualEffectView::Material::light);
-        view.setBlendingMode(VisualEffectView::BlendingMode::withinWindow);
-        view.setState(VisualEffectView::State::inactive);
-        QCOMPARE(view.material(), VisualEffectView::Material::light);
-        QCOMPARE(view.blendingMode(), VisualEffectView::BlendingMode::withinWindow);
-        QCOMPARE(view.state(), VisualEffectView::State::inactive);
-        pixel = view.grab().toImage().pixelColor(10, 10);
-        QVERIFY(pixel.red() > 200);
     }
 };
 

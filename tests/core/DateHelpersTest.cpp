@@ -1,5 +1,10 @@
 #include "core/DateHelpers.h"
+#include "core/CalendarContext.h"
 #include "support/TestMain.h"
+
+#include <QScopeGuard>
+
+#include <ctime>
 
 using namespace tolvo;
 
@@ -156,6 +161,30 @@ private slots:
         QCOMPARE(parsed.isValid(), expectedUtc.isValid());
         if (expectedUtc.isValid())
             QCOMPARE(parsed.toUTC(), expectedUtc);
+    }
+
+    // The application reads the machine's zone once, when it makes its context: a change of
+    // zone while it runs shows from its next start. Reminders are instants and come at the
+    // same moment either way; only the days and times on screen keep the old zone.
+    void theSystemContextKeepsTheZoneItWasMadeIn()
+    {
+        const QByteArray saved = qgetenv("TZ");
+        const auto restore = qScopeGuard([&saved] {
+            if (saved.isNull())
+                qunsetenv("TZ");
+            else
+                qputenv("TZ", saved);
+            tzset();
+        });
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        const CalendarContext started = CalendarContext::system();
+        qputenv("TZ", "Asia/Kolkata");
+        tzset();
+        const QDateTime instant(QDate(2025, 3, 3), QTime(12, 0), QTimeZone::utc());
+        QCOMPARE(started.zone.id(), QByteArray("Europe/Berlin"));
+        QCOMPARE(instant.toTimeZone(started.zone).time(), QTime(13, 0));
+        QCOMPARE(CalendarContext::system().zone.id(), QByteArray("Asia/Kolkata"));
     }
 
     void sha256Hex_data()

@@ -392,15 +392,6 @@ private slots:
         QCOMPARE(roundTrip->kind, CalendarSyncError::Kind::eventNotFound);
         QVERIFY(!CalendarSyncError::fromError(Error::http(500, {})));
     }
-
-    void requestsDefaults()
-    {
-        CalendarEventRequest newEvent;
-        QVERIFY(!newEvent.eventId);
-        CalendarEventRequest update;
-        update.eventId = sampleEvent().id;
-        QCOMPARE(*update.eventId, QStringLiteral("evt1"));
-    }
 };
 
 TOLVO_TEST_MAIN(RecordsTest)

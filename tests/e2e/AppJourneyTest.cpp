@@ -150,8 +150,8 @@ private slots:
             .set(SyncBus::liveValue())
             .set(current)
             .set(GoogleClient::make(environment))
-            .set(GoogleCalendarClient::make(
-                {m_loop->google.apiRoot(), relay, current, logger, QTimeZone::utc()}))
+            .set(GoogleCalendarClient::make({m_loop->google.apiRoot(),
+                test::FakeGoogleCalendar::behindTls(relay), current, logger, QTimeZone::utc()}))
             .set(m_loop->database)
             .set(m_loop->client)
             .set(local)

@@ -49,8 +49,8 @@ std::optional<TolvoSide> startTolvoSide(const QString &folder, const QUrl &apiRo
             CacheManager::liveValue(), [logger](const Error &error) { logger.logError(error); }));
 
     // As the app's: positions are kept in the database, so a restart goes on from them.
-    GoogleCalendarClient::Environment google {
-        apiRoot, relay, signedInAs(QStringLiteral("live")), logger, QTimeZone::utc()};
+    GoogleCalendarClient::Environment google {apiRoot, FakeGoogleCalendar::behindTls(relay),
+        signedInAs(QStringLiteral("live")), logger, QTimeZone::utc()};
     google.tokens = SyncTokenStore::over(side.database);
     side.session = CalendarSyncSession::create({GoogleCalendarClient::make(std::move(google)),
         side.database, apple, copier, logger, relay, timings, std::make_shared<TimerScheduler>()});

@@ -42,6 +42,7 @@ public:
     explicit LiveSyncFixture(SyncTimings timings = fastSyncTimings());
     static QString streamName(const QString &calendarId) { return sha256Hex(calendarId); }
     QUrl relayRoot() const;
+    const SyncTimings &timings() const { return m_timings; }
 
     // Quitting: every listener and monitor stops and Tolvo's side is dropped; the database
     // (channels, positions, mappings) and the local store stay on disk as they are.

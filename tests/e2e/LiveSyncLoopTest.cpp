@@ -1,6 +1,7 @@
 #include "LiveSyncFixture.h"
 #include "support/TestMain.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 
 using namespace tolvo;
@@ -72,7 +73,8 @@ private slots:
         QCOMPARE(watch.value(QStringLiteral("token")).toString(),
             LiveSyncFixture::streamName(calendarA));
         QCOMPARE(watch.value(QStringLiteral("address")).toString(),
-            QStringLiteral("http://127.0.0.1:%1/notification-handler").arg(m_loop->backend.port()));
+            QStringLiteral("https://127.0.0.1:%1/notification-handler")
+                .arg(m_loop->backend.port()));
 
         // Google's "sync" message reaches the listener, which reports nothing new; what was
         // there before the follow is copied all the same.
@@ -111,9 +113,11 @@ private slots:
         const auto received = m_loop->open({calendarA});
         QTRY_COMPARE(m_loop->subscribers(calendarA), std::size_t(1));
         // The stream must outlive the engine's minimum pass (on the real clock here), or its
-        // end is taken for a misbehaving stream rather than an outage. Nothing is checked
-        // after this wait; it only sets the scene.
-        QTest::qWait(150);
+        // end is taken for a misbehaving stream rather than an outage. The pass began before
+        // the relay saw the subscriber, so counting from here is on the safe side.
+        QElapsedTimer subscribed;
+        subscribed.start();
+        QTRY_VERIFY(subscribed.elapsed() > m_loop->timings().minimumPass.count());
         m_loop->backend.stop();
         // Google's notification for this change finds no relay at all.
         m_loop->google.addEvent(calendarA, meeting(QStringLiteral("During the outage"), 30));

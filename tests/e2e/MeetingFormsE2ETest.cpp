@@ -77,7 +77,7 @@ private slots:
         m_google->acceptAccessToken(QStringLiteral("live"));
         m_google->addCalendar(workId, QStringLiteral("Work"), QStringLiteral("#ac725e"));
         m_client = GoogleCalendarClient::make(
-            {m_google->apiRoot(), QUrl(QStringLiteral("http://127.0.0.1:9/relay/")),
+            {m_google->apiRoot(), QUrl(QStringLiteral("https://127.0.0.1:9/relay/")),
                 test::signedInAs(QStringLiteral("live")),
                 LoggerClient::recording(std::make_shared<LogRecorder>()), berlin});
         GoogleCalendar work;

@@ -239,6 +239,10 @@ private slots:
         model.reset();
         fakes.signInGate->open(true);
         QCoro::waitFor(std::move(pending));
+        // The answer found no model: nothing more was asked, recorded or shown.
+        QCOMPARE(fakes.signInCalls, 1);
+        QCOMPARE(fakes.accessRequests, 0);
+        QCOMPARE(fakes.trackedEvents(), QStringList {QStringLiteral("signIn")});
     }
 };
 

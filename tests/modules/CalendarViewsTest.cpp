@@ -529,8 +529,18 @@ private slots:
             QCoreApplication::processEvents();
             QVERIFY(screen.view()->isVisible());
             QVERIFY(screen.view()->height() > 0);
-            for (EventBlockWidget *block : screen.view()->findChildren<EventBlockWidget *>())
-                QVERIFY(block->width() >= 0 && block->x() >= 0);
+            // Every block keeps some width and stays within the window's width.
+            for (EventBlockWidget *block : screen.view()->findChildren<EventBlockWidget *>()) {
+                if (!block->isVisible())
+                    continue;
+                const QRect shown(block->mapTo(&screen, QPoint(0, 0)), block->size());
+                QVERIFY2(shown.width() >= 8 && shown.left() >= 0 && shown.right() < screen.width(),
+                    qPrintable(QStringLiteral("view %1: block at %2,%3 %4 wide")
+                                   .arg(int(type))
+                                   .arg(shown.left())
+                                   .arg(shown.top())
+                                   .arg(shown.width())));
+            }
             saveGrab(screen, QStringLiteral("calendar-small-%1").arg(int(type)));
         }
     }

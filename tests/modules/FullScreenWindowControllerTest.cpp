@@ -80,6 +80,34 @@ private slots:
         QTRY_VERIFY(!guard);
     }
 
+    void coversEveryScreenAndShowsTheEventOnItsOwn()
+    {
+        const QList<QScreen *> screens = QGuiApplication::screens();
+        QCOMPARE(screens.size(), 2);
+        Calls calls;
+        auto *controller = new FullScreenWindowController(
+            sampleEvent(), calls.snooze(), calls.close(), screens.at(1));
+        QPointer<FullScreenWindowController> guard(controller);
+        const QList<QWidget *> windows = controller->windows();
+        QCOMPARE(windows.size(), 2);
+        // The event shows on the screen it was asked for; the other screen is covered.
+        QCOMPARE(controller->view()->geometry(), screens.at(1)->geometry());
+        QCOMPARE(controller->view()->windowHandle()->screen(), screens.at(1));
+        QWidget *cover = windows.at(0) == controller->view() ? windows.at(1) : windows.at(0);
+        QCOMPARE(cover->geometry(), screens.at(0)->geometry());
+        QCOMPARE(cover->windowHandle()->screen(), screens.at(0));
+        for (QWidget *window : windows) {
+            QVERIFY(window->isVisible());
+            QVERIFY(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        }
+        // One answer closes the covers too.
+        QPointer<QWidget> coverGuard(cover);
+        controller->view()->dismissButton()->click();
+        QTRY_VERIFY(!guard);
+        QVERIFY(!coverGuard);
+        QCOMPARE(calls.log, QStringList {"close"});
+    }
+
     void eachButtonAnswersOnceAndCloses_data()
     {
         QTest::addColumn<int>("button"); // -1 Dismiss, else a SnoozeTime
@@ -235,5 +263,7 @@ private slots:
     }
 };
 
-TOLVO_WIDGET_TEST_MAIN(FullScreenWindowControllerTest)
+// Two screens side by side, of different sizes, the smaller one primary.
+TOLVO_WIDGET_TEST_MAIN_ON_SCREENS(FullScreenWindowControllerTest,
+    (QList<QRect> {QRect(0, 0, 1280, 800), QRect(1280, 0, 1920, 1080)}))
 #include "FullScreenWindowControllerTest.moc"

@@ -48,6 +48,7 @@ class MeetingsListViewTest : public QObject
     Q_OBJECT
 
     FakeClock m_clock;
+    std::shared_ptr<TimerScheduler> m_scheduler;
     std::unique_ptr<DependencyScope> m_scope;
     QList<DeleteEventRequest> m_deletes;
     QList<GoogleCalendarEvent> m_listed;
@@ -66,7 +67,7 @@ private slots:
     void init()
     {
         m_clock = FakeClock(QDateTime(QDate(2025, 3, 3), QTime(9, 0), Qt::UTC));
-        auto scheduler = std::make_shared<TimerScheduler>(m_clock.clock());
+        m_scheduler = std::make_shared<TimerScheduler>(m_clock.clock());
         m_scope = std::make_unique<DependencyScope>();
         m_deletes.clear();
         m_listed
@@ -89,7 +90,7 @@ private slots:
         dates.selectDate(m_clock.now());
         UserDefaultsClient defaults = UserDefaultsClient::testValue();
         defaults.boolValue = [](const QString &) { return false; };
-        m_scope->set(scheduler)
+        m_scope->set(m_scheduler)
             .set(CalendarContext {QTimeZone::utc(), QLocale::c(), Qt::Monday, m_clock.clock()})
             .set(EventsTimerManager::liveValue())
             .set(cache)
@@ -151,8 +152,11 @@ private slots:
         model->showReminder(due);
         QCOMPARE(view->remindersOpened(), 2);
         view.reset();
+        const QStringList shown = opened.log;
         opened.snooze(SnoozeTime::minute);
         opened.close();
+        QCOMPARE(m_scheduler->pendingCount(), std::size_t(0)); // no snooze armed
+        QCOMPARE(opened.log, shown); // and no window opened
     }
 
     void toolbarOpensTheAddWindow_data()

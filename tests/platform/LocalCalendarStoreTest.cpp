@@ -546,13 +546,21 @@ private slots:
         const QString folder = QDir(root()).filePath(calendarId);
         QProcessEnvironment environment;
         environment.insert(QStringLiteral("TOLVO_STORE_ROOT"), root());
+        // The kill delays come from a printed seed; TOLVO_TEST_SEED replays a failing run.
+        bool seeded = false;
+        quint32 seed = qEnvironmentVariable("TOLVO_TEST_SEED").toUInt(&seeded);
+        if (!seeded)
+            seed = QRandomGenerator::global()->generate();
+        qInfo("kill delays from seed %u", seed);
+        QRandomGenerator delays(seed);
         for (int kill = 0; kill < 5; ++kill) {
             QProcess child;
             child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             test::startChild(child, "endlessSaver", environment);
             QVERIFY(QTest::qWaitFor([&child] { return child.canReadLine(); }, 20'000));
             // Somewhere in a save: most of its time goes to the temporary file.
-            QTest::qWait(int(QRandomGenerator::global()->bounded(1, 30)));
+            const int delayMs = int(delays.bounded(1, 30));
+            QTest::qWait(delayMs);
             child.kill();
             QVERIFY(child.waitForFinished(10'000));
 

@@ -164,8 +164,9 @@ private slots:
             return readyTask<Result<std::optional<QDateTime>>>(std::optional<QDateTime>());
         };
 
-        GoogleCalendarClient::Environment environment {m_google->apiRoot(), m_relay->baseUrl(),
-            current, LoggerClient::recording(m_log), QTimeZone::utc()};
+        GoogleCalendarClient::Environment environment {m_google->apiRoot(),
+            FakeGoogleCalendar::behindTls(m_relay->baseUrl()), current,
+            LoggerClient::recording(m_log), QTimeZone::utc()};
         environment.rest.readRetries = 0; // failed fetches take the listener's own path
         m_google_client = GoogleCalendarClient::make(environment);
         m_apple = apple;

@@ -52,7 +52,7 @@ class GoogleCalendarClientTest : public QObject
     GoogleCalendarClient clientAt(const QUrl &apiRoot, GoogleRestClient::Options rest = noRetries())
     {
         GoogleCalendarClient::Environment environment {apiRoot,
-            QUrl(QStringLiteral("http://127.0.0.1:9/relay/")), m_current,
+            QUrl(QStringLiteral("https://127.0.0.1:9/relay/")), m_current,
             LoggerClient::recording(m_log), berlin};
         environment.rest = rest;
         return GoogleCalendarClient::make(environment);
@@ -259,7 +259,7 @@ private slots:
         const QJsonObject body = watches.first().body;
         QCOMPARE(body.keys(), (QStringList {"address", "id", "token", "type"}));
         QCOMPARE(body.value(QStringLiteral("address")).toString(),
-            QStringLiteral("http://127.0.0.1:9/relay/notification-handler"));
+            QStringLiteral("https://127.0.0.1:9/relay/notification-handler"));
         QCOMPARE(body.value(QStringLiteral("token")).toString(), sha256Hex(holidays));
         const QString id = body.value(QStringLiteral("id")).toString();
         QCOMPARE(id.size(), 36);
@@ -412,7 +412,7 @@ private slots:
         const DatabaseClient store = DatabaseClient::over(*database);
         const auto clientOverStore = [&] {
             auto environment = GoogleCalendarClient::Environment {m_google->apiRoot(),
-                QUrl(QStringLiteral("http://127.0.0.1:9/relay/")), m_current,
+                QUrl(QStringLiteral("https://127.0.0.1:9/relay/")), m_current,
                 LoggerClient::recording(m_log), berlin};
             environment.tokens = SyncTokenStore::over(store);
             return GoogleCalendarClient::make(environment);

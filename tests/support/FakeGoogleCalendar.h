@@ -27,6 +27,15 @@ public:
 
     explicit FakeGoogleCalendar(QObject *parent = nullptr);
 
+    // The relay as Google knows it: https on the same host and port. Google takes only https
+    // push addresses; the fake delivers to them over plain HTTP, playing the TLS-terminating
+    // proxy that stands in front of a real relay.
+    static QUrl behindTls(QUrl relay)
+    {
+        relay.setScheme(QStringLiteral("https"));
+        return relay;
+    }
+
     // Listens on 127.0.0.1 at a free port.
     quint16 start();
     QUrl apiRoot() const; // http://127.0.0.1:<port>/calendar/v3/

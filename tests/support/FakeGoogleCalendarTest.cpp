@@ -79,6 +79,29 @@ private slots:
         QTest::newRow("token with window")
             << QByteArray("GET") << "calendars/a/events?syncToken=x&timeMin=2025-01-01T00:00:00Z"
             << QByteArray("Bearer good") << 400 << "invalid";
+        // Parameters Google refuses beside a sync token, and malformed windows and orders.
+        const std::tuple<const char *, const char *, const char *> refused[] {
+            {"token with iCalUID", "syncToken=x&iCalUID=u", "invalid"},
+            {"token with orderBy", "syncToken=x&orderBy=updated", "invalid"},
+            {"token with q", "syncToken=x&q=x", "invalid"},
+            {"token with updatedMin", "syncToken=x&updatedMin=2025-01-01T00:00:00Z", "invalid"},
+            {"token with private property", "syncToken=x&privateExtendedProperty=a%3Db", "invalid"},
+            {"token with shared property", "syncToken=x&sharedExtendedProperty=a%3Db", "invalid"},
+            {"token with timeMax", "syncToken=x&timeMax=2025-01-01T00:00:00Z", "invalid"},
+            {"token without deletions", "syncToken=x&showDeleted=false", "invalid"},
+            {"ordered by start, not single events", "orderBy=startTime", "badRequest"},
+            {"window without offset", "timeMin=2025-01-01T00:00:00", "badRequest"},
+            {"window of a date", "timeMax=2025-01-01", "badRequest"}};
+        for (const auto &[name, query, refusal] : refused) {
+            QTest::newRow(name) << QByteArray("GET")
+                                << QStringLiteral("calendars/a/events?") + QLatin1String(query)
+                                << QByteArray("Bearer good") << 400 << QString::fromLatin1(refusal);
+        }
+        QTest::newRow("ordered single events, window with offsets")
+            << QByteArray("GET")
+            << "calendars/a/events?singleEvents=true&orderBy=startTime"
+               "&timeMin=2025-01-01T00:00:00%2B05:30&timeMax=2025-01-02T00:00:00.000Z"
+            << QByteArray("Bearer good") << 200 << "";
         QTest::newRow("unknown calendar") << QByteArray("GET") << "calendars/b/events"
                                           << QByteArray("Bearer good") << 404 << "notFound";
         QTest::newRow("unknown channel") << QByteArray("POST") << "channels/stop"
@@ -126,9 +149,15 @@ private slots:
                     request.value("X-Goog-Channel-Token")});
                 return QString();
             });
-        const QJsonObject body {{"id", "CH-1"}, {"type", "web_hook"},
+        // Google posts only to https; the fake delivers that over plain HTTP to loopback.
+        QJsonObject body {{"id", "CH-1"}, {"type", "web_hook"},
             {"address", QStringLiteral("http://127.0.0.1:%1/notification-handler").arg(port)},
             {"token", "tok"}};
+        const Answer plain = call("POST", QStringLiteral("calendars/a/events/watch"), body);
+        QCOMPARE(plain.status, 400);
+        QCOMPARE(reason(plain), QStringLiteral("push.webhookUrlNotHttps"));
+        body.insert(QStringLiteral("address"),
+            QStringLiteral("https://127.0.0.1:%1/notification-handler").arg(port));
         const Answer created = call("POST", QStringLiteral("calendars/a/events/watch"), body);
         QCOMPARE(created.status, 200);
         QVERIFY(created.body.value(QStringLiteral("expiration")).isString());

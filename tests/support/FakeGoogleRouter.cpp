@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRegularExpression>
 #include <QUuid>
 
 #include <algorithm>
@@ -158,6 +159,50 @@ FakeGoogleRouter::Reply FakeGoogleRouter::listCalendars(const LoggedRequest &req
         {{QStringLiteral("kind"), QStringLiteral("calendar#calendarList")}});
 }
 
+namespace {
+struct Refusal
+{
+    QString reason;
+    QString message;
+};
+
+// What events.list refuses with 400, as Google's Calendar v3 reference has it; nothing when
+// the query is acceptable.
+std::optional<Refusal> refusedListQuery(const QUrlQuery &query)
+{
+    // RFC 3339 with its offset required ("Z" or ±hh:mm); fractions of a second are allowed.
+    static const QRegularExpression rfc3339(
+        QStringLiteral(R"(^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}(\.\d+)?(Z|[+-]\d{2}:\d{2})$)"));
+    for (const char *bound : {"timeMin", "timeMax"}) {
+        const QString key = QLatin1String(bound);
+        if (!query.hasQueryItem(key))
+            continue;
+        const QString text = query.queryItemValue(key, QUrl::FullyDecoded);
+        if (!rfc3339.match(text).hasMatch()
+            || !QDateTime::fromString(text, Qt::ISODateWithMs).isValid())
+            return Refusal {QStringLiteral("badRequest"),
+                QStringLiteral("%1 is not an RFC 3339 time with an offset: %2").arg(key, text)};
+    }
+    if (query.queryItemValue(QStringLiteral("orderBy")) == u"startTime"
+        && query.queryItemValue(QStringLiteral("singleEvents")) != u"true")
+        return Refusal {QStringLiteral("badRequest"),
+            QStringLiteral("The requested ordering is not available for the particular query.")};
+    if (query.hasQueryItem(QStringLiteral("syncToken"))) {
+        for (const char *forbidden : {"iCalUID", "orderBy", "privateExtendedProperty", "q",
+                 "sharedExtendedProperty", "timeMin", "timeMax", "updatedMin"}) {
+            if (query.hasQueryItem(QLatin1String(forbidden)))
+                return Refusal {QStringLiteral("invalid"),
+                    QStringLiteral("syncToken with %1").arg(QLatin1String(forbidden))};
+        }
+        // Deletions always come with a change feed: asking for none is refused.
+        if (query.queryItemValue(QStringLiteral("showDeleted")) == u"false")
+            return Refusal {
+                QStringLiteral("invalid"), QStringLiteral("syncToken with showDeleted=false")};
+    }
+    return std::nullopt;
+}
+} // namespace
+
 FakeGoogleRouter::Reply FakeGoogleRouter::listEvents(
     const QString &calendarId, const LoggedRequest &request)
 {
@@ -174,15 +219,10 @@ FakeGoogleRouter::Reply FakeGoogleRouter::listEvents(
         ? std::min(m_pageSize, query.queryItemValue(QStringLiteral("maxResults")).toInt())
         : m_pageSize;
 
+    if (const auto refused = refusedListQuery(query))
+        return error(400, refused->reason, refused->message);
     QList<QJsonObject> items;
     if (!syncToken.isEmpty()) {
-        if (query.hasQueryItem(QStringLiteral("timeMin"))
-            || query.hasQueryItem(QStringLiteral("timeMax")))
-            return error(
-                400, QStringLiteral("invalid"), QStringLiteral("syncToken with a time window"));
-        if (query.queryItemValue(QStringLiteral("showDeleted")) == u"false")
-            return error(
-                400, QStringLiteral("invalid"), QStringLiteral("syncToken without deleted events"));
         const auto changes = m_store.changesSince(calendarId, syncToken, snapshot);
         if (!changes)
             return error(410, QStringLiteral("fullSyncRequired"),
@@ -193,17 +233,9 @@ FakeGoogleRouter::Reply FakeGoogleRouter::listEvents(
             query.queryItemValue(QStringLiteral("timeMin")), Qt::ISODateWithMs);
         const QDateTime timeMax = QDateTime::fromString(
             query.queryItemValue(QStringLiteral("timeMax")), Qt::ISODateWithMs);
-        if ((query.hasQueryItem(QStringLiteral("timeMin")) && !timeMin.isValid())
-            || (query.hasQueryItem(QStringLiteral("timeMax")) && !timeMax.isValid()))
-            return error(400, QStringLiteral("badRequest"), QStringLiteral("Bad time bound"));
-        const bool singleEvents = query.queryItemValue(QStringLiteral("singleEvents")) == u"true";
-        const bool byStartTime = query.queryItemValue(QStringLiteral("orderBy")) == u"startTime";
-        if (byStartTime && !singleEvents)
-            return error(400, QStringLiteral("badRequest"),
-                QStringLiteral(
-                    "The requested ordering is not available for the particular query."));
-        items = m_store.eventsWithin(
-            calendarId, timeMin, timeMax, showDeleted, byStartTime, singleEvents);
+        items = m_store.eventsWithin(calendarId, timeMin, timeMax, showDeleted,
+            query.queryItemValue(QStringLiteral("orderBy")) == u"startTime",
+            query.queryItemValue(QStringLiteral("singleEvents")) == u"true");
     }
 
     Reply reply = page(items, offset, pageSize, QStringLiteral("events:%1").arg(snapshot),
@@ -250,8 +282,11 @@ FakeGoogleRouter::Reply FakeGoogleRouter::watch(
     if (body.value(QStringLiteral("type")).toString() != u"web_hook")
         return error(400, QStringLiteral("invalid"), QStringLiteral("Unknown channel type"));
     const QUrl address(body.value(QStringLiteral("address")).toString());
-    if (!address.isValid() || address.scheme().isEmpty())
+    if (!address.isValid() || address.host().isEmpty())
         return error(400, QStringLiteral("invalid"), QStringLiteral("Bad address"));
+    if (address.scheme() != u"https")
+        return error(400, QStringLiteral("push.webhookUrlNotHttps"),
+            QStringLiteral("WebHook callback must be HTTPS: ") + address.toString());
 
     Channel channel;
     channel.id = id;
@@ -445,7 +480,11 @@ void FakeGoogleRouter::changed(const QString &calendarId)
 
 void FakeGoogleRouter::notify(Channel &channel, const QString &state)
 {
-    QNetworkRequest request(channel.address);
+    // Google reaches the relay through the TLS-terminating proxy in front of it; on loopback
+    // the fake plays that proxy too and delivers over plain HTTP to the same host and port.
+    QUrl plain = channel.address;
+    plain.setScheme(QStringLiteral("http"));
+    QNetworkRequest request(plain);
     request.setRawHeader("X-Goog-Channel-ID", channel.id.toUtf8());
     request.setRawHeader("X-Goog-Channel-Token", channel.token.toUtf8());
     request.setRawHeader("X-Goog-Channel-Expiration",

@@ -23,6 +23,7 @@ MainScreenFakes::MainScreenFakes()
     };
     google.signOut = [this] {
         ++signOuts;
+        syncCallsAtSignOut = syncCalls;
         return signedOut(authorizationChanged);
     };
     google.listenAuthorizationChanged = authorizationChanged->publisher();

@@ -34,6 +34,7 @@ public:
     // Every call of the sync service: "sync:a,b", "add:a", "cleanUp:a", "cleanUpAll".
     QStringList syncCalls;
     int signOuts = 0;
+    QStringList syncCallsAtSignOut; // what syncCalls held when the last sign-out came
     int updaterStarts = 0;
     std::shared_ptr<AnalyticsRecorder> analytics = std::make_shared<AnalyticsRecorder>();
     std::shared_ptr<LogRecorder> log = std::make_shared<LogRecorder>();

@@ -4,9 +4,14 @@
 #include "core/IssueReporter.h"
 #include "support/IssueRecorder.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 namespace tolvo::test {
 
@@ -47,6 +52,28 @@ std::optional<int> runChildRole()
         return 2;
     }
     return role.value()();
+}
+
+void useOffscreenScreens(const QList<QRect> &screens)
+{
+    QJsonArray list;
+    for (const QRect &screen : screens) {
+        list.append(
+            QJsonObject {{QStringLiteral("name"), QStringLiteral("Screen %1").arg(list.size())},
+                {QStringLiteral("x"), screen.x()}, {QStringLiteral("y"), screen.y()},
+                {QStringLiteral("width"), screen.width()},
+                {QStringLiteral("height"), screen.height()}, {QStringLiteral("logicalDpi"), 96},
+                {QStringLiteral("logicalBaseDpi"), 96}, {QStringLiteral("dpr"), 1}});
+    }
+    // The platform reads the file while the application starts; it lives as long as the process.
+    static QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("screens.json"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write(QJsonDocument(QJsonObject {{QStringLiteral("screens"), list}}).toJson()) < 0)
+        qFatal("Cannot write the offscreen screens to %s", qPrintable(path));
+    file.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(path));
 }
 
 void prepareTestProcess()
