@@ -8,6 +8,7 @@
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
@@ -67,6 +68,15 @@ SettingsView *SettingsView::openWindow()
     window->raise();
     window->activateWindow();
     return window;
+}
+
+void SettingsView::keyPressEvent(QKeyEvent *event)
+{
+    if (isWindow() && event->matches(QKeySequence::Cancel)) {
+        close();
+        return;
+    }
+    ThemedPanel::keyPressEvent(event);
 }
 
 void SettingsView::selectTab(Tab tab)
