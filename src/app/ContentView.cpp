@@ -26,6 +26,15 @@ QWidget *ContentView::currentScreen() const
     return m_stack->currentWidget();
 }
 
+void ContentView::setRoom(QSize room)
+{
+    if (room == m_room)
+        return;
+    m_room = room;
+    if (m_viewModel && m_viewModel->destination() == Destination::main)
+        setMinimumSize(mainMinimum());
+}
+
 void ContentView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
@@ -42,7 +51,7 @@ void ContentView::followDestination()
             m_mainScreen = m_makeMainScreen();
             m_stack->addWidget(m_mainScreen);
         }
-        setMinimumSize(mainMinimumSize);
+        setMinimumSize(mainMinimum());
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         m_stack->setCurrentWidget(m_mainScreen);
         emit boundsChanged();

@@ -28,6 +28,12 @@ public:
     ContentView(
         AppViewModel *viewModel, MainScreenFactory makeMainScreen, QWidget *parent = nullptr);
 
+    // The most the window's screen leaves for the content: the main screen's minimum is its
+    // 1200 by 700 or this, whichever is smaller, so that on a small screen nothing is off it.
+    // The window sets it and then applies the content's bounds; no signal comes from here.
+    void setRoom(QSize room);
+    QSize mainMinimum() const { return mainMinimumSize.boundedTo(m_room); }
+
     OnboardingView *onboarding() const { return m_onboarding; }
     QWidget *mainScreen() const { return m_mainScreen; }
     QWidget *currentScreen() const;
@@ -49,6 +55,7 @@ private:
     QStackedLayout *m_stack;
     OnboardingView *m_onboarding;
     QPointer<QWidget> m_mainScreen;
+    QSize m_room {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
 };
 
 } // namespace tolvo

@@ -1,12 +1,15 @@
 #include "app/MainWindow.h"
 
 #include "app/ContentView.h"
+#include "components/WindowReader.h"
 #include "core/StartTask.h"
 #include "modules/App/AppViewModel.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenuBar>
+#include <QScreen>
+#include <QWindow>
 
 namespace tolvo {
 
@@ -30,19 +33,71 @@ MainWindow::MainWindow(AppViewModel *viewModel, Commands commands, QWidget *pare
     applyContentBounds();
 }
 
+int MainWindow::menuBarHeight() const
+{
+    const QWidget *bar = menuWidget();
+    return bar && !bar->isHidden() ? bar->sizeHint().height() : 0;
+}
+
+QSize MainWindow::contentRoom() const
+{
+    const QScreen *screen = this->screen();
+    if (!screen)
+        return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+    const QSize frame = frameGeometry().size() - geometry().size();
+    return screen->availableGeometry().size() - frame - QSize(0, menuBarHeight());
+}
+
 void MainWindow::applyContentBounds()
 {
     // The window takes the content's bounds plus the menu bar: fixed for onboarding, a
-    // minimum for the main screen.
-    const QWidget *bar = menuWidget();
-    const int barHeight = bar && !bar->isHidden() ? bar->sizeHint().height() : 0;
-    const QSize minimum = m_content->minimumSize() + QSize(0, barHeight);
+    // minimum for the main screen (never more than the screen has room for).
+    m_content->setRoom(contentRoom());
+    const QSize minimum = m_content->minimumSize() + QSize(0, menuBarHeight());
+    const bool fixed = m_content->minimumSize() == m_content->maximumSize();
     setMinimumSize(minimum);
-    if (m_content->minimumSize() == m_content->maximumSize())
+    if (fixed)
         setMaximumSize(minimum);
     else
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    const bool grown = m_fixedSize && !fixed;
+    m_fixedSize = fixed;
+    if (grown && isVisible()) {
+        // Grown from the onboarding's size where the onboarding was, the main screen would
+        // run off a small screen's right and bottom edges.
+        placeOnScreen();
+        return;
+    }
     resize(size().expandedTo(minimumSize()).boundedTo(maximumSize()));
+}
+
+void MainWindow::placeOnScreen()
+{
+    const QScreen *screen = this->screen();
+    if (!screen) {
+        resize(minimumSize());
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    const QMargins margins(inner.left() - frame.left(), inner.top() - frame.top(),
+        frame.right() - inner.right(), frame.bottom() - inner.bottom());
+    const QSize size = minimumSize();
+    const QSize framed = size.grownBy(margins);
+    const QPoint topLeft = centredTopLeft(framed, area, area);
+    setGeometry(QRect(topLeft + QPoint(margins.left(), margins.top()), size));
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_watchingScreen && windowHandle()) {
+        m_watchingScreen = true;
+        connect(windowHandle(), &QWindow::screenChanged, this, &MainWindow::applyContentBounds);
+    }
+    // The frame the window manager adds is known now.
+    applyContentBounds();
 }
 
 void MainWindow::buildMenus()

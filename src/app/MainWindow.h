@@ -40,10 +40,18 @@ public:
     QAction *checkForUpdatesAction() const { return m_checkForUpdates; }
     QAction *sendFeedbackAction() const { return m_sendFeedback; }
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void buildMenus();
     void appeared();
     void applyContentBounds();
+    int menuBarHeight() const;
+    // The screen's available area less the window manager's frame and the menu bar.
+    QSize contentRoom() const;
+    // The main screen's first size, centred on the screen's available area.
+    void placeOnScreen();
 
     Dependency<AnalyticsManager> m_analyticsManager;
     QPointer<AppViewModel> m_viewModel;
@@ -54,6 +62,8 @@ private:
     QAction *m_about = nullptr;
     QAction *m_checkForUpdates = nullptr;
     QAction *m_sendFeedback = nullptr;
+    bool m_fixedSize = true;
+    bool m_watchingScreen = false;
 };
 
 // The shortcut for Settings…: the desktop's Preferences key where it has one, else Ctrl+,.

@@ -56,7 +56,7 @@ TolvoApplication::TolvoApplication(int &argc, char **argv)
     MainWindow::Commands commands;
     commands.makeMainScreen = makeMainScreen;
     commands.openFeedback = openFeedbackWindow;
-    commands.openSettings = [] { SettingsView::openWindow(); };
+    commands.openSettings = [this] { SettingsView::openWindow(m_window.get()); };
     commands.showAbout = [](QWidget *parent) { showAboutDialog(parent); };
     m_window = std::make_unique<MainWindow>(m_viewModel.get(), std::move(commands));
     new UpdateResultPresenter(m_viewModel->appUpdater().updateCheckResults, m_window.get());

@@ -54,9 +54,14 @@ void AppMenu::popUp(QWidget *target)
         if (window == m_window && !m_closing)
             closeWindow(true);
     });
-    // Gone with the window it belongs to: the menu is closed all the same.
-    connect(window, &QObject::destroyed, this, [this] {
-        if (m_open && !m_window)
+    // Gone with the window it belongs to: the menu is closed all the same. A widget announces
+    // its destruction before guarded pointers to it clear, so the guard is cleared here.
+    connect(window, &QObject::destroyed, this, [this, window] {
+        if (!m_open)
+            return;
+        if (m_window == window)
+            m_window = nullptr;
+        if (!m_window)
             closeWindow(true);
     });
 

@@ -2,6 +2,7 @@
 
 #include "components/Appearance.h"
 #include "components/Palette.h"
+#include "components/WindowSystem.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -15,8 +16,10 @@ Popover::Popover(QWidget *content, QWidget *parent)
     : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint)
     , m_content(content)
     , m_background(DynamicColor {Qt::white, palette::backgroundDark()}.resolve())
+    , m_translucent(windowsystem::showsTranslucency())
 {
-    setAttribute(Qt::WA_TranslucentBackground);
+    if (m_translucent)
+        setAttribute(Qt::WA_TranslucentBackground);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(
         cornerRadius / 2, cornerRadius / 2, cornerRadius / 2, cornerRadius / 2);
@@ -41,6 +44,7 @@ void Popover::setContent(QWidget *content)
 void Popover::setCornerRadius(qreal radius)
 {
     m_cornerRadius = radius;
+    updateMask();
     update();
 }
 
@@ -62,33 +66,61 @@ void Popover::setBackground(const QColor &color)
     update();
 }
 
-QRect Popover::placement(const QRect &anchor, QSize size, const QRect &area, bool *flipped)
+QRect Popover::placement(const QRect &anchor, QSize size, const QRect &area, bool *flipped,
+    Side side, Qt::LayoutDirection direction)
 {
     QRect rect(QPoint(0, 0), size);
-    rect.moveTop(anchor.bottom() + 1 + gap);
-    rect.moveLeft(anchor.center().x() - size.width() / 2);
-    bool above = false;
-    if (rect.bottom() > area.bottom() && anchor.top() - gap - size.height() >= area.top()) {
-        rect.moveBottom(anchor.top() - 1 - gap);
-        above = true;
+    bool other = false;
+    if (side == Side::below) {
+        rect.moveTop(anchor.bottom() + 1 + gap);
+        rect.moveLeft(anchor.center().x() - size.width() / 2);
+        if (rect.bottom() > area.bottom() && anchor.top() - gap - size.height() >= area.top()) {
+            rect.moveBottom(anchor.top() - 1 - gap);
+            other = true;
+        }
+    } else {
+        const bool wantsLeft = (side == Side::leading) == (direction == Qt::LeftToRight);
+        const int roomLeft = anchor.left() - gap - area.left();
+        const int roomRight = area.right() - anchor.right() - gap;
+        bool left = wantsLeft;
+        if ((left ? roomLeft : roomRight) < size.width()) {
+            const int otherRoom = left ? roomRight : roomLeft;
+            // Neither side has the room: the roomier one, overlapping the anchor least.
+            if (otherRoom >= size.width() || otherRoom > (left ? roomLeft : roomRight))
+                left = !left;
+        }
+        other = left != wantsLeft;
+        if (left)
+            rect.moveRight(anchor.left() - 1 - gap);
+        else
+            rect.moveLeft(anchor.right() + 1 + gap);
+        rect.moveTop(anchor.center().y() - size.height() / 2);
     }
     if (rect.right() > area.right())
         rect.moveRight(area.right());
     if (rect.left() < area.left())
         rect.moveLeft(area.left());
+    if (rect.bottom() > area.bottom())
+        rect.moveBottom(area.bottom());
+    if (rect.top() < area.top())
+        rect.moveTop(area.top());
     if (flipped)
-        *flipped = above;
+        *flipped = other;
     return rect;
 }
 
-void Popover::showFor(QWidget *anchor)
+void Popover::showFor(QWidget *anchor, Side side)
 {
     m_anchor = anchor;
     adjustSize();
-    const QRect anchorRect(anchor->mapToGlobal(QPoint(0, 0)), anchor->size());
+    // Beside a block taller than its scrolled view, the popover goes by the part that shows.
+    QRect shown = anchor->visibleRegion().boundingRect();
+    if (shown.isEmpty())
+        shown = anchor->rect();
+    const QRect anchorRect(anchor->mapToGlobal(shown.topLeft()), shown.size());
     QScreen *screen = anchor->screen();
     const QRect area = screen ? screen->availableGeometry() : QRect(anchorRect.topLeft(), size());
-    setGeometry(placement(anchorRect, size(), area, &m_flipped));
+    setGeometry(placement(anchorRect, size(), area, &m_flipped, side, anchor->layoutDirection()));
     show();
 }
 
@@ -96,7 +128,31 @@ void Popover::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillPath(backgroundShape(), m_background);
+    if (m_translucent) {
+        painter.fillPath(backgroundShape(), m_background);
+        return;
+    }
+    // Opaque: every pixel is painted (the mask cuts the corners), and with no shadow from a
+    // compositor a hairline keeps the card apart from a background of its own colour.
+    painter.fillRect(rect(), m_background);
+    QColor edge = m_background.lightnessF() > 0.5 ? QColor(0, 0, 0, 60) : QColor(255, 255, 255, 60);
+    painter.setPen(QPen(edge, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(
+        QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), m_cornerRadius, m_cornerRadius);
+}
+
+void Popover::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    updateMask();
+}
+
+void Popover::updateMask()
+{
+    if (m_translucent)
+        return;
+    setMask(QRegion(backgroundShape().toFillPolygon().toPolygon()));
 }
 
 void Popover::mousePressEvent(QMouseEvent *event)

@@ -41,13 +41,42 @@ bool WindowReader::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
+QPoint centredTopLeft(QSize frame, const QRect &over, const QRect &area)
+{
+    QRect placed(QPoint(0, 0), frame);
+    placed.moveCenter(over.center());
+    placed.moveRight(qMin(placed.right(), area.right()));
+    placed.moveBottom(qMin(placed.bottom(), area.bottom()));
+    placed.moveLeft(qMax(placed.left(), area.left()));
+    placed.moveTop(qMax(placed.top(), area.top()));
+    return placed.topLeft();
+}
+
+namespace {
+void placeFrame(QWidget *window, const QRect &over, const QRect &area)
+{
+    // Before the window manager has framed the window its frame is its own geometry.
+    window->move(centredTopLeft(window->frameGeometry().size(), over, area));
+}
+} // namespace
+
 void centreWindow(QWidget *window)
 {
     if (!window || !window->screen())
         return;
-    QRect frame = window->frameGeometry();
-    frame.moveCenter(window->screen()->availableGeometry().center());
-    window->move(frame.topLeft());
+    const QRect area = window->screen()->availableGeometry();
+    placeFrame(window, area, area);
+}
+
+void centreWindowOn(QWidget *window, const QWidget *over)
+{
+    if (!window)
+        return;
+    if (!over || !over->isVisible() || !over->screen()) {
+        centreWindow(window);
+        return;
+    }
+    placeFrame(window, over->frameGeometry(), over->screen()->availableGeometry());
 }
 
 } // namespace tolvo

@@ -37,5 +37,11 @@ private:
 // Puts a top-level window in the middle of its screen's available area (window managers on
 // Wayland decide placement themselves and ignore this).
 void centreWindow(QWidget *window);
+// Puts a top-level window in the middle of another window, kept inside the available area of
+// that window's screen.
+void centreWindowOn(QWidget *window, const QWidget *over);
+// Where a frame of `frame` size goes to be centred on `over`: moved inside `area` as far as
+// it fits there, its top-left corner inside the area when it is larger.
+QPoint centredTopLeft(QSize frame, const QRect &over, const QRect &area);
 
 } // namespace tolvo

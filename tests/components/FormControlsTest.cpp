@@ -351,6 +351,45 @@ private slots:
         QCOMPARE(placed.right(), area.right());
     }
 
+    void popoverOpensBesideItsAnchor_data()
+    {
+        QTest::addColumn<int>("side"); // Popover::Side
+        QTest::addColumn<bool>("rightToLeft");
+        QTest::addColumn<QRect>("anchor");
+        QTest::addColumn<QRect>("expected");
+        QTest::addColumn<bool>("flipped");
+        // Area 0,0 1000x800; popover 200x150; gap 6.
+        const int leading = int(Popover::Side::leading);
+        const int trailing = int(Popover::Side::trailing);
+        QTest::newRow("leading, room")
+            << leading << false << QRect(400, 300, 100, 40) << QRect(194, 244, 200, 150) << false;
+        QTest::newRow("leading, none: trailing")
+            << leading << false << QRect(100, 300, 100, 40) << QRect(206, 244, 200, 150) << true;
+        QTest::newRow("trailing, room")
+            << trailing << false << QRect(400, 300, 100, 40) << QRect(506, 244, 200, 150) << false;
+        QTest::newRow("trailing at the edge: leading")
+            << trailing << false << QRect(850, 300, 100, 40) << QRect(644, 244, 200, 150) << true;
+        QTest::newRow("right to left: leading is right")
+            << leading << true << QRect(400, 300, 100, 40) << QRect(506, 244, 200, 150) << false;
+        QTest::newRow("near the bottom: kept on screen")
+            << trailing << false << QRect(400, 760, 100, 30) << QRect(506, 650, 200, 150) << false;
+        QTest::newRow("no room either side: roomier, inside")
+            << leading << false << QRect(150, 300, 750, 40) << QRect(0, 244, 200, 150) << false;
+    }
+    void popoverOpensBesideItsAnchor()
+    {
+        QFETCH(int, side);
+        QFETCH(bool, rightToLeft);
+        QFETCH(QRect, anchor);
+        QFETCH(QRect, expected);
+        QFETCH(bool, flipped);
+        bool wentOver = !flipped;
+        const QRect placed = Popover::placement(anchor, QSize(200, 150), QRect(0, 0, 1000, 800),
+            &wentOver, Popover::Side(side), rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+        QCOMPARE(placed, expected);
+        QCOMPARE(wentOver, flipped);
+    }
+
     void popoverOpensAtItsAnchorAndAPressThereClosesIt()
     {
         QWidget window;
@@ -365,7 +404,15 @@ private slots:
         QVERIFY(popover.isVisible());
         QCOMPARE(popover.anchor(), anchor);
         QCOMPARE(popover.y(), anchor->mapToGlobal(QPoint(0, 0)).y() + 24 + Popover::gap);
-        QCOMPARE(popover.grab().toImage().pixelColor(0, 0).alpha(), 0); // rounded corner
+        // Offscreen nothing shows through a window: the card is opaque and the window itself
+        // is cut round, so its corners cannot show black.
+        QVERIFY(!popover.isTranslucent());
+        QVERIFY(!popover.testAttribute(Qt::WA_TranslucentBackground));
+        QVERIFY(!popover.mask().contains(QPoint(0, 0)));
+        QVERIFY(popover.mask().contains(popover.rect().center()));
+        QVERIFY(popover.mask().contains(QPoint(popover.width() / 2, 0)));
+        QCOMPARE(popover.grab().toImage().pixelColor(popover.width() / 2, popover.height() / 2),
+            popover.background());
 
         const QPoint onAnchor = popover.mapFromGlobal(anchor->mapToGlobal(QPoint(30, 12)));
         QTest::mousePress(&popover, Qt::LeftButton, Qt::NoModifier, onAnchor);

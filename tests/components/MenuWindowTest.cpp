@@ -376,6 +376,22 @@ private slots:
         QTest::keyClick(m_host->windowHandle(), Qt::Key_Escape);
     }
 
+    void aMenuWhoseTargetWindowGoesClosesOnce()
+    {
+        AppMenu menu(entries(3), std::make_shared<MenuConfig>());
+        QSignalSpy closed(&menu, &AppMenu::closed);
+        menu.popUp(m_button);
+        QVERIFY(menu.isOpen() && menu.localMonitor());
+        delete m_host; // the menu's window goes with it
+        m_host = nullptr;
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(!menu.isOpen());
+        QVERIFY(!menu.localMonitor());
+        menu.dismiss();
+        QCoreApplication::processEvents();
+        QCOMPARE(closed.count(), 1);
+    }
+
     void aMenuDestroyedDuringItsFadeStaysQuiet()
     {
         auto menu = std::make_unique<AppMenu>(entries(3), std::make_shared<MenuConfig>());

@@ -103,9 +103,14 @@ private slots:
 
         EventBlockWidget *standup = view->blockFor(meeting("standup", {}, {}).id);
         QVERIFY(standup);
-        QCOMPARE(standup->mapTo(view->content(), QPoint(0, 0)), QPoint(55, 740));
+        // The event area starts right after the 54-pixel labels, below the first label's room.
+        QCOMPARE(standup->mapTo(view->content(), QPoint(0, 0)),
+            QPoint(54, TimelineView::topInset + 740));
         QCOMPARE(standup->size(), QSize(945, 120));
         QVERIFY(standup->showsDetails());
+        // "12 AM", raised above midnight's line, is drawn whole.
+        QCOMPARE(view->timeGrid()->label(0), QStringLiteral("12 AM"));
+        QVERIFY(view->timeGrid()->labelRect(0).top() >= 0);
         // Starts late and runs 80 pixels past the end of the day.
         EventBlockWidget *late = view->blockFor(meeting("late", {}, {}).id);
         QCOMPARE(late->geometry().top(), 23 * 80);
@@ -128,7 +133,7 @@ private slots:
             QStringList({"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"}));
         const QList<DayColumnWidget *> columns = view->columns();
         QCOMPARE(columns.size(), 7);
-        QCOMPARE(columns[0]->geometry(), QRect(55, 6, 100, 1920));
+        QCOMPARE(columns[0]->geometry(), QRect(54, 6, 100, 1920));
         QCOMPARE(columns[3]->blocks().size(), 2);
         for (EventBlockWidget *block : columns[3]->blocks()) {
             QCOMPARE(block->width(), 50);
@@ -137,6 +142,51 @@ private slots:
         QCOMPARE(columns[3]->blocks()[1]->x(), 50);
         QCOMPARE(columns[6]->blocks().size(), 1);
         QCOMPARE(columns[0]->blocks().size(), 0);
+    }
+
+    void detailsOrEllipsisFollowTheLayoutWidth_data()
+    {
+        QTest::addColumn<int>("contentWidth");
+        QTest::addColumn<bool>("details");
+        // Two overlapping events share the column: 60 each, or 60.5 each (61 and 60 pixels).
+        QTest::newRow("60 each") << 55 + 120 << false;
+        QTest::newRow("60.5 each") << 55 + 121 << true;
+    }
+    void detailsOrEllipsisFollowTheLayoutWidth()
+    {
+        QFETCH(int, contentWidth);
+        QFETCH(bool, details);
+        auto view = std::unique_ptr<TimelineView>(TimelineView::dayView(newYork(testClock())));
+        view->setDate(ny(1, 15, 12));
+        view->setEvents({meeting("a", ny(1, 15, 9), ny(1, 15, 10)),
+            meeting("b", ny(1, 15, 9, 30), ny(1, 15, 11))});
+        setContentWidth(*view, contentWidth);
+        const QList<EventBlockWidget *> blocks = view->columns().first()->blocks();
+        QCOMPARE(blocks.size(), 2);
+        for (EventBlockWidget *block : blocks)
+            QCOMPARE(block->showsDetails(), details);
+    }
+
+    void aShortBlockShowsItsTitleFirst()
+    {
+        auto view = std::unique_ptr<TimelineView>(TimelineView::dayView(newYork(testClock())));
+        view->setDate(ny(1, 15, 12));
+        CalendarEvent quick = meeting("quick", ny(1, 15, 9), ny(1, 15, 9, 15));
+        quick.location = QStringLiteral("Room 4");
+        CalendarEvent hour = meeting("hour", ny(1, 15, 11), ny(1, 15, 12));
+        hour.location = QStringLiteral("Room 5");
+        view->setEvents({quick, hour});
+        setContentWidth(*view, 800);
+
+        EventBlockWidget *shortBlock = view->blockFor(quick.id);
+        QCOMPARE(shortBlock->height(), 20);
+        const EventBlockWidget::Lines lines = shortBlock->lines();
+        QCOMPARE(lines.title.top(), 0);
+        QVERIFY(lines.title.bottom() < shortBlock->height());
+        // A block with room for every line centres them as a group.
+        const EventBlockWidget::Lines roomy = view->blockFor(hour.id)->lines();
+        QVERIFY(roomy.title.top() > 0);
+        QVERIFY(qAbs(roomy.title.top() - (80 - roomy.time.bottom() - 1)) <= 1);
     }
 
     void weekStartsOnTheLocalesFirstDay_data()
@@ -187,6 +237,11 @@ private slots:
         Popover *popover = openPopover();
         QVERIFY(popover);
         QCOMPARE(popover->anchor(), blockB);
+        // Beside the block, on its leading side, and inside the screen.
+        const QRect blockRect(blockB->mapToGlobal(QPoint(0, 0)), blockB->size());
+        QVERIFY(!popover->isFlipped());
+        QCOMPARE(popover->geometry().right(), blockRect.left() - 1 - Popover::gap);
+        QVERIFY(blockB->screen()->availableGeometry().contains(popover->geometry()));
         auto *details = qobject_cast<EventDetailsWidget *>(popover->content());
         QVERIFY(details);
         QCOMPARE(details->event(), b);
@@ -291,6 +346,10 @@ private slots:
         QVERIFY(!openPopover());
         QTest::mouseDClick(chipB, Qt::LeftButton, {}, chipB->rect().center());
         QVERIFY(openPopover());
+        // At the chip's trailing side, level with it.
+        const QRect chipRect(chipB->mapToGlobal(QPoint(0, 0)), chipB->size());
+        QCOMPARE(openPopover()->geometry().left(), chipRect.right() + 1 + Popover::gap);
+        QVERIFY(qAbs(openPopover()->geometry().center().y() - chipRect.center().y()) <= 1);
 
         // A push inserts an earlier event that day: the popover still shows and deletes "b".
         const CalendarEvent early = meeting("early", ny(1, 20, 7), ny(1, 20, 8));

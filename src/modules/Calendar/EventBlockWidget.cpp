@@ -33,6 +33,14 @@ void EventBlockWidget::setEvent(const CalendarEvent &event)
     update();
 }
 
+void EventBlockWidget::setLayoutWidth(double width)
+{
+    if (width == m_layoutWidth)
+        return;
+    m_layoutWidth = width;
+    update();
+}
+
 void EventBlockWidget::setSelected(bool selected)
 {
     if (selected == m_selected)
@@ -74,21 +82,9 @@ void EventBlockWidget::paintEvent(QPaintEvent *)
         return;
     }
 
-    // The lines, centred as a group in the block's height and clipped by it.
+    const Lines laid = lines();
     const QFont titleFont = calendarstyle::subheadline(QFont::Medium);
-    const QFont locationFont = calendarstyle::caption();
-    const QFont timeFont = calendarstyle::caption2();
-    const QString location = m_event.location.value_or(QString());
-    const bool showLocation = m_event.location.has_value();
-    const bool showTime = !m_event.isAllDAy;
-    const int titleHeight = qMax(QFontMetrics(titleFont).height(), videoSide);
-    int total = titleHeight;
-    if (showLocation)
-        total += lineSpacing + QFontMetrics(locationFont).height();
-    if (showTime)
-        total += lineSpacing + QFontMetrics(timeFont).height();
-    int y = (height() - total) / 2;
-    const int textWidth = available - 4;
+    const int textWidth = laid.title.width();
 
     painter.setFont(titleFont);
     painter.setPen(primary);
@@ -96,34 +92,60 @@ void EventBlockWidget::paintEvent(QPaintEvent *)
     const QString title
         = painter.fontMetrics().elidedText(m_event.title, Qt::ElideRight, titleRoom);
     const int titleWidth = painter.fontMetrics().horizontalAdvance(title);
-    painter.drawText(
-        QRect(left, y, titleRoom, titleHeight), Qt::AlignLeft | Qt::AlignVCenter, title);
+    painter.drawText(laid.title.adjusted(0, 0, titleRoom - textWidth, 0),
+        Qt::AlignLeft | Qt::AlignVCenter, title);
     // The mark keeps its place when there is no link, so titles line up either way.
     if (m_event.hangoutLink) {
         calendarstyle::drawSymbol(painter, QStringLiteral("video"),
-            QRect(left + titleWidth + contentSpacing, y, videoSide, titleHeight), primary);
+            QRect(laid.title.left() + titleWidth + contentSpacing, laid.title.top(), videoSide,
+                laid.title.height()),
+            primary);
     }
-    y += titleHeight;
 
     const QColor secondary = calendarstyle::secondaryText();
-    if (showLocation) {
-        y += lineSpacing;
-        painter.setFont(locationFont);
-        painter.setPen(secondary);
-        const int lineHeight = painter.fontMetrics().height();
-        painter.drawText(QRect(left, y, textWidth, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-            painter.fontMetrics().elidedText(location, Qt::ElideRight, textWidth));
-        y += lineHeight;
+    painter.setPen(secondary);
+    if (!laid.location.isEmpty()) {
+        painter.setFont(calendarstyle::caption());
+        painter.drawText(laid.location, Qt::AlignLeft | Qt::AlignVCenter,
+            painter.fontMetrics().elidedText(
+                m_event.location.value_or(QString()), Qt::ElideRight, textWidth));
     }
-    if (showTime) {
-        y += lineSpacing;
-        painter.setFont(timeFont);
-        painter.setPen(secondary);
-        const int lineHeight = painter.fontMetrics().height();
-        painter.drawText(QRect(left, y, textWidth, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+    if (!laid.time.isEmpty()) {
+        painter.setFont(calendarstyle::caption2());
+        painter.drawText(laid.time, Qt::AlignLeft | Qt::AlignVCenter,
             painter.fontMetrics().elidedText(
                 timeRangeText(m_event, m_context), Qt::ElideRight, textWidth));
     }
+}
+
+EventBlockWidget::Lines EventBlockWidget::lines() const
+{
+    const int left = stripeWidth + contentSpacing;
+    const int textWidth = width() - left - 4;
+    if (textWidth <= 0 || !showsDetails())
+        return {};
+    const int titleHeight
+        = qMax(QFontMetrics(calendarstyle::subheadline(QFont::Medium)).height(), videoSide);
+    const int locationHeight = QFontMetrics(calendarstyle::caption()).height();
+    const int timeHeight = QFontMetrics(calendarstyle::caption2()).height();
+    const bool showLocation = m_event.location.has_value();
+    const bool showTime = !m_event.isAllDAy;
+    int total = titleHeight;
+    if (showLocation)
+        total += lineSpacing + locationHeight;
+    if (showTime)
+        total += lineSpacing + timeHeight;
+    int y = qMax(0, (height() - total) / 2);
+    Lines result;
+    result.title = QRect(left, y, textWidth, titleHeight);
+    y += titleHeight + lineSpacing;
+    if (showLocation) {
+        result.location = QRect(left, y, textWidth, locationHeight);
+        y += locationHeight + lineSpacing;
+    }
+    if (showTime)
+        result.time = QRect(left, y, textWidth, timeHeight);
+    return result;
 }
 
 } // namespace tolvo

@@ -25,9 +25,24 @@ public:
     void setEvent(const CalendarEvent &event);
     bool isSelected() const { return m_selected; }
     void setSelected(bool selected);
+    // The width the overlap layout gave the block, before it was rounded to pixels; it alone
+    // decides between the details and the ellipsis. Until set, the block's own width does.
+    void setLayoutWidth(double width);
+    double layoutWidth() const { return m_layoutWidth < 0 ? width() : m_layoutWidth; }
     // Whether the title, location and time are drawn (else only the ellipsis).
-    bool showsDetails() const { return width() > detailsMinWidth; }
+    bool showsDetails() const { return layoutWidth() > detailsMinWidth; }
     QColor backgroundColor() const;
+
+    // Where the lines of the details go: centred as a group in the block, or from its top
+    // when the block is too short for them all, so that a short block shows its title. An
+    // absent line has an empty rectangle.
+    struct Lines
+    {
+        QRect title;
+        QRect location;
+        QRect time;
+    };
+    Lines lines() const;
 
 signals:
     void clicked(tolvo::MouseClickType type);
@@ -39,6 +54,7 @@ private:
     CalendarEvent m_event;
     CalendarContext m_context;
     bool m_selected = false;
+    double m_layoutWidth = -1;
 };
 
 } // namespace tolvo

@@ -7,11 +7,12 @@
 namespace tolvo {
 
 EventPopoverPresenter::EventPopoverPresenter(TimelineSelection *selection,
-    const CalendarContext &context, AnchorLookup anchorFor, QObject *parent)
+    const CalendarContext &context, AnchorLookup anchorFor, Popover::Side side, QObject *parent)
     : QObject(parent)
     , m_selection(selection)
     , m_context(context)
     , m_anchorFor(std::move(anchorFor))
+    , m_side(side)
 {
     connect(selection, &TimelineSelection::changed, this, &EventPopoverPresenter::sync);
 }
@@ -62,7 +63,7 @@ void EventPopoverPresenter::sync()
     m_popover = popover;
     m_details = details;
     m_anchor = anchor;
-    popover->showFor(anchor);
+    popover->showFor(anchor, m_side);
 }
 
 void EventPopoverPresenter::close()

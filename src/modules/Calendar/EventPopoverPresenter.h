@@ -26,8 +26,9 @@ class EventPopoverPresenter : public QObject
 public:
     using AnchorLookup = std::function<QWidget *(const QUuid &eventId)>;
 
+    // The popover opens on `side` of its anchor.
     EventPopoverPresenter(TimelineSelection *selection, const CalendarContext &context,
-        AnchorLookup anchorFor, QObject *parent);
+        AnchorLookup anchorFor, Popover::Side side, QObject *parent);
     ~EventPopoverPresenter() override;
 
     // Brings the popover in line with the selection and the current anchors; the owner calls it
@@ -48,6 +49,7 @@ private:
     QPointer<TimelineSelection> m_selection;
     CalendarContext m_context;
     AnchorLookup m_anchorFor;
+    Popover::Side m_side;
     QPointer<Popover> m_popover;
     QPointer<EventDetailsWidget> m_details;
     QPointer<QWidget> m_anchor;

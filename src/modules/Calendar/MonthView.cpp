@@ -295,7 +295,8 @@ MonthView::MonthView(const CalendarContext &context, QWidget *parent)
     layout->addWidget(m_scroll, 1);
 
     m_popovers = new EventPopoverPresenter(
-        m_selection, context, [this](const QUuid &id) -> QWidget * { return chipFor(id); }, this);
+        m_selection, context, [this](const QUuid &id) -> QWidget * { return chipFor(id); },
+        Popover::Side::trailing, this);
     connect(m_selection, &TimelineSelection::changed, this, [this] {
         for (MonthDayCell *cell : std::as_const(m_cells))
             cell->refreshSelection();

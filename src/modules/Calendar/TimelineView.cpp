@@ -20,20 +20,17 @@ namespace tolvo {
 
 TimelineView *TimelineView::dayView(const CalendarContext &context, QWidget *parent)
 {
-    // No top inset: the "12 AM" label is partly above the first line, as designed.
-    return new TimelineView(context, 1, 0, parent);
+    return new TimelineView(context, 1, parent);
 }
 
 TimelineView *TimelineView::weekView(const CalendarContext &context, QWidget *parent)
 {
-    return new TimelineView(context, 7, 6, parent);
+    return new TimelineView(context, 7, parent);
 }
 
-TimelineView::TimelineView(
-    const CalendarContext &context, int dayCount, int topInset, QWidget *parent)
+TimelineView::TimelineView(const CalendarContext &context, int dayCount, QWidget *parent)
     : CalendarPeriodView(context, parent)
     , m_dayCount(dayCount)
-    , m_topInset(topInset)
     , m_selection(new TimelineSelection(this))
     , m_scroll(new QScrollArea)
     , m_content(new QWidget)
@@ -60,8 +57,10 @@ TimelineView::TimelineView(
         auto *column = new DayColumnWidget(m_selection, context, m_content);
         m_columns.append(column);
     }
+    // Beside the block, on its leading side, so the block stays in view.
     m_popovers = new EventPopoverPresenter(
-        m_selection, context, [this](const QUuid &id) -> QWidget * { return blockFor(id); }, this);
+        m_selection, context, [this](const QUuid &id) -> QWidget * { return blockFor(id); },
+        Popover::Side::leading, this);
     for (DayColumnWidget *column : std::as_const(m_columns))
         connect(column, &DayColumnWidget::blocksChanged, m_popovers, &EventPopoverPresenter::sync);
     connect(m_popovers, &EventPopoverPresenter::editRequested, this, &TimelineView::editRequested);
@@ -118,14 +117,14 @@ EventBlockWidget *TimelineView::blockFor(const QUuid &eventId) const
 
 void TimelineView::layoutColumns()
 {
-    // The layout width leaves the labels' column and one pixel; a scroll bar takes its own.
+    // A scroll bar takes its own width out of the content's.
     const int contentWidth = m_content->width();
-    const double columnWidth = double(contentWidth - leadingWidth) / m_dayCount;
+    const double columnWidth = double(contentWidth - layoutGutter) / m_dayCount;
     m_timeGrid->setGeometry(0, 0, TimeGridWidget::columnWidth, m_content->height());
     for (int i = 0; i < m_columns.size(); ++i) {
         const int left = leadingWidth + int(std::round(i * columnWidth));
         const int right = leadingWidth + int(std::round((i + 1) * columnWidth));
-        m_columns[i]->setGeometry(left, m_topInset, qMax(0, right - left), int(dayHeight));
+        m_columns[i]->setGeometry(left, topInset, qMax(0, right - left), int(dayHeight));
         m_columns[i]->setLayoutWidth(qMax(0.0, columnWidth));
     }
     if (m_header)

@@ -24,8 +24,12 @@ class TimelineView : public CalendarPeriodView
 {
     Q_OBJECT
 public:
-    // The labels' column and the one pixel before the first timeline.
-    static constexpr int leadingWidth = 55;
+    // The first timeline starts right after the labels' column; the width the columns share
+    // leaves one pixel more, so the last column ends a pixel short of the right edge.
+    static constexpr int leadingWidth = 54;
+    static constexpr int layoutGutter = 55;
+    // Room above midnight's line for the first label, which is raised above its line.
+    static constexpr int topInset = 6;
 
     static TimelineView *dayView(const CalendarContext &context, QWidget *parent = nullptr);
     static TimelineView *weekView(const CalendarContext &context, QWidget *parent = nullptr);
@@ -39,6 +43,7 @@ public:
     EventBlockWidget *blockFor(const QUuid &eventId) const;
     QScrollArea *scrollArea() const { return m_scroll; }
     QWidget *content() const { return m_content; }
+    TimeGridWidget *timeGrid() const { return m_timeGrid; }
     WeekDayHeader *header() const { return m_header; }
     EventPopoverPresenter *popovers() const { return m_popovers; }
 
@@ -46,12 +51,11 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    TimelineView(const CalendarContext &context, int dayCount, int topInset, QWidget *parent);
+    TimelineView(const CalendarContext &context, int dayCount, QWidget *parent);
     void layoutColumns();
     void distributeEvents();
 
     int m_dayCount;
-    int m_topInset;
     QDate m_anchorDay;
     QList<CalendarEvent> m_events;
     TimelineSelection *m_selection;

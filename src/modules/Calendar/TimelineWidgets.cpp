@@ -26,14 +26,19 @@ QString TimeGridWidget::label(int hour) const
     return hourLabel(hour, m_context.locale);
 }
 
+QRect TimeGridWidget::labelRect(int hour) const
+{
+    const int rowHeight = int(hourHeight);
+    return QRect(0, m_topInset + hour * rowHeight + textOffset, labelWidth, rowHeight);
+}
+
 void TimeGridWidget::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     painter.setFont(calendarstyle::caption());
     painter.setPen(calendarstyle::primaryText());
-    const int rowHeight = int(hourHeight);
     for (int hour = 0; hour < 24; ++hour) {
-        const QRect row(0, m_topInset + hour * rowHeight + textOffset, labelWidth, rowHeight);
+        const QRect row = labelRect(hour);
         if (!row.intersects(event->rect()))
             continue;
         painter.drawText(row, Qt::AlignTop | Qt::AlignHCenter, label(hour));
@@ -112,6 +117,7 @@ void DayColumnWidget::relayout()
         block->setGeometry(int(std::round(entry.xOffset)), int(std::round(top)),
             int(std::round(entry.xOffset + entry.width)) - int(std::round(entry.xOffset)),
             int(std::round(height)));
+        block->setLayoutWidth(entry.width);
         block->setSelected(m_selection && m_selection->isSelected(entry.event.id));
         block->show();
         block->raise(); // later blocks on top

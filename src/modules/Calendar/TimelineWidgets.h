@@ -25,6 +25,8 @@ public:
 
     TimeGridWidget(const CalendarContext &context, int topInset, QWidget *parent);
     QString label(int hour) const;
+    // Where the label of `hour` is drawn, in the widget's coordinates.
+    QRect labelRect(int hour) const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -1,5 +1,6 @@
 #include "modules/Settings/SettingsView.h"
 
+#include "components/WindowReader.h"
 #include "modules/Settings/GeneralSettingsView.h"
 #include "modules/Settings/GeneralSettingsViewModel.h"
 #include "modules/Settings/IntegrationsSettingsView.h"
@@ -61,10 +62,16 @@ SettingsView *SettingsView::open()
     return sharedWindow;
 }
 
-SettingsView *SettingsView::openWindow()
+SettingsView *SettingsView::openWindow(const QWidget *over)
 {
+    const bool isNew = !sharedWindow;
     SettingsView *window = open();
+    if (isNew)
+        centreWindowOn(window, over);
     window->show();
+    // Once framed by the window manager, centred again with its frame.
+    if (isNew)
+        centreWindowOn(window, over);
     window->raise();
     window->activateWindow();
     return window;

@@ -28,7 +28,8 @@ public:
     // The one settings window: raised when it is open, otherwise made (and deleted on close,
     // so the next one starts over).
     static SettingsView *open();
-    static SettingsView *openWindow();
+    // Shows the window, raised; a new one opens centred on `over` (the main window).
+    static SettingsView *openWindow(const QWidget *over = nullptr);
 
     Tab selectedTab() const { return m_selectedTab; }
     void selectTab(Tab tab);
