@@ -1,5 +1,6 @@
 #include "app/AboutDialog.h"
 
+#include "components/AlertPresenter.h"
 #include "components/Resources.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,7 @@ QMessageBox *showAboutDialog(QWidget *parent)
     box->setInformativeText(QObject::tr("Your Google calendars on the desktop, with a full-screen "
                                         "reminder before every meeting."));
     box->addButton(QMessageBox::Ok);
+    sizeMessageBoxForTexts(box);
     box->open();
     return box;
 }

@@ -1,5 +1,6 @@
 #include "app/CalendarAccessDialog.h"
 
+#include "components/AlertPresenter.h"
 #include "components/Resources.h"
 #include "core/OneShot.h"
 #include "services/AppleCalendarClient.h"
@@ -40,6 +41,7 @@ QCoro::Task<Result<bool>> askForCalendarAccess()
                 *answer = false;
         });
     QObject::connect(box, &QObject::destroyed, closed, &OneShot::fire);
+    sizeMessageBoxForTexts(box);
     box->open();
     co_await qCoro(closed, &OneShot::fired);
     closed->deleteLater();

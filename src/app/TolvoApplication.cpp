@@ -45,6 +45,8 @@ TolvoApplication::TolvoApplication(int &argc, char **argv)
 
     startReporting(Dependencies::current<AnalyticsManager>(), applicationVersion(),
         QSysInfo::prettyProductName());
+    // The appearance sets the application palette before the first window is made.
+    Appearance::instance();
     followDesktopScheme();
 
     // Consent to the local calendar is asked in the application's own dialog.

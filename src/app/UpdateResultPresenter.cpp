@@ -1,5 +1,6 @@
 #include "app/UpdateResultPresenter.h"
 
+#include "components/AlertPresenter.h"
 #include "components/Resources.h"
 
 #include <QDesktopServices>
@@ -58,6 +59,7 @@ void UpdateResultPresenter::present(const UpdateCheckResult &result)
         box->addButton(QMessageBox::Ok);
     }
     m_box = box;
+    sizeMessageBoxForTexts(box);
     box->open();
 }
 

@@ -2,13 +2,32 @@
 
 #include "core/AlertType.h"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
 namespace tolvo {
 
 namespace {
 constexpr const char *actionIndex = "tolvoAlertAction";
+constexpr int narrowest = 300;
+constexpr int widestMessageLine = 420;
+
+} // namespace
+
+void sizeMessageBoxForTexts(QMessageBox *box)
+{
+    int widest = widestMessageLine;
+    if (const QScreen *screen = box->screen())
+        widest = qMin(widest, screen->availableGeometry().width() - 80);
+    // Qt's own names for the box's title and message labels.
+    if (auto *title = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))
+        title->setMinimumWidth(
+            qMax(narrowest, qMin(title->fontMetrics().horizontalAdvance(box->text()) + 2, widest)));
+    if (auto *message = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+        message->setMinimumWidth(
+            qMin(message->fontMetrics().horizontalAdvance(box->informativeText()) + 2, widest));
 }
 
 AlertPresenter::AlertPresenter(AlertItem *alert, QWidget *host)
@@ -52,6 +71,7 @@ void AlertPresenter::sync()
         if (i == 0)
             box->setDefaultButton(button);
     }
+    sizeMessageBoxForTexts(box);
     m_box = box;
     connect(box, &QMessageBox::buttonClicked, this, [this, box, actions](QAbstractButton *button) {
         if (box != m_box)

@@ -10,6 +10,12 @@ namespace tolvo {
 
 class AlertItem;
 
+// A message box left to itself makes a short message as narrow as its longest word and cuts
+// off its title. This gives it the width its texts need: the title on one line, a message of
+// up to 420 pixels on one line (a longer one wraps at that width), never narrower than 300
+// nor wider than its screen. Call it once the texts are set, before the box is shown.
+void sizeMessageBoxForTexts(QMessageBox *box);
+
 // Shows a view model's alert as a window-modal message box over `host`, for every screen the
 // same way. Choosing a button clears the alert first and then runs the button's action, so an
 // action may raise the next alert. Clearing the alert from code closes the box without running

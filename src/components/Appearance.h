@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QObject>
+#include <QPalette>
 
 #include <optional>
 
@@ -11,7 +12,12 @@ enum class ColorScheme { light, dark };
 
 // Whether the application draws light or dark. The first answer wins: an override (tests,
 // the gallery), what the desktop reports (the app feeds the settings portal's answer in), and
-// finally the palette (a window lighter than its text means light).
+// finally the desktop's palette (a window lighter than its text means light).
+//
+// The answer also sets the application palette, so that what Qt draws itself (the menu bar and
+// menus, message boxes and other standard dialogs, combo boxes, scroll bars, focus frames)
+// follows it: dark gets the palette from `paletteFor()`; light gets the desktop's own palette
+// back when that palette is light, and `paletteFor()` otherwise.
 class Appearance : public QObject
 {
     Q_OBJECT
@@ -23,6 +29,11 @@ public:
     void setOverride(std::optional<ColorScheme> scheme);
     void setDesktopScheme(std::optional<ColorScheme> scheme);
 
+    // The application palette that Tolvo sets for a scheme.
+    static QPalette paletteFor(ColorScheme scheme);
+    // Whether the application palette is one that Tolvo set (rather than the desktop's).
+    bool setsApplicationPalette() const { return m_ownPalette; }
+
 signals:
     void changed(tolvo::ColorScheme scheme);
 
@@ -32,11 +43,20 @@ protected:
 private:
     Appearance();
     void announceIfChanged();
-    static ColorScheme fromPalette();
+    void applyPalette();
+    void rereadDesktopPalette();
+    static ColorScheme schemeOf(const QPalette &palette);
 
     std::optional<ColorScheme> m_override;
     std::optional<ColorScheme> m_desktop;
+    // The desktop's palette, as it was before Tolvo set one of its own.
+    QPalette m_desktopPalette;
+    // Whether that palette was set in code rather than taken from the desktop's theme.
+    bool m_desktopPaletteSet = false;
     ColorScheme m_last = ColorScheme::light;
+    bool m_ownPalette = false;
+    bool m_applying = false;
+    bool m_rereadPending = false;
 };
 
 // A colour with a light and a dark side, resolved when it is used.

@@ -38,6 +38,7 @@ StyledButton *closeButton(QWidget *parent)
     button->setSymbol(QStringLiteral("x"));
     button->setFixedSize(44, 44);
     button->setToolTip(QObject::tr("Close"));
+    button->setAccessibleName(QObject::tr("Close"));
     return button;
 }
 

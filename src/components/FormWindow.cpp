@@ -4,6 +4,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -47,6 +48,16 @@ void FormWindow::present()
     }
     raise();
     activateWindow();
+}
+
+void FormWindow::keyPressEvent(QKeyEvent *event)
+{
+    // Reaches the window only when no control used the key (an open popover takes it first).
+    if (event->matches(QKeySequence::Cancel)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void FormWindow::closeEvent(QCloseEvent *event)

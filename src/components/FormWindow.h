@@ -9,7 +9,8 @@ namespace tolvo {
 // A secondary top-level window of a fixed size (at most its screen's) that holds one form and is
 // deleted once it closes. It opens centred on the screen (window managers that place windows
 // themselves may not honour that) and keeps the window manager's frame, so it can always be moved
-// and closed. `closing()` is emitted on every close, the window manager's included.
+// and closed. Escape closes it, as the form's Cancel does. `closing()` is emitted on every
+// close, the window manager's included.
 class FormWindow : public QWidget
 {
     Q_OBJECT
@@ -26,6 +27,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QWidget *m_content;

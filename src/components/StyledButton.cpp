@@ -1,5 +1,6 @@
 #include "components/StyledButton.h"
 
+#include "components/FocusRing.h"
 #include "components/Fonts.h"
 #include "components/Icons.h"
 #include "components/Palette.h"
@@ -11,7 +12,6 @@ namespace tolvo {
 
 namespace {
 constexpr int iconTextSpacing = 6;
-constexpr int focusRingWidth = 2;
 
 QColor withAlpha(QColor color, qreal alpha)
 {
@@ -94,8 +94,7 @@ int StyledButton::cornerRadius() const
 
 bool StyledButton::showsFocus() const
 {
-    // As the platform styles do: the focus is drawn once the keyboard has moved it.
-    return hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange);
+    return showsKeyboardFocus(this);
 }
 
 bool StyledButton::hasImage() const
@@ -142,16 +141,8 @@ void StyledButton::paintEvent(QPaintEvent *)
     const QColor background = backgroundColor();
     if (background.isValid())
         painter.fillPath(clip, background);
-    if (showsFocus()) {
-        // Inside the shape, so that no layout has to leave room for it: white on a filled
-        // button, the accent colour where there is no fill.
-        const qreal inset = focusRingWidth / 2.0;
-        painter.setPen(
-            QPen(background.isValid() ? QColor(Qt::white) : palette::accentBlue(), focusRingWidth));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset),
-            qMax(0.0, radius - inset), qMax(0.0, radius - inset));
-    }
+    if (showsFocus())
+        drawFocusRing(painter, QRectF(rect()), radius, background.isValid());
 
     const QRect content = rect().marginsRemoved(padding());
     const QSize label = labelSize();

@@ -19,10 +19,25 @@ public:
     void setColor(DynamicColor color);
     QColor currentColor() const;
 
+    // Keeps the text on one line: when it is wider than the label, the font shrinks (down to
+    // `minimumPixelSize`, below which the text wraps again) instead of breaking the line.
+    void setShrinkToFit(int minimumPixelSize);
+
+    QSize minimumSizeHint() const override;
+    bool hasHeightForWidth() const override;
+    int heightForWidth(int width) const override;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     void applyAppearance();
+    int fittingPixelSize(int width) const;
+    void fitToWidth();
 
     DynamicColor m_color;
+    int m_pixelSize;
+    int m_minimumPixelSize = 0;
 };
 
 // A panel filled with a colour with a light and a dark side; it follows the appearance.
@@ -40,6 +55,9 @@ protected:
 private:
     DynamicColor m_background;
 };
+
+// Colours any label (an elided one, say) in `color` now and whenever the appearance changes.
+void followAppearance(QLabel *label, DynamicColor color);
 
 // The colours most screens share.
 DynamicColor titleColor(); // #303030 light, #A3B0BB dark

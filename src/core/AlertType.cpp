@@ -81,7 +81,7 @@ AlertSpec alertSpec(const AlertType &alert)
         return {tr("Wrong time inputs"), tr("Start time cannot be equal end time"), {ok()}};
     case Kind::simpleError: return {tr("Error occurred"), tr("Something went wrong"), {ok()}};
     case Kind::calendarSelection:
-        return {tr("Choose Apple Calendar"), tr("To move forward select calendar"), {ok()}};
+        return {tr("Choose a Local Calendar"), tr("To move forward select calendar"), {ok()}};
     }
     return {};
 }

@@ -10,9 +10,16 @@
 
 namespace tolvo {
 
+// The locale's short time format without seconds: some locales (C among them) put seconds in
+// their short format, and a meeting's time never needs them. "h:mm AP", "HH:mm".
+QString shortTimeFormat(const QLocale &locale);
+// The locale's date with the month's short name and no weekday, in the locale's own order:
+// "MMM d, yyyy" in English, "d. MMM yyyy" in German. Derived from the long date format.
+QString mediumDateFormat(const QLocale &locale);
+
 // The short time of the locale in the context's zone: "1:05 PM", "13:05".
 QString shortTime(const QDateTime &moment, const CalendarContext &context);
-// A date with the month's short name and a short time: "Jan 10, 2025, 1:05 PM".
+// The medium date and the short time: "Jan 10, 2025, 1:05 PM", "10. Jan. 2025, 13:05".
 QString mediumDateTime(const QDateTime &moment, const CalendarContext &context);
 // A block's time row: "9:00 AM - 10:30 AM".
 QString timeRangeText(const CalendarEvent &event, const CalendarContext &context);

@@ -1,7 +1,9 @@
 #include "components/AlertPresenter.h"
+#include "components/Appearance.h"
 #include "core/AlertType.h"
 #include "support/TestMain.h"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -18,12 +20,23 @@ QAbstractButton *buttonLabelled(QMessageBox *box, const QString &label)
     return nullptr;
 }
 
+QLabel *labelShowing(QMessageBox *box, const QString &text)
+{
+    for (QLabel *label : box->findChildren<QLabel *>()) {
+        if (label->text() == text && label->isVisible())
+            return label;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 class AlertPresenterTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { Appearance::instance().setOverride(std::nullopt); }
+
     void showsTheAlertTexts()
     {
         QWidget host;
@@ -207,6 +220,86 @@ private slots:
         QTRY_VERIFY(!first || !first->isVisible());
         QCOMPARE(handled, 0);
         QVERIFY(item.isSet());
+    }
+
+    // The box is as wide as its texts need: the title is whole and a short message stays on
+    // one line; a long message wraps instead of widening the box past its bound.
+    void theBoxIsSizedForItsTexts_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("oneLine");
+        QTest::newRow("short") << QString() << true;
+        QTest::newRow("long") << QStringLiteral("word ").repeated(60).trimmed() << false;
+    }
+    void theBoxIsSizedForItsTexts()
+    {
+        QFETCH(QString, message);
+        QFETCH(bool, oneLine);
+        QWidget host;
+        host.resize(500, 600);
+        host.show();
+        AlertItem item;
+        AlertPresenter presenter(&item, &host);
+        if (message.isEmpty())
+            item.set(AlertType::emptyInputs());
+        else
+            item.set(AlertType::error(Error::make(ErrorDomain::http, 500, message)));
+        QMessageBox *box = presenter.messageBox();
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+        const QFontMetrics metrics(box->font());
+        QLabel *title = labelShowing(box, box->text());
+        QLabel *text = labelShowing(box, box->informativeText());
+        QVERIFY(title && text);
+        QVERIFY(box->width() >= 300);
+        QVERIFY2(title->width() >= metrics.horizontalAdvance(box->text()),
+            qPrintable(QString::number(title->width())));
+        const int lineWidth = metrics.horizontalAdvance(box->informativeText());
+        if (oneLine) {
+            QVERIFY2(text->width() >= lineWidth, qPrintable(QString::number(text->width())));
+        } else {
+            QVERIFY(text->width() < lineWidth);
+            QVERIFY(text->width() >= 400);
+            QVERIFY(text->height() >= 2 * metrics.height());
+        }
+    }
+
+    void returnPressesTheDefaultButton()
+    {
+        QWidget host;
+        host.show();
+        AlertItem item;
+        AlertPresenter presenter(&item, &host);
+        int handled = 0;
+        item.set(AlertType::expiredToken([&] { ++handled; }));
+        QPointer<QMessageBox> box = presenter.messageBox();
+        QVERIFY(QTest::qWaitForWindowActive(box));
+        QTest::keyClick(box, Qt::Key_Return);
+        QTRY_COMPARE(handled, 1);
+        QVERIFY(!item.isSet());
+    }
+
+    // Qt draws the box itself: the application palette has to turn dark with the appearance.
+    void theBoxFollowsTheAppearance()
+    {
+        QWidget host;
+        host.show();
+        AlertItem item;
+        AlertPresenter presenter(&item, &host);
+        Appearance::instance().setOverride(ColorScheme::dark);
+        item.set(AlertType::emptyInputs());
+        QMessageBox *box = presenter.messageBox();
+        QVERIFY(box->palette().color(QPalette::Window).lightness() < 100);
+        QVERIFY(box->palette().color(QPalette::WindowText).lightness() > 200);
+        QVERIFY(box->buttons().first()->palette().color(QPalette::ButtonText).lightness() > 200);
+        QImage picture = box->grab().toImage();
+        QVERIFY(picture.pixelColor(2, 2).lightness() < 100);
+
+        // Back to light, the desktop's own palette returns.
+        Appearance::instance().setOverride(ColorScheme::light);
+        QVERIFY(box->palette().color(QPalette::Window).lightness() > 180);
+        QVERIFY(!Appearance::instance().setsApplicationPalette());
+        picture = box->grab().toImage();
+        QVERIFY(picture.pixelColor(2, 2).lightness() > 180);
     }
 };
 

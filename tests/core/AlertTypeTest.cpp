@@ -43,7 +43,7 @@ private slots:
                                     << "Start time cannot be equal end time" << ok;
         QTest::newRow("simpleError") << 9 << "Error occurred"
                                      << "Something went wrong" << ok;
-        QTest::newRow("calendarSelection") << 10 << "Choose Apple Calendar"
+        QTest::newRow("calendarSelection") << 10 << "Choose a Local Calendar"
                                            << "To move forward select calendar" << ok;
     }
 

@@ -44,6 +44,42 @@ private slots:
         QCOMPARE(detailsTimeText(event, us), "All-Day Event");
         QCOMPARE(agendaTimeText(event, us), "All-Day Event");
     }
+
+    // Times never carry seconds, and the date part reads in the locale's order.
+    void localeFormats_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("dateTime");
+        QTest::newRow("C") << "C"
+                           << "09:30"
+                           << "10 Jan 2025, 09:30";
+        QTest::newRow("en_US") << "en_US"
+                               << "9:30 AM"
+                               << "Jan 10, 2025, 9:30 AM";
+        QTest::newRow("de_DE") << "de_DE"
+                               << "09:30"
+                               << "10. Jan. 2025, 09:30";
+        QTest::newRow("fr_FR") << "fr_FR"
+                               << "09:30"
+                               << "10 janv. 2025, 09:30";
+        QTest::newRow("ja_JP") << "ja_JP"
+                               << "9:30"
+                               << "2025年1月10日, 9:30";
+    }
+    void localeFormats()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, time);
+        QFETCH(QString, dateTime);
+        CalendarContext context = newYork();
+        context.locale = QLocale(locale);
+        context.zone = QTimeZone::utc();
+        const QDateTime moment(QDate(2025, 1, 10), QTime(9, 30, 45), Qt::UTC);
+        QCOMPARE(shortTime(moment, context), time);
+        QCOMPARE(mediumDateTime(moment, context), dateTime);
+        QVERIFY(!shortTimeFormat(context.locale).contains(QLatin1Char('s')));
+    }
 };
 
 TOLVO_TEST_MAIN(EventTextsTest)

@@ -2,6 +2,7 @@
 #include "app/ContentView.h"
 #include "app/MainWindow.h"
 #include "components/Appearance.h"
+#include "components/ElidedLabel.h"
 #include "components/StyledButton.h"
 #include "components/WindowReader.h"
 #include "modules/App/AppViewModel.h"

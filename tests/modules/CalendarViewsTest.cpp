@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QLayout>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -395,6 +396,8 @@ private slots:
         view.setEvents({meeting("later", ny(4, 30, 18), ny(5, 2, 9)), located, allDay,
             meeting("may", ny(5, 1, 0), ny(5, 1, 1))});
         view.resize(700, 600);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
         QCOMPARE(view.dayHeadings(), QStringList({"Wednesday, April 30"}));
         const QList<AgendaEventRow *> rows = view.rows();
         QCOMPARE(rows.size(), 3);
@@ -402,7 +405,16 @@ private slots:
         QCOMPARE(rows[1]->event().title, "located");
         QCOMPARE(rows[2]->event().title, "later");
         QCOMPARE(rows[0]->timeLabel()->fullText(), "All-Day Event");
-        QCOMPARE(rows[1]->timeLabel()->fullText(), "8:00 AM - 9:00 AM • ");
+        // The time, the bullet and the location are items of one row, 8 apart.
+        QCOMPARE(rows[1]->timeLabel()->fullText(), "8:00 AM - 9:00 AM");
+        QCOMPARE(rows[1]->bulletLabel()->text(), "•");
+        QCOMPARE(rows[1]->locationLabel()->fullText(), QString());
+        QCOMPARE(rows[1]->bulletLabel()->x() - rows[1]->timeLabel()->geometry().right() - 1, 8);
+        QVERIFY(!rows[2]->bulletLabel());
+        // Text starts 12 after the 4-wide stripe; notes are in the primary text colour.
+        QCOMPARE(rows[2]->titleLabel()->x(), 8 + 4 + 12);
+        QCOMPARE(
+            rows[2]->notesLabel()->palette().color(QPalette::WindowText), QColor(0x30, 0x30, 0x30));
         QVERIFY(!rows[1]->joinButton()->isVisibleTo(rows[1]));
 
         QSignalSpy edits(&view, &CalendarPeriodView::editRequested);
@@ -478,6 +490,10 @@ private slots:
         details.adjustSize();
         QCOMPARE(details.width(), 400);
         QCOMPARE(details.timeLabel()->text(), "Jan 10, 2025, 1:05 PM - Jan 10, 2025, 2:00 PM");
+        // The detail rows use the subheadline size, 10 from their icons.
+        QCOMPARE(details.timeLabel()->font().pixelSize(), 11);
+        QCOMPARE(details.notesLabel()->font().pixelSize(), 11);
+        QCOMPARE(details.timeLabel()->parentWidget()->layout()->spacing(), 10);
         QVERIFY(!details.locationRow()->isVisibleTo(&details));
         QVERIFY(details.notesRow()->isVisibleTo(&details));
         QCOMPARE(details.notesLabel()->text().count(QLatin1Char('\n')), 2);

@@ -1,6 +1,7 @@
 #include "modules/Main/MainView.h"
 #include "components/AlertPresenter.h"
 #include "components/BusySpinner.h"
+#include "components/ElidedLabel.h"
 #include "components/MiniMonthPicker.h"
 #include "components/StyledButton.h"
 #include "modules/Main/CalendarMenuItem.h"
@@ -77,6 +78,8 @@ private slots:
                            .arg(title.y())
                            .arg(title.width())
                            .arg(title.height())));
+        // Where it is cut, an ellipsis says so.
+        QVERIFY(rows.at(1)->titleLabel()->text().endsWith(QChar(0x2026)));
 
         // Showing again starts nothing more.
         screen.window.hide();

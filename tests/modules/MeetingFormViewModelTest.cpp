@@ -90,6 +90,25 @@ private slots:
         model.saveTapped(completion());
         QCOMPARE(model.alertType()->value()->kind(), AlertType::Kind::emptyInputs);
         QVERIFY(m_writes->creates.isEmpty());
+        // Save showed the user what is missing: every required field is outlined.
+        QVERIFY(!model.isValidTitle());
+        QVERIFY(!model.isValidStartTime());
+        QVERIFY(!model.isValidEndTime());
+        QVERIFY(!model.isCalendarSelected());
+    }
+
+    void hiddenTimesNeverBlockAnAllDaySave()
+    {
+        AddMeetingViewModel model(formContext());
+        model.setDebounceInterval(1);
+        fillValid(model);
+        model.setEndTime(QString()); // outlined, then hidden by "All day"
+        QVERIFY(!model.formIsValid());
+        model.setIsAllDayEvent(true);
+        QVERIFY(model.formIsValid());
+        model.saveTapped(completion());
+        QTRY_COMPARE(m_writes->creates.size(), 1);
+        QVERIFY(m_writes->creates.first().isAllDay);
     }
 
     void everyWriteRevalidates()

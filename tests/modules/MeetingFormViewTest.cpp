@@ -126,6 +126,57 @@ private slots:
         QTest::mouseClick(view.saveButton(), Qt::LeftButton);
         QVERIFY(alertBox(view));
         QCOMPARE(alertBox(view)->text(), QStringLiteral("Empty inputs"));
+        // What is missing is outlined.
+        QVERIFY(view.titleFrame()->isInvalid());
+        QVERIFY(view.startFrame()->isInvalid());
+        QVERIFY(view.endFrame()->isInvalid());
+        QVERIFY(view.calendarFrame()->isInvalid());
+    }
+
+    // Return saves from a field, a focused button takes it itself, Escape closes what is on
+    // top: the alert, then a popover, then the form.
+    void keyboardSavesAndCloses()
+    {
+        auto *controller = new AddMeetingWindowController({}, formContext());
+        QPointer<FormWindow> window = controller->window();
+        MeetingFormView &view = *controller->view();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        typeInto(view.titleField(), QStringLiteral("Planning"));
+        QTest::keyClick(view.titleField(), Qt::Key_Return);
+        QVERIFY(alertBox(view));
+        QCOMPARE(alertBox(view)->text(), QStringLiteral("Empty inputs"));
+        QPointer<QMessageBox> box = alertBox(view);
+        QVERIFY(QTest::qWaitForWindowActive(box));
+        QTest::keyClick(box, Qt::Key_Escape);
+        QTRY_VERIFY(!box || !box->isVisible());
+        QVERIFY(window && window->isVisible());
+
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::mouseClick(view.reminderCard(), Qt::LeftButton);
+        QPointer<Popover> popover = view.reminderPopover();
+        QVERIFY(popover);
+        QTest::keyClick(popover->content(), Qt::Key_Escape);
+        QTRY_VERIFY(!popover || !popover->isVisible());
+        QVERIFY(window && window->isVisible());
+
+        // A new line in the description is not a save.
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        view.descriptionEditor()->editor()->setFocus();
+        QTest::keyClick(view.descriptionEditor()->editor(), Qt::Key_Return);
+        QVERIFY(!alertBox(view));
+        QCOMPARE(view.model()->description(), QStringLiteral("\n"));
+
+        view.cancelButton()->setFocus();
+        QTest::keyClick(view.cancelButton(), Qt::Key_Enter);
+        QTRY_VERIFY(!window);
+
+        auto *second = new AddMeetingWindowController({}, formContext());
+        window = second->window();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        typeInto(second->view()->titleField(), QStringLiteral("Draft"));
+        QTest::keyClick(second->view()->titleField(), Qt::Key_Escape);
+        QTRY_VERIFY(!window);
+        QVERIFY(m_writes->creates.isEmpty());
     }
 
     void timeFieldsFilterWhatIsTyped()

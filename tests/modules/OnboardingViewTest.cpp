@@ -1,6 +1,7 @@
 #include "modules/Onboarding/OnboardingView.h"
 #include "components/AlertPresenter.h"
 #include "components/Appearance.h"
+#include "components/ElidedLabel.h"
 #include "components/StyledButton.h"
 #include "components/ThemedWidgets.h"
 #include "components/WindowReader.h"
@@ -191,20 +192,26 @@ private slots:
         QTest::addColumn<ColorScheme>("scheme");
         QTest::addColumn<QColor>("text");
         QTest::addColumn<QColor>("background");
+        QTest::addColumn<QColor>("rowText");
         QTest::newRow("light") << ColorScheme::light << QColor(0x30, 0x30, 0x30)
-                               << QColor(0xEE, 0xEF, 0xF2);
+                               << QColor(0xEE, 0xEF, 0xF2) << QColor(0x30, 0x30, 0x30);
         QTest::newRow("dark") << ColorScheme::dark << QColor(0xA3, 0xB0, 0xBB)
-                              << QColor(0x30, 0x3A, 0x48);
+                              << QColor(0x30, 0x3A, 0x48) << QColor(Qt::white);
     }
     void textsFollowTheAppearance()
     {
         QFETCH(ColorScheme, scheme);
         QFETCH(QColor, text);
         QFETCH(QColor, background);
+        QFETCH(QColor, rowText);
         ShellFakes fakes;
         AppViewModel model;
+        model.setCalendars({localCalendar(QStringLiteral("a"), QStringLiteral("Home"))});
         Screen screen(&model);
         Appearance::instance().setOverride(scheme);
+        QCOMPARE(screen.view.selectionPage()->rows().first()->titleLabel()->palette().color(
+                     QPalette::WindowText),
+            rowText);
         AuthView *auth = screen.view.authPage();
         QCOMPARE(auth->titleLabel()->currentColor(), text);
         QCOMPARE(auth->subtitleLabel()->currentColor(), text);
@@ -212,6 +219,64 @@ private slots:
         QCOMPARE(screen.view.currentBackground(), background);
         const QImage grabbed = screen.view.grab().toImage();
         QCOMPARE(grabbed.pixelColor(2, 2), background);
+    }
+
+    // The title stays on one line, so the list keeps room for three calendars.
+    void selectionPageShowsThreeRows()
+    {
+        ShellFakes fakes;
+        AppViewModel model;
+        QList<LocalCalendar> calendars;
+        for (const char *name : {"Home", "Work", "Family", "Birthdays", "Sports"})
+            calendars << localCalendar(QString::fromLatin1(name), QString::fromLatin1(name));
+        model.setCalendars(calendars);
+        model.setCurrentStep(OnboardingStep::appleCalendarSelection);
+        Screen screen(&model);
+        auto *page = screen.view.selectionPage();
+        verifyFits(page);
+        const auto rows = page->rows();
+        QWidget *viewport = rows.first()->parentWidget()->parentWidget();
+        const int shown = viewport->height() / rows.first()->height();
+        QVERIFY2(shown >= 3,
+            qPrintable(QStringLiteral("%1 px for rows of %2 px")
+                           .arg(viewport->height())
+                           .arg(rows.first()->height())));
+    }
+
+    // Return presses each page's default button.
+    void returnPressesThePagesButton()
+    {
+        ShellFakes fakes;
+        fakes.localCalendars = {localCalendar(QStringLiteral("cal"), QStringLiteral("Calendar"))};
+        AppViewModel model;
+        Screen screen(&model);
+        QVERIFY(QTest::qWaitForWindowActive(&screen.view));
+        QTest::keyClick(&screen.view, Qt::Key_Return);
+        QCOMPARE(model.currentStep(), OnboardingStep::auth);
+        QTest::keyClick(&screen.view, Qt::Key_Enter);
+        QCOMPARE(fakes.signInCalls, 1);
+        QTRY_COMPARE(screen.view.currentPage(), screen.view.supportPage());
+        QTest::keyClick(&screen.view, Qt::Key_Return);
+        QTRY_COMPARE(screen.view.currentPage(), screen.view.selectionPage());
+        QTest::keyClick(&screen.view, Qt::Key_Return);
+        QVERIFY(model.alertType()->isSet()); // nothing chosen yet
+        model.alertType()->clear();
+        QVERIFY(QTest::qWaitForWindowActive(&screen.view));
+        model.setSelectedCalendar(fakes.localCalendars.first());
+        QTest::keyClick(&screen.view, Qt::Key_Return);
+        QTRY_COMPARE(model.destination(), Destination::main);
+    }
+
+    // There is no Apple Calendar on Linux: the pages speak of a local calendar.
+    void textsNameTheLocalCalendar()
+    {
+        ShellFakes fakes;
+        AppViewModel model;
+        Screen screen(&model);
+        const QList<QLabel *> labels = screen.view.findChildren<QLabel *>();
+        QVERIFY(labels.size() > 6);
+        for (QLabel *label : labels)
+            QVERIFY2(!label->text().contains(QStringLiteral("Apple")), qPrintable(label->text()));
     }
 
     void maybeLaterGoesToMainWithoutACalendar()
@@ -258,6 +323,7 @@ private slots:
         // A very long title stays inside the page and is named in full by its tooltip.
         verifyFits(page);
         QCOMPARE(rows.at(1)->titleLabel()->toolTip(), QString(200, QLatin1Char('W')));
+        QVERIFY(rows.at(1)->titleLabel()->text().endsWith(QChar(0x2026)));
 
         QTest::mouseClick(rows.at(1)->titleLabel(), Qt::LeftButton);
         QVERIFY(rows.at(1)->isChecked());
@@ -290,7 +356,7 @@ private slots:
         QMessageBox *box = page->alertPresenter()->messageBox();
         QVERIFY(box);
         QTRY_VERIFY(box->isVisible());
-        QCOMPARE(box->text(), QStringLiteral("Choose Apple Calendar"));
+        QCOMPARE(box->text(), QStringLiteral("Choose a Local Calendar"));
         QCOMPARE(box->informativeText(), QStringLiteral("To move forward select calendar"));
         QCOMPARE(box->buttons().size(), 1);
         box->buttons().first()->click();

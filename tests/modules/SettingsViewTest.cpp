@@ -1,5 +1,6 @@
 #include "modules/Settings/SettingsView.h"
 #include "components/AlertPresenter.h"
+#include "components/Appearance.h"
 #include "components/StyledButton.h"
 #include "components/ToggleSwitch.h"
 #include "modules/Settings/GeneralSettingsView.h"
@@ -60,6 +61,24 @@ private slots:
         QVERIFY(tabs.at(0)->backgroundColor().isValid());
         QVERIFY(!tabs.at(1)->backgroundColor().isValid());
         QVERIFY(view.generalPane()->isVisible());
+    }
+
+    void selectedTabTitleIsReadableInDark()
+    {
+        ShellFakes fakes;
+        SettingsView view;
+        Appearance::instance().setOverride(ColorScheme::dark);
+        QCOMPARE(view.tabButton(SettingsView::Tab::general)->titleColor(), QColor(Qt::white));
+        Appearance::instance().setOverride(std::nullopt);
+    }
+
+    void escapeClosesTheWindow()
+    {
+        ShellFakes fakes;
+        QPointer<SettingsView> window = SettingsView::openWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window->tabButton(SettingsView::Tab::general), Qt::Key_Escape);
+        QTRY_VERIFY(!window);
     }
 
     void anAbsentSettingShowsOffAndIsStored()

@@ -19,6 +19,8 @@ namespace tolvo {
 namespace {
 constexpr int rowPadding = 8;
 constexpr int stripeWidth = 4;
+constexpr int stripeTextSpacing = 12;
+constexpr int timeRowSpacing = 8;
 
 void setTextColor(QLabel *label, const QColor &color)
 {
@@ -51,72 +53,50 @@ protected:
 };
 } // namespace
 
-ElidedLabel::ElidedLabel(const QString &text, QWidget *parent)
-    : QLabel(parent)
-{
-    setTextFormat(Qt::PlainText);
-    setFullText(text);
-}
-
-void ElidedLabel::setFullText(const QString &text)
-{
-    m_fullText = text;
-    setToolTip(text);
-    elide();
-    updateGeometry();
-}
-
-QSize ElidedLabel::minimumSizeHint() const
-{
-    return QSize(0, QLabel::minimumSizeHint().height());
-}
-
-QSize ElidedLabel::sizeHint() const
-{
-    return QSize(fontMetrics().horizontalAdvance(m_fullText), QLabel::sizeHint().height());
-}
-
-void ElidedLabel::resizeEvent(QResizeEvent *event)
-{
-    QLabel::resizeEvent(event);
-    elide();
-}
-
-void ElidedLabel::elide()
-{
-    QString line = m_fullText;
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    setText(fontMetrics().elidedText(line, Qt::ElideRight, qMax(0, contentsRect().width())));
-}
-
 AgendaEventRow::AgendaEventRow(
     const CalendarEvent &event, const CalendarContext &context, QWidget *parent)
     : QWidget(parent)
     , m_event(event)
     , m_title(new ElidedLabel(event.title))
-    , m_time(new ElidedLabel)
+    , m_time(new ElidedLabel(agendaTimeText(event, context)))
     , m_notes(new ElidedLabel(event.notes.value_or(QString())))
     , m_actions(new EventActionsRow(event))
 {
-    QString time = agendaTimeText(event, context);
-    // A present location shows its bullet even when it is empty.
-    if (event.location)
-        time += QStringLiteral(" • ") + *event.location;
-    m_time->setFullText(time);
-
     m_title->setFont(calendarstyle::subheadline(QFont::Medium));
-    m_time->setFont(calendarstyle::caption());
-    m_notes->setFont(calendarstyle::caption());
     setTextColor(m_title, calendarstyle::primaryText());
-    setTextColor(m_time, calendarstyle::secondaryText());
-    setTextColor(m_notes, calendarstyle::secondaryText());
+    m_notes->setFont(calendarstyle::caption());
+    setTextColor(m_notes, calendarstyle::primaryText());
     m_notes->setVisible(!m_notes->fullText().isEmpty());
 
+    // The time, then (for a present location, even an empty one) a bullet and the location,
+    // as items of one row.
+    auto *timeRow = new QHBoxLayout;
+    timeRow->setContentsMargins(0, 0, 0, 0);
+    timeRow->setSpacing(timeRowSpacing);
+    QList<QLabel *> timeItems {m_time};
+    timeRow->addWidget(m_time);
+    if (event.location) {
+        m_bullet = new QLabel(QStringLiteral("\u2022"));
+        m_location = new ElidedLabel(*event.location);
+        timeItems << m_bullet << m_location;
+        timeRow->addWidget(m_bullet);
+        timeRow->addWidget(m_location, 1);
+    } else {
+        timeRow->addStretch(1);
+    }
+    for (QLabel *label : std::as_const(timeItems)) {
+        label->setFont(calendarstyle::caption());
+        setTextColor(label, calendarstyle::secondaryText());
+    }
+    // The time keeps its width; a long location gives way first.
+    m_time->setMinimumWidth(m_time->sizeHint().width());
+
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(rowPadding + stripeWidth + 8, rowPadding, rowPadding, rowPadding);
+    layout->setContentsMargins(
+        rowPadding + stripeWidth + stripeTextSpacing, rowPadding, rowPadding, rowPadding);
     layout->setSpacing(4);
     layout->addWidget(m_title);
-    layout->addWidget(m_time);
+    layout->addLayout(timeRow);
     layout->addWidget(m_notes);
     layout->addWidget(m_actions);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "components/ElidedLabel.h"
 #include "modules/Calendar/CalendarPeriodView.h"
 
 #include <QLabel>
@@ -12,27 +13,8 @@ namespace tolvo {
 class EventActionsRow;
 class StyledButton;
 
-// A one-line label that cuts its text with an ellipsis to the width it gets.
-class ElidedLabel : public QLabel
-{
-    Q_OBJECT
-public:
-    explicit ElidedLabel(const QString &text = {}, QWidget *parent = nullptr);
-    void setFullText(const QString &text);
-    QString fullText() const { return m_fullText; }
-    QSize minimumSizeHint() const override;
-    QSize sizeHint() const override;
-
-protected:
-    void resizeEvent(QResizeEvent *event) override;
-
-private:
-    void elide();
-    QString m_fullText;
-};
-
-// One event of the agenda: a colour stripe, the title, the time (and "• location" when the
-// event has one), one line of notes and the Join, Edit and Delete actions.
+// One event of the agenda: a colour stripe, the title, the time (followed by "•" and the
+// location when the event has one), one line of notes and the Join, Edit and Delete actions.
 class AgendaEventRow : public QWidget
 {
     Q_OBJECT
@@ -41,6 +23,9 @@ public:
     const CalendarEvent &event() const { return m_event; }
     ElidedLabel *titleLabel() const { return m_title; }
     ElidedLabel *timeLabel() const { return m_time; }
+    // Null when the event has no location.
+    QLabel *bulletLabel() const { return m_bullet; }
+    ElidedLabel *locationLabel() const { return m_location; }
     ElidedLabel *notesLabel() const { return m_notes; }
     StyledButton *joinButton() const;
     StyledButton *editButton() const;
@@ -57,6 +42,8 @@ private:
     CalendarEvent m_event;
     ElidedLabel *m_title;
     ElidedLabel *m_time;
+    QLabel *m_bullet = nullptr;
+    ElidedLabel *m_location = nullptr;
     ElidedLabel *m_notes;
     EventActionsRow *m_actions;
 };

@@ -1,6 +1,7 @@
 #include "modules/Calendar/CalendarHeader.h"
 
 #include "components/Appearance.h"
+#include "components/FocusRing.h"
 #include "components/Palette.h"
 #include "components/StyledButton.h"
 #include "core/CalendarMath.h"
@@ -60,6 +61,8 @@ void PillButton::paintEvent(QPaintEvent *)
         path.addRoundedRect(QRectF(rect()), 6, 6);
         painter.fillPath(path, m_background);
     }
+    if (showsKeyboardFocus(this))
+        drawFocusRing(painter, QRectF(rect()), 6, m_background.alpha() > 128);
     painter.setPen(isDown() ? calendarstyle::withAlpha(m_text, 0.6) : m_text);
     painter.setFont(font());
     painter.drawText(rect().marginsRemoved(m_padding), Qt::AlignCenter, text());
@@ -77,6 +80,11 @@ CalendarHeader::CalendarHeader(const CalendarContext &context, QWidget *parent)
     m_today->setFont(calendarstyle::subheadline(QFont::DemiBold));
     m_back->setSymbol(QStringLiteral("chevron-left"));
     m_forward->setSymbol(QStringLiteral("chevron-right"));
+    // Symbols only: the names are what a screen reader and the tooltip say.
+    m_back->setAccessibleName(tr("Previous"));
+    m_back->setToolTip(tr("Previous"));
+    m_forward->setAccessibleName(tr("Next"));
+    m_forward->setToolTip(tr("Next"));
     m_title->setFont(calendarstyle::headline());
     m_title->setTextFormat(Qt::PlainText);
 

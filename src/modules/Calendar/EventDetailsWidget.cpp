@@ -16,6 +16,8 @@ namespace tolvo {
 
 namespace {
 constexpr int iconSide = 14;
+// Between a row's icon (or the title's dot) and its text.
+constexpr int rowSpacing = 10;
 
 QPixmap dot(const QColor &color)
 {
@@ -42,7 +44,7 @@ QWidget *row(QWidget *icon, QLabel *text, Qt::Alignment iconAlignment = Qt::Alig
     auto *widget = new QWidget;
     auto *layout = new QHBoxLayout(widget);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(8);
+    layout->setSpacing(rowSpacing);
     layout->addWidget(icon, 0, iconAlignment);
     layout->addWidget(text, 1);
     return widget;
@@ -107,7 +109,7 @@ EventDetailsWidget::EventDetailsWidget(
     m_title->setWordWrap(true);
     m_title->setTextFormat(Qt::PlainText);
     for (QLabel *label : {m_time, m_location, m_notes}) {
-        label->setFont(calendarstyle::body());
+        label->setFont(calendarstyle::subheadline());
         label->setTextFormat(Qt::PlainText);
     }
     m_time->setWordWrap(true);
@@ -119,7 +121,7 @@ EventDetailsWidget::EventDetailsWidget(
     auto *titleRow = new QWidget;
     auto *titleLayout = new QHBoxLayout(titleRow);
     titleLayout->setContentsMargins(0, 0, 0, 0);
-    titleLayout->setSpacing(8);
+    titleLayout->setSpacing(rowSpacing);
     titleLayout->addWidget(m_dot, 0, Qt::AlignVCenter);
     titleLayout->addWidget(m_title, 1);
     layout->addWidget(titleRow);
@@ -154,8 +156,8 @@ void EventDetailsWidget::refresh()
     m_locationRow->setVisible(!location.isEmpty());
     const QString notes = m_event.notes.value_or(QString());
     m_notesRow->setVisible(!notes.isEmpty());
-    m_notes->setText(
-        elideToLines(notes, m_notes->font(), fixedWidth - 32 - (iconSide + 2) - 8, notesMaxLines));
+    m_notes->setText(elideToLines(
+        notes, m_notes->font(), fixedWidth - 32 - (iconSide + 2) - rowSpacing, notesMaxLines));
     m_actions->setEvent(m_event);
     applyColors();
 }

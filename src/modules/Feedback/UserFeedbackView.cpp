@@ -1,6 +1,7 @@
 #include "modules/Feedback/UserFeedbackView.h"
 
 #include "components/AlertPresenter.h"
+#include "components/DefaultButton.h"
 #include "components/FormParts.h"
 #include "components/MacEditorTextView.h"
 #include "components/Palette.h"
@@ -59,6 +60,7 @@ UserFeedbackView::UserFeedbackView(
     m_sendButton = new StyledButton(ButtonStyle::blue, tr("Send"), this);
     m_sendButton->setFixedSize(sendButtonSize);
     connect(m_sendButton, &QAbstractButton::clicked, this, &UserFeedbackView::submitTapped);
+    setDefaultButton(this, m_sendButton);
     buttons->addWidget(m_sendButton);
     column->addLayout(buttons);
 

@@ -1,5 +1,6 @@
 #include "modules/Main/CalendarMenuItem.h"
 
+#include "components/ElidedLabel.h"
 #include "components/Fonts.h"
 #include "components/Icons.h"
 #include "components/Palette.h"
@@ -14,7 +15,7 @@ CalendarMenuItem::CalendarMenuItem(GoogleCalendar calendar, QWidget *parent)
     : QWidget(parent)
     , m_calendar(std::move(calendar))
     , m_symbol(new QToolButton)
-    , m_title(new QLabel(m_calendar.summary.value_or(QString())))
+    , m_title(new ElidedLabel(m_calendar.summary.value_or(QString())))
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(12, 3, 12, 3);
@@ -26,15 +27,12 @@ CalendarMenuItem::CalendarMenuItem(GoogleCalendar calendar, QWidget *parent)
     m_symbol->setAccessibleName(m_calendar.summary.value_or(QString()));
     layout->addWidget(m_symbol);
 
-    m_title->setTextFormat(Qt::PlainText);
     m_title->setFont(uiFont(14));
     QPalette colors = m_title->palette();
     colors.setColor(QPalette::WindowText, palette::textGray());
     m_title->setPalette(colors);
-    m_title->setMinimumWidth(0);
+    // A long name is cut with an ellipsis; the tooltip tells apart names that start alike.
     m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    // The sidebar cuts a long name off; the tooltip tells apart names that start alike.
-    m_title->setToolTip(m_title->text());
     layout->addWidget(m_title, 1);
 
     connect(m_symbol, &QToolButton::clicked, this, [this] { emit selectionRequested(m_calendar); });

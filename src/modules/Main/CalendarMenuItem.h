@@ -4,10 +4,11 @@
 
 #include <QWidget>
 
-class QLabel;
 class QToolButton;
 
 namespace tolvo {
+
+class ElidedLabel;
 
 // One calendar in the sidebar: a check box symbol in the calendar's colour (grey when it has
 // none) and the summary as it is. Only the symbol toggles following; the title is inert.
@@ -19,7 +20,7 @@ public:
 
     const GoogleCalendar &calendar() const { return m_calendar; }
     QToolButton *symbolButton() const { return m_symbol; }
-    QLabel *titleLabel() const { return m_title; }
+    ElidedLabel *titleLabel() const { return m_title; }
     QString symbolName() const;
     QColor symbolColor() const;
 
@@ -29,7 +30,7 @@ signals:
 private:
     GoogleCalendar m_calendar;
     QToolButton *m_symbol;
-    QLabel *m_title;
+    ElidedLabel *m_title;
 };
 
 } // namespace tolvo

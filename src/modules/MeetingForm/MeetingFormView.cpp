@@ -3,6 +3,7 @@
 #include "components/AlertPresenter.h"
 #include "components/CalendarSelectionView.h"
 #include "components/CardButton.h"
+#include "components/DefaultButton.h"
 #include "components/Fonts.h"
 #include "components/FormParts.h"
 #include "components/MacEditorTextView.h"
@@ -197,6 +198,7 @@ QWidget *MeetingFormView::buildButtons()
             m_closeHandler();
     });
     connect(m_saveButton, &QAbstractButton::clicked, this, &MeetingFormView::saveTapped);
+    setDefaultButton(this, m_saveButton);
     return row;
 }
 

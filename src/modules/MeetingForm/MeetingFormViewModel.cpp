@@ -74,7 +74,10 @@ void MeetingFormViewModel::setShouldCreateGoogleMeet(bool on)
 void MeetingFormViewModel::setIsAllDayEvent(bool on)
 {
     m_state.isAllDayEvent = on;
-    emit changed();
+    if (m_flagsCombined)
+        recomputeFormValid(); // emits
+    else
+        emit changed();
 }
 
 void MeetingFormViewModel::setSelectedCalendar(const std::optional<GoogleCalendar> &calendar)
@@ -117,18 +120,35 @@ void MeetingFormViewModel::setIsCalendarSelected(bool valid)
 
 void MeetingFormViewModel::recomputeFormValid()
 {
-    m_formIsValid
-        = allFourValid(m_validTitle, m_validStartTime, m_validEndTime, m_calendarSelected);
+    m_flagsCombined = true;
+    // The times of an all-day meeting are hidden and ignored: they never block it.
+    const bool allDay = m_state.isAllDayEvent;
+    m_formIsValid = allFourValid(
+        m_validTitle, allDay || m_validStartTime, allDay || m_validEndTime, m_calendarSelected);
     emit changed();
 }
 
 void MeetingFormViewModel::saveTapped(std::function<void()> completion)
 {
+    if (!m_formIsValid && !m_saving && !m_abandoned) {
+        // Fields never touched still hold their first "valid" flags: check them all now, so
+        // that every empty required field is outlined and what is now filled counts.
+        m_titleDebounce.stop();
+        applyValidity(decideSave(m_state, m_context.zone).validity);
+    }
     if (!m_formIsValid) {
         m_alert->set(AlertType::emptyInputs());
         return;
     }
     save(std::move(completion));
+}
+
+void MeetingFormViewModel::applyValidity(const FieldValidity &validity)
+{
+    setIsValidTitle(validity.title);
+    setIsValidStartTime(validity.startTime);
+    setIsValidEndTime(validity.endTime);
+    setIsCalendarSelected(validity.calendar);
 }
 
 void MeetingFormViewModel::save(std::function<void()> completion)
@@ -139,10 +159,7 @@ void MeetingFormViewModel::save(std::function<void()> completion)
     const SaveDecision decision = decideSave(m_state, m_context.zone);
     // What "Save" checked is final: a pending title check must not overwrite it.
     m_titleDebounce.stop();
-    setIsValidTitle(decision.validity.title);
-    setIsValidStartTime(decision.validity.startTime);
-    setIsValidEndTime(decision.validity.endTime);
-    setIsCalendarSelected(decision.validity.calendar);
+    applyValidity(decision.validity);
     if (const auto alert = decision.alert()) {
         switch (*alert) {
         case AlertType::Kind::emptyInputs: m_alert->set(AlertType::emptyInputs()); break;

@@ -78,7 +78,8 @@ public:
     int debounceInterval() const { return m_titleDebounce.interval(); }
     void setDebounceInterval(int ms) { m_titleDebounce.setInterval(ms); }
 
-    // The "Save" button: an invalid form raises `emptyInputs`, a valid one saves.
+    // The "Save" button: an invalid form raises `emptyInputs`, a valid one saves. A form not
+    // valid so far is checked in full first, so every missing field is outlined.
     void saveTapped(std::function<void()> completion);
     // Checks the form and, when it passes, sends it; `completion` runs when the success
     // alert is confirmed. Ignored while a request is running.
@@ -103,6 +104,7 @@ private:
     void setIsValidEndTime(bool valid);
     void setIsCalendarSelected(bool valid);
     void recomputeFormValid();
+    void applyValidity(const FieldValidity &validity);
     void applyAnswer(const Result<bool> &answer, const std::function<void()> &completion);
 
     Mode m_mode;
@@ -114,6 +116,7 @@ private:
     bool m_validEndTime = true;
     bool m_calendarSelected = true;
     bool m_formIsValid = false;
+    bool m_flagsCombined = false;
     bool m_validating = false;
     bool m_saving = false;
     bool m_abandoned = false;

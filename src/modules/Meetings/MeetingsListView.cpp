@@ -86,6 +86,7 @@ MeetingsListView::MeetingsListView(QWidget *parent, Windows windows)
     m_add->setAutoRaise(true);
     m_add->setIconSize({22, 22});
     m_add->setToolTip(tr("Add Meeting"));
+    m_add->setAccessibleName(tr("Add Meeting"));
     m_add->setCursor(Qt::PointingHandCursor);
     toolbar->addWidget(m_add);
     layout->addLayout(toolbar);

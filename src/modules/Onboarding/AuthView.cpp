@@ -1,5 +1,6 @@
 #include "modules/Onboarding/AuthView.h"
 
+#include "components/DefaultButton.h"
 #include "components/Resources.h"
 #include "components/StyledButton.h"
 #include "components/ThemedWidgets.h"
@@ -66,6 +67,7 @@ AuthView::AuthView(AppViewModel *viewModel, QWidget *parent)
     m_dimmed->setEnabled(false);
     m_signIn->setGraphicsEffect(m_dimmed);
 
+    setDefaultButton(this, m_signIn);
     connect(m_signIn, &QAbstractButton::clicked, this, [this] {
         if (m_viewModel)
             startDetached(m_viewModel->signIn());

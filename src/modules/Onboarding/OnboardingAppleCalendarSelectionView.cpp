@@ -1,6 +1,7 @@
 #include "modules/Onboarding/OnboardingAppleCalendarSelectionView.h"
 
 #include "components/AlertPresenter.h"
+#include "components/DefaultButton.h"
 #include "components/Resources.h"
 #include "components/StyledButton.h"
 #include "components/ThemedWidgets.h"
@@ -23,11 +24,12 @@ OnboardingAppleCalendarSelectionView::OnboardingAppleCalendarSelectionView(
 {
     auto *layout = new QVBoxLayout(this);
     layout->setSpacing(12);
-    layout->setContentsMargins(24, 16, 24, 16);
+    layout->setContentsMargins(24, 8, 24, 16);
     layout->addWidget(
         resources::imageLabel(QStringLiteral("app_icon"), {100, 100}), 0, Qt::AlignHCenter);
-    auto *title = new ThemedLabel(tr("Choose Apple Calendar for Google Events"), titleColor(), 32);
-    auto *subtitle = new ThemedLabel(tr("Select which Apple Calendar you\u2019d like to use for "
+    auto *title
+        = new ThemedLabel(tr("Choose a Local Calendar for Google Events"), titleColor(), 32);
+    auto *subtitle = new ThemedLabel(tr("Select which local calendar you\u2019d like to use for "
                                         "storing your Google Calendar events."),
         titleColor(), 14, QFont::Light);
     for (ThemedLabel *label : {title, subtitle}) {
@@ -35,6 +37,8 @@ OnboardingAppleCalendarSelectionView::OnboardingAppleCalendarSelectionView(
         label->setWordWrap(true);
         layout->addWidget(label);
     }
+    // On one line, so that the list keeps room for at least three calendars.
+    title->setShrinkToFit(20);
 
     // The page's background shows through the list.
     auto *rowsHost = new QWidget;
@@ -60,6 +64,7 @@ OnboardingAppleCalendarSelectionView::OnboardingAppleCalendarSelectionView(
     m_continue->setCursor(Qt::PointingHandCursor);
     layout->addWidget(m_continue, 0, Qt::AlignHCenter);
 
+    setDefaultButton(this, m_continue);
     connect(m_continue, &QAbstractButton::clicked, this, [this] {
         if (m_viewModel)
             m_viewModel->confirmCalendarSelection();

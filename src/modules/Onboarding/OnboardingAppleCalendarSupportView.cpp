@@ -1,5 +1,6 @@
 #include "modules/Onboarding/OnboardingAppleCalendarSupportView.h"
 
+#include "components/DefaultButton.h"
 #include "components/Resources.h"
 #include "components/StyledButton.h"
 #include "components/ThemedWidgets.h"
@@ -22,9 +23,9 @@ OnboardingAppleCalendarSupportView::OnboardingAppleCalendarSupportView(
     layout->addStretch();
     layout->addWidget(
         resources::imageLabel(QStringLiteral("app_icon"), {100, 100}), 0, Qt::AlignHCenter);
-    auto *title = new ThemedLabel(tr("Sync Google Events to Apple Calendar"), titleColor(), 32);
+    auto *title = new ThemedLabel(tr("Sync Google Events to a Local Calendar"), titleColor(), 32);
     auto *question = new ThemedLabel(
-        tr("Would you like to see your Google Calendar events in your Apple Calendar as well?"),
+        tr("Would you like to see your Google Calendar events in your local calendar as well?"),
         titleColor(), 14, QFont::Light);
     for (ThemedLabel *label : {title, question}) {
         label->setAlignment(Qt::AlignCenter);
@@ -42,6 +43,7 @@ OnboardingAppleCalendarSupportView::OnboardingAppleCalendarSupportView(
     layout->addLayout(buttons);
     layout->addStretch();
 
+    setDefaultButton(this, m_enable);
     connect(m_enable, &QAbstractButton::clicked, this, [this] {
         if (m_viewModel)
             m_viewModel->requestAppleCalendarAccess();

@@ -1,5 +1,7 @@
 #include "modules/Onboarding/OnboardingCalendarRow.h"
 
+#include "components/ElidedLabel.h"
+#include "components/Fonts.h"
 #include "components/Icons.h"
 #include "components/Palette.h"
 #include "components/ThemedWidgets.h"
@@ -27,7 +29,7 @@ QPixmap calendarDot(const QString &color, int diameter, qreal dpr)
 OnboardingCalendarRow::OnboardingCalendarRow(LocalCalendar calendar, QWidget *parent)
     : QWidget(parent)
     , m_calendar(std::move(calendar))
-    , m_title(new ThemedLabel(m_calendar.title, titleColor(), 14))
+    , m_title(new ElidedLabel(m_calendar.title))
     , m_check(new QLabel)
 {
     setCursor(Qt::PointingHandCursor);
@@ -37,10 +39,9 @@ OnboardingCalendarRow::OnboardingCalendarRow(LocalCalendar calendar, QWidget *pa
     dot->setFixedSize(12, 12);
     dot->setPixmap(calendarDot(m_calendar.color, 12));
     layout->addWidget(dot);
-    m_title->setMinimumWidth(0);
+    m_title->setFont(uiFont(14));
+    followAppearance(m_title, {palette::textDark(), Qt::white});
     m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    // The row cuts a long name off; the tooltip tells apart names that start alike.
-    m_title->setToolTip(m_calendar.title);
     layout->addWidget(m_title, 1);
     m_check->setFixedSize(16, 16);
     m_check->setPixmap(symbolPixmap(QStringLiteral("check"), {16, 16}, palette::accentBlue(), 2.0));

@@ -8,10 +8,11 @@ class QLabel;
 
 namespace tolvo {
 
-class ThemedLabel;
+class ElidedLabel;
 
-// One calendar on the selection page: a colour dot, the title as it is, and a check mark when
-// it is the chosen one. The whole row is the tap target.
+// One calendar on the selection page: a colour dot, the title as it is (cut with an ellipsis
+// when it is too long, whole in the tooltip), and a check mark when it is the chosen one. The
+// whole row is the tap target.
 class OnboardingCalendarRow : public QWidget
 {
     Q_OBJECT
@@ -21,7 +22,7 @@ public:
     const LocalCalendar &calendar() const { return m_calendar; }
     bool isChecked() const { return m_checked; }
     void setChecked(bool checked);
-    ThemedLabel *titleLabel() const { return m_title; }
+    ElidedLabel *titleLabel() const { return m_title; }
 
 signals:
     void clicked(const tolvo::LocalCalendar &calendar);
@@ -31,7 +32,7 @@ protected:
 
 private:
     LocalCalendar m_calendar;
-    ThemedLabel *m_title;
+    ElidedLabel *m_title;
     QLabel *m_check;
     bool m_checked = false;
 };

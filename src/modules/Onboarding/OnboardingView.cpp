@@ -1,5 +1,6 @@
 #include "modules/Onboarding/OnboardingView.h"
 
+#include "components/DefaultButton.h"
 #include "components/Resources.h"
 #include "components/StyledButton.h"
 #include "components/WindowReader.h"
@@ -53,6 +54,7 @@ QWidget *OnboardingView::makeWelcome()
     connect(m_getStarted, &QAbstractButton::clicked, this, &OnboardingView::getStarted);
     layout->addWidget(m_getStarted, 0, Qt::AlignHCenter);
     layout->addStretch();
+    setDefaultButton(page, m_getStarted);
     return page;
 }
 

@@ -46,7 +46,7 @@ IntegrationsSettingsView::IntegrationsSettingsView(
 
     auto *row = new QHBoxLayout(m_permissionRow);
     row->setContentsMargins(0, 0, 0, 0);
-    auto *offer = new ThemedLabel(tr("Sync Google Events to Apple Calendar"), paneText(), 13);
+    auto *offer = new ThemedLabel(tr("Sync Google Events to a Local Calendar"), paneText(), 13);
     offer->setWordWrap(true);
     row->addWidget(offer, 1);
     m_permission->setContentPadding({6, 6, 6, 6});
@@ -61,7 +61,7 @@ IntegrationsSettingsView::IntegrationsSettingsView(
     destination->setWordWrap(true);
     picker->addWidget(destination);
     auto *pickerRow = new QHBoxLayout;
-    pickerRow->addWidget(new ThemedLabel(tr("Destination Apple Calendar"), paneText(), 13));
+    pickerRow->addWidget(new ThemedLabel(tr("Destination local calendar"), paneText(), 13));
     m_picker->setIconSize({12, 12});
     m_picker->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_picker->setMinimumContentsLength(12);

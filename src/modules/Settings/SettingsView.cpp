@@ -9,6 +9,7 @@
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
@@ -74,6 +75,15 @@ SettingsView *SettingsView::openWindow(const QWidget *over)
     window->raise();
     window->activateWindow();
     return window;
+}
+
+void SettingsView::keyPressEvent(QKeyEvent *event)
+{
+    if (isWindow() && event->matches(QKeySequence::Cancel)) {
+        close();
+        return;
+    }
+    ThemedPanel::keyPressEvent(event);
 }
 
 void SettingsView::selectTab(Tab tab)

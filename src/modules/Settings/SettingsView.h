@@ -39,6 +39,10 @@ public:
     IntegrationsSettingsView *integrationsPane() const { return m_integrations; }
     IntegrationsSettingsViewModel *integrationsViewModel() const { return m_integrationsModel; }
 
+protected:
+    // Escape closes the settings window, as it does every secondary window.
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void showTab();
 

@@ -1,6 +1,7 @@
 #include "modules/Settings/TabButton.h"
 
 #include "components/Appearance.h"
+#include "components/FocusRing.h"
 #include "components/Fonts.h"
 #include "components/Palette.h"
 #include "components/Resources.h"
@@ -41,7 +42,8 @@ QColor TabButton::iconColor() const
 
 QColor TabButton::titleColor() const
 {
-    return isChecked() ? palette::textDark() : secondary();
+    // Dark text on the dark window would vanish: the selected title turns white there.
+    return isChecked() ? DynamicColor {palette::textDark(), Qt::white}.resolve() : secondary();
 }
 
 QColor TabButton::backgroundColor() const
@@ -69,6 +71,8 @@ void TabButton::paintEvent(QPaintEvent *)
         shape.addRoundedRect(QRectF(rect()), 8, 8);
         painter.fillPath(shape, background);
     }
+    if (showsKeyboardFocus(this))
+        drawFocusRing(painter, QRectF(rect()), 8, false);
     const QRect iconRect((width() - iconSide) / 2, verticalPadding, iconSide, iconSide);
     painter.drawPixmap(iconRect,
         resources::image(m_imageName, {iconSide, iconSide}, iconColor(), devicePixelRatioF()));
