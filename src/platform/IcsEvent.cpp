@@ -9,6 +9,28 @@
 
 namespace tolvo::ics {
 
+QString normalisedText(QString text)
+{
+    // libical keeps control characters inside a value but writes them back where the next
+    // read splits or drops them, and iCalendar forbids them: the text would change on a save.
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.removeIf([](QChar c) {
+        return (c.unicode() < 0x20 || c.unicode() == 0x7f) && c != QLatin1Char('\n')
+            && c != QLatin1Char('\t');
+    });
+    // libical trims spaces and tabs around a value as it reads the line, so "a \F" (a form
+    // feed, dropped above) must not leave a space that the next read loses.
+    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && blank(text.at(first)))
+        ++first;
+    while (last > first && blank(text.at(last - 1)))
+        --last;
+    return text.mid(first, last - first);
+}
+
 namespace {
 // The years libical writes faithfully here; outside them dates come out as zeros.
 constexpr int minimumYear = 1;
@@ -89,19 +111,11 @@ icalcomponent *eventFor(icalcomponent *root, const QString &identifier)
     return unnamed;
 }
 
-// A text value with its line ends as "\n" and without other control characters, which
-// iCalendar text cannot hold: libical keeps them inside a value but writes them back where the
-// next read splits or drops them, so the text would change on each save.
 std::optional<QString> copiedText(const char *value)
 {
     auto text = copied(value);
-    if (text) {
-        text->replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        text->replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        text->removeIf([](QChar c) {
-            return c.unicode() < 0x20 && c != QLatin1Char('\n') && c != QLatin1Char('\t');
-        });
-    }
+    if (text)
+        *text = normalisedText(*text);
     return text;
 }
 
@@ -208,10 +222,12 @@ void replace(icalcomponent *event, icalproperty_kind kind, icalproperty *propert
         icalcomponent_add_property(event, property);
 }
 
+// Written as it reads back: a text that holds nothing after normalising is left out.
 void replaceText(icalcomponent *event, icalproperty_kind kind, const std::optional<QString> &value,
     icalproperty *(*make)(const char *))
 {
-    replace(event, kind, value && !value->isEmpty() ? make(value->toUtf8().constData()) : nullptr);
+    const QString text = value ? normalisedText(*value) : QString();
+    replace(event, kind, text.isEmpty() ? nullptr : make(text.toUtf8().constData()));
 }
 
 } // namespace
@@ -369,8 +385,45 @@ Result<icaltimetype> wallTime(const QDateTime &moment, const QTimeZone &zone)
     return value;
 }
 
-// Writes DTSTART or DTEND as `moment`: untouched when the file already says that instant,
-// else in the form the file used for it.
+// `moment` as a value of the given form: a zone's or the local wall time, or UTC. Nothing
+// when the form names a zone neither Qt nor the file knows.
+Result<std::optional<icaltimetype>> valueInForm(
+    const QDateTime &moment, const TimeForm &form, icalcomponent *root, const QTimeZone &localZone)
+{
+    if (form.kind == TimeForm::floating) {
+        TRY_ASSIGN(const icaltimetype value, wallTime(moment, localZone));
+        return value;
+    }
+    if (form.kind == TimeForm::zoned) {
+        const QTimeZone zone = zoneForTzid(QString::fromUtf8(form.tzid));
+        if (zone.isValid()) {
+            TRY_ASSIGN(const icaltimetype value, wallTime(moment, zone));
+            return value;
+        }
+        if (icaltimezone *defined = icalcomponent_get_timezone(root, form.tzid.constData())) {
+            TRY(timeValue(moment));
+            icaltimetype value = icaltime_from_timet_with_zone(
+                static_cast<time_t>(moment.toSecsSinceEpoch()), 0, defined);
+            value.zone = nullptr;
+            return value;
+        }
+        return std::optional<icaltimetype>();
+    }
+    TRY_ASSIGN(const icaltimetype value, timeValue(moment));
+    return value;
+}
+
+icalproperty *newTimeProperty(icalproperty_kind kind, const icaltimetype &value)
+{
+    switch (kind) {
+    case ICAL_DTSTART_PROPERTY: return icalproperty_new_dtstart(value);
+    case ICAL_DTEND_PROPERTY: return icalproperty_new_dtend(value);
+    default: return icalproperty_new_recurrenceid(value);
+    }
+}
+
+// Writes DTSTART, DTEND or RECURRENCE-ID as `moment`: untouched when the file already says
+// that instant, else in the form the file used for it.
 VoidResult writeTime(icalcomponent *root, icalcomponent *event, icalproperty_kind kind,
     const QDateTime &moment, const TimeForm &form, const QTimeZone &localZone)
 {
@@ -379,34 +432,15 @@ VoidResult writeTime(icalcomponent *root, icalcomponent *event, icalproperty_kin
         if (read && !read->isDate && read->time == moment)
             return {};
     }
-    icalproperty *property = nullptr;
-    const auto make = [kind](const icaltimetype &value) {
-        return kind == ICAL_DTSTART_PROPERTY ? icalproperty_new_dtstart(value)
-                                             : icalproperty_new_dtend(value);
-    };
-    if (form.kind == TimeForm::floating) {
-        TRY_ASSIGN(const icaltimetype value, wallTime(moment, localZone));
-        property = make(value);
-    } else if (form.kind == TimeForm::zoned) {
-        const QTimeZone zone = zoneForTzid(QString::fromUtf8(form.tzid));
-        if (zone.isValid()) {
-            TRY_ASSIGN(const icaltimetype value, wallTime(moment, zone));
-            property = make(value);
-        } else if (icaltimezone *defined
-            = icalcomponent_get_timezone(root, form.tzid.constData())) {
-            TRY_ASSIGN(icaltimetype value, timeValue(moment));
-            value = icaltime_from_timet_with_zone(
-                static_cast<time_t>(moment.toSecsSinceEpoch()), 0, defined);
-            value.zone = nullptr;
-            property = make(value);
-        }
-        if (property)
-            icalproperty_set_parameter_from_string(property, "TZID", form.tzid.constData());
+    TRY_ASSIGN(auto value, valueInForm(moment, form, root, localZone));
+    TimeForm written = form;
+    if (!value) {
+        TRY_ASSIGN(value, timeValue(moment));
+        written = {};
     }
-    if (!property) {
-        TRY_ASSIGN(const icaltimetype value, timeValue(moment));
-        property = make(value);
-    }
+    icalproperty *property = newTimeProperty(kind, *value);
+    if (written.kind == TimeForm::zoned)
+        icalproperty_set_parameter_from_string(property, "TZID", written.tzid.constData());
     replace(event, kind, property);
     return {};
 }
@@ -419,6 +453,151 @@ VoidResult writeDate(icalcomponent *event, icalproperty_kind kind, const QDate &
         kind == ICAL_DTSTART_PROPERTY ? icalproperty_new_dtstart(dateValue(date))
                                       : icalproperty_new_dtend(dateValue(date)));
     return {};
+}
+
+// How far a save moved a series: the wall-clock shift of its start in the zone its rule counts
+// in (whole days for an all-day series), so that its exceptions still name its occurrences.
+struct SeriesShift
+{
+    qint64 seconds = 0;
+    QTimeZone zone;
+};
+
+// The wall clock of `moment` in `zone`, as a plain date and time.
+QDateTime wallClock(const QDateTime &moment, const QTimeZone &zone)
+{
+    const QDateTime local = moment.toTimeZone(zone);
+    return QDateTime(local.date(), local.time(), Qt::UTC);
+}
+
+std::optional<SeriesShift> seriesShift(
+    const Moment &before, const Moment &after, const TimeForm &form, const QTimeZone &localZone)
+{
+    if (before.isDate != after.isDate)
+        return std::nullopt; // neither kind of exception fits the other
+    if (before.isDate)
+        return SeriesShift {before.date.daysTo(after.date) * 86400, localZone};
+    QTimeZone zone = QTimeZone::utc();
+    if (form.kind == TimeForm::floating)
+        zone = localZone;
+    else if (form.kind == TimeForm::zoned && zoneForTzid(QString::fromUtf8(form.tzid)).isValid())
+        zone = zoneForTzid(QString::fromUtf8(form.tzid));
+    const qint64 seconds = wallClock(before.time, zone).secsTo(wallClock(after.time, zone));
+    return SeriesShift {seconds, zone};
+}
+
+// One date or time of the series moved with it, in the form it was written in.
+std::optional<icaltimetype> shiftedValue(const icaltimetype &value, const char *tzid,
+    icalcomponent *root, const QTimeZone &localZone, const SeriesShift &shift)
+{
+    if (icaltime_is_null_time(value))
+        return std::nullopt;
+    if (value.is_date) {
+        const QDate date
+            = QDateTime(dateOf(value), QTime(0, 0), Qt::UTC).addSecs(shift.seconds).date();
+        if (!date.isValid() || !inHeldRange(date.year()))
+            return std::nullopt;
+        return dateValue(date);
+    }
+    const QDateTime from = instant(value, tzid, root, localZone);
+    if (!from.isValid())
+        return std::nullopt;
+    const QDateTime wall = wallClock(from, shift.zone).addSecs(shift.seconds);
+    const QDateTime moved(wall.date(), wall.time(), shift.zone);
+    TimeForm form;
+    if (!icaltime_is_utc(value))
+        form = tzid ? TimeForm {TimeForm::zoned, QByteArray(tzid)} : TimeForm {TimeForm::floating};
+    auto written = valueInForm(moved, form, root, localZone);
+    if (!written || !*written)
+        return std::nullopt; // a zone nothing knows: left as it was
+    return **written;
+}
+
+void shiftProperties(icalcomponent *event, icalproperty_kind kind, icalcomponent *root,
+    const QTimeZone &localZone, const SeriesShift &shift)
+{
+    for (icalproperty *property = icalcomponent_get_first_property(event, kind); property;
+         property = icalcomponent_get_next_property(event, kind)) {
+        const char *tzid = icalproperty_get_parameter_as_string(property, "TZID");
+        const auto moved = [&](const icaltimetype &value) {
+            return shiftedValue(value, tzid, root, localZone, shift);
+        };
+        switch (kind) {
+        case ICAL_EXDATE_PROPERTY:
+            if (const auto value = moved(icalproperty_get_exdate(property)))
+                icalproperty_set_exdate(property, *value);
+            break;
+        case ICAL_RECURRENCEID_PROPERTY:
+            if (const auto value = moved(icalproperty_get_recurrenceid(property)))
+                icalproperty_set_recurrenceid(property, *value);
+            break;
+        case ICAL_DTSTART_PROPERTY:
+            if (const auto value = moved(icalproperty_get_dtstart(property)))
+                icalproperty_set_dtstart(property, *value);
+            break;
+        case ICAL_DTEND_PROPERTY:
+            if (const auto value = moved(icalproperty_get_dtend(property)))
+                icalproperty_set_dtend(property, *value);
+            break;
+        case ICAL_RDATE_PROPERTY: {
+            icaldatetimeperiodtype rdate = icalproperty_get_rdate(property);
+            if (!icaltime_is_null_time(rdate.time)) {
+                if (const auto value = moved(rdate.time))
+                    rdate.time = *value;
+            } else {
+                if (const auto start = moved(rdate.period.start))
+                    rdate.period.start = *start;
+                if (const auto end = moved(rdate.period.end))
+                    rdate.period.end = *end;
+            }
+            icalproperty_set_rdate(property, rdate);
+            break;
+        }
+        case ICAL_RRULE_PROPERTY: {
+            // The last occurrence stays within the series' end.
+            icalrecurrencetype rule = icalproperty_get_rrule(property);
+            if (const auto until = moved(rule.until)) {
+                rule.until = *until;
+                icalproperty_set_rrule(property, rule);
+            }
+            break;
+        }
+        default: break;
+        }
+    }
+}
+
+// Moves the series' exceptions with its start: excluded and added dates, the end of its rule
+// and the occurrences its overrides replace (with those overrides that were not moved apart).
+void shiftSeries(icalcomponent *root, icalcomponent *master, const QTimeZone &localZone,
+    const SeriesShift &shift)
+{
+    for (const auto kind : {ICAL_EXDATE_PROPERTY, ICAL_RDATE_PROPERTY, ICAL_RRULE_PROPERTY})
+        shiftProperties(master, kind, root, localZone, shift);
+    const auto uid = uidOf(master);
+    if (!uid)
+        return;
+    for (icalcomponent *event : allEvents(root)) {
+        if (!isOverride(event) || uidOf(event) != uid)
+            continue;
+        const auto replaced = readMoment(event, ICAL_RECURRENCEID_PROPERTY, root, localZone);
+        const auto start = readMoment(event, ICAL_DTSTART_PROPERTY, root, localZone);
+        const bool inPlace = replaced && start && replaced->isDate == start->isDate
+            && (replaced->isDate ? replaced->date == start->date : replaced->time == start->time);
+        shiftProperties(event, ICAL_RECURRENCEID_PROPERTY, root, localZone, shift);
+        if (inPlace) {
+            shiftProperties(event, ICAL_DTSTART_PROPERTY, root, localZone, shift);
+            shiftProperties(event, ICAL_DTEND_PROPERTY, root, localZone, shift);
+        }
+    }
+}
+
+// A new version for other clients and servers when the times changed.
+void raiseSequence(icalcomponent *event)
+{
+    icalproperty *property = icalcomponent_get_first_property(event, ICAL_SEQUENCE_PROPERTY);
+    const int sequence = property ? icalproperty_get_sequence(property) : 0;
+    replace(event, ICAL_SEQUENCE_PROPERTY, icalproperty_new_sequence(std::max(sequence, 0) + 1));
 }
 
 // Removes the VEVENTs of `uid` (keep = false) or all other VEVENTs (keep = true).
@@ -441,6 +620,26 @@ Result<QByteArray> filterEvents(const QByteArray &text, const QString &uid, bool
 }
 
 } // namespace
+
+LocalEvent storedForm(LocalEvent event)
+{
+    const auto text = [](std::optional<QString> &value) {
+        if (!value)
+            return;
+        *value = normalisedText(*value);
+        if (value->isEmpty())
+            value.reset();
+    };
+    event.title = normalisedText(event.title);
+    text(event.notes);
+    text(event.location);
+    text(event.url);
+    for (QDateTime *moment : {&event.start, &event.end}) {
+        if (moment->isValid())
+            *moment = moment->addMSecs(-moment->time().msec());
+    }
+    return event;
+}
 
 Result<LocalEvent> readEvent(const QByteArray &text, const QTimeZone &localZone)
 {
@@ -502,10 +701,18 @@ Result<QByteArray> writeEvent(const LocalEvent &event, const QByteArray &previou
         root = IcalComponent::newCalendar();
     }
     icalcomponent *vevent = eventFor(root->get(), event.identifier);
-    if (!vevent) {
+    std::optional<LocalEvent> before;
+    std::optional<Moment> startBefore;
+    if (vevent) {
+        if (auto read = readOne(vevent, root->get(), localZone))
+            before = std::move(*read);
+        startBefore = readMoment(vevent, ICAL_DTSTART_PROPERTY, root->get(), localZone);
+    } else {
         vevent = icalcomponent_new(ICAL_VEVENT_COMPONENT);
         icalcomponent_add_component(root->get(), vevent);
     }
+    const TimeForm startForm
+        = formOf(icalcomponent_get_first_property(vevent, ICAL_DTSTART_PROPERTY));
 
     // The UID as the file wrote it stays: other programs match it byte for byte.
     if (uidOf(vevent) != event.identifier)
@@ -526,15 +733,30 @@ Result<QByteArray> writeEvent(const LocalEvent &event, const QByteArray &previou
     } else {
         const QDateTime end
             = event.end.isValid() && event.end >= event.start ? event.end : event.start;
-        icalproperty *oldStart = icalcomponent_get_first_property(vevent, ICAL_DTSTART_PROPERTY);
         icalproperty *oldEnd = icalcomponent_get_first_property(vevent, ICAL_DTEND_PROPERTY);
-        const TimeForm startForm = formOf(oldStart);
         const TimeForm endForm = oldEnd ? formOf(oldEnd) : startForm;
         TRY(writeTime(
             root->get(), vevent, ICAL_DTSTART_PROPERTY, event.start, startForm, localZone));
         TRY(writeTime(root->get(), vevent, ICAL_DTEND_PROPERTY, end, endForm, localZone));
     }
     removeAll(vevent, ICAL_DURATION_PROPERTY);
+    if (before
+        && (before->start != event.start || before->end != event.end
+            || before->isAllDay != event.isAllDay)) {
+        // Compared as read back, so a time written as it was is no change.
+        const auto after = readOne(vevent, root->get(), localZone);
+        if (!after || after->start != before->start || after->end != before->end
+            || after->isAllDay != before->isAllDay)
+            raiseSequence(vevent);
+    }
+    if (startBefore && !isOverride(vevent)) {
+        const auto startAfter = readMoment(vevent, ICAL_DTSTART_PROPERTY, root->get(), localZone);
+        if (startAfter) {
+            const auto shift = seriesShift(*startBefore, *startAfter, startForm, localZone);
+            if (shift && shift->seconds != 0)
+                shiftSeries(root->get(), vevent, localZone, *shift);
+        }
+    }
     replaceText(vevent, ICAL_SUMMARY_PROPERTY, event.title, icalproperty_new_summary);
     replaceText(vevent, ICAL_DESCRIPTION_PROPERTY, event.notes, icalproperty_new_description);
     replaceText(vevent, ICAL_LOCATION_PROPERTY, event.location, icalproperty_new_location);

@@ -4,6 +4,7 @@
 
 #include "core/Dependencies.h"
 #include "core/Requests.h"
+#include "platform/IcsEvent.h"
 #include "platform/LocalCalendarStore.h"
 
 #include "core/DateHelpers.h"
@@ -286,6 +287,8 @@ VoidResult SyncCalendarsSession::upsert(
             continue;
         LocalEvent updated = *existing;
         applyGoogleEvent(event, updated);
+        // As the store will read it back: a copy Google did not change is not written again.
+        updated = ics::storedForm(std::move(updated));
         const bool mapped = mapping && mapping->ekEventIdentifier == existing->identifier;
         if (updated == *existing && mapped)
             return {}; // already up to date: no write, and no change for other readers

@@ -10,6 +10,8 @@
 
 using namespace tolvo;
 
+Q_DECLARE_METATYPE(std::optional<QString>)
+
 namespace {
 QDateTime utc(int year, int month, int day, int hour, int minute = 0)
 {
@@ -312,6 +314,38 @@ private slots:
             m_copier.reconcileGoogleEventsToLocal(listed, QStringLiteral("g"), m_store)));
         QCOMPARE(m_store->event(copyIdentifier("g", "g2"))->lastModified, modified);
         QCOMPARE(m_logged.size(), 0);
+    }
+
+    // Google texts the store keeps in another form still compare equal to the copy: listing
+    // them again writes nothing (no new DTSTAMP for every tool that syncs the folder).
+    void anUnchangedCopyIsNotWrittenAgain_data()
+    {
+        QTest::addColumn<std::optional<QString>>("description");
+        QTest::addColumn<std::optional<QString>>("location");
+
+        QTest::newRow("empty texts") << std::optional<QString>("") << std::optional<QString>("");
+        QTest::newRow("CRLF") << std::optional<QString>("one\r\ntwo")
+                              << std::optional<QString>("Room\r2");
+        QTest::newRow("control characters")
+            << std::optional<QString>("a\u0001b\u007f") << std::optional<QString>("\u0002");
+    }
+
+    void anUnchangedCopyIsNotWrittenAgain()
+    {
+        QFETCH(std::optional<QString>, description);
+        QFETCH(std::optional<QString>, location);
+
+        GoogleCalendarEvent event = googleEvent(QStringLiteral("g1"), QStringLiteral("Texts"));
+        event.description = description;
+        event.location = location;
+        QVERIFY(QCoro::waitFor(
+            m_copier.reconcileGoogleEventsToLocal({event}, QStringLiteral("g"), m_store)));
+        const auto copy = m_store->event(copyIdentifier("g", "g1"));
+        QVERIFY(copy);
+        m_clock.advance(60);
+        QVERIFY(QCoro::waitFor(
+            m_copier.reconcileGoogleEventsToLocal({event}, QStringLiteral("g"), m_store)));
+        QCOMPARE(m_store->event(copyIdentifier("g", "g1")), copy);
     }
 
     void theContainerBuildsTheCopierAndItsServices()
