@@ -2,6 +2,8 @@
 
 #include "core/JsonFields.h"
 
+#include <QJsonArray>
+
 #include <algorithm>
 #include <cmath>
 
@@ -76,6 +78,14 @@ QJsonObject GoogleCalendarEvent::toJson() const
     json.insert(QStringLiteral("location"), json::fromOptional(location));
     json.insert(QStringLiteral("isAllDay"), isAllDay);
     json.insert(QStringLiteral("isFavourite"), isFavourite);
+    if (!recurrence.isEmpty())
+        json.insert(QStringLiteral("recurrence"), QJsonArray::fromStringList(recurrence));
+    if (recurringEventId)
+        json.insert(QStringLiteral("recurringEventId"), *recurringEventId);
+    if (originalStartTime)
+        json.insert(QStringLiteral("originalStartTime"), json::fromDate(*originalStartTime));
+    if (startTimeZone)
+        json.insert(QStringLiteral("startTimeZone"), *startTimeZone);
     return json;
 }
 
@@ -105,6 +115,20 @@ Result<GoogleCalendarEvent> GoogleCalendarEvent::fromJson(const QJsonObject &jso
     TRY_ASSIGN(event.location, json::optionalString(json, "location"));
     TRY_ASSIGN(event.isAllDay, json::requiredBool(json, "isAllDay"));
     TRY_ASSIGN(event.isFavourite, json::requiredBool(json, "isFavourite"));
+    // The series fields came later: a record stored without them is a single event.
+    const QJsonValue recurrence = json.value(QStringLiteral("recurrence"));
+    if (!recurrence.isUndefined() && !recurrence.isNull()) {
+        if (!recurrence.isArray())
+            return failure(json::missing("recurrence"));
+        for (const QJsonValue &line : recurrence.toArray()) {
+            if (!line.isString())
+                return failure(json::missing("recurrence"));
+            event.recurrence.append(line.toString());
+        }
+    }
+    TRY_ASSIGN(event.recurringEventId, json::optionalString(json, "recurringEventId"));
+    TRY_ASSIGN(event.originalStartTime, json::optionalDate(json, "originalStartTime"));
+    TRY_ASSIGN(event.startTimeZone, json::optionalString(json, "startTimeZone"));
     return event;
 }
 

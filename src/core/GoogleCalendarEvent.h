@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 
 #include <optional>
@@ -40,6 +41,19 @@ struct GoogleCalendarEvent
     std::optional<QString> location;
     bool isAllDay = false;
     bool isFavourite = false;
+    // A series master carries its rules as iCalendar text lines (RRULE, EXDATE, RDATE); Google
+    // lists it under the series' own id with its first occurrence's times.
+    QStringList recurrence;
+    // An instance names its series and the start it had in the series' rule (which stays its
+    // key when the instance is moved).
+    std::optional<QString> recurringEventId;
+    std::optional<QDateTime> originalStartTime;
+    // The zone the start's wall time is kept in (Google's `start.timeZone`); a series repeats on
+    // that wall time across daylight-saving changes.
+    std::optional<QString> startTimeZone;
+
+    bool isSeriesMaster() const { return !recurrence.isEmpty(); }
+    bool isInstance() const { return recurringEventId.has_value(); }
 
     // Seconds from `now` to the reminder moment (start minus reminderMinutes); 0 without a
     // start. Positive while the moment lies ahead.

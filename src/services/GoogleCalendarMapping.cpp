@@ -102,6 +102,16 @@ GoogleCalendarEvent eventFromResource(const QJsonObject &resource, const QTimeZo
     event.reminderMinutes
         = minutes.isDouble() ? reminderMinutesFrom(minutes.toDouble()).value_or(30) : 30;
     event.isAllDay = start.contains(QStringLiteral("date")) && end.contains(QStringLiteral("date"));
+    for (const QJsonValue &line : resource.value(QStringLiteral("recurrence")).toArray()) {
+        if (line.isString() && !line.toString().trimmed().isEmpty())
+            event.recurrence.append(line.toString());
+    }
+    event.recurringEventId = optionalText(resource, "recurringEventId");
+    if (event.recurringEventId && event.recurringEventId->isEmpty())
+        event.recurringEventId.reset();
+    event.originalStartTime
+        = boundary(resource.value(QStringLiteral("originalStartTime")).toObject(), zone);
+    event.startTimeZone = optionalText(start, "timeZone");
     return event;
 }
 

@@ -85,6 +85,34 @@ private slots:
         QVERIFY(!GoogleCalendarEvent::fromJson(badStatus));
     }
 
+    void seriesFieldsSurviveTheStoredForm()
+    {
+        GoogleCalendarEvent master = sampleEvent();
+        master.recurrence = {QStringLiteral("RRULE:FREQ=WEEKLY;COUNT=4"),
+            QStringLiteral("EXDATE;TZID=Europe/Berlin:20250310T110000")};
+        master.startTimeZone = QStringLiteral("Europe/Berlin");
+        GoogleCalendarEvent instance = sampleEvent();
+        instance.id = QStringLiteral("evt1_20250317T100000Z");
+        instance.recurringEventId = QStringLiteral("evt1");
+        instance.originalStartTime = QDateTime(QDate(2025, 3, 17), QTime(10, 0), Qt::UTC);
+        QVERIFY(master.isSeriesMaster() && !master.isInstance());
+        QVERIFY(instance.isInstance() && !instance.isSeriesMaster());
+        QVERIFY(!sampleEvent().isSeriesMaster() && !sampleEvent().isInstance());
+        for (const GoogleCalendarEvent &event : {master, instance}) {
+            const auto decoded = GoogleCalendarEvent::fromJson(event.toJson());
+            QVERIFY(decoded);
+            QCOMPARE(*decoded, event);
+        }
+
+        // A record stored before the series fields existed reads as a single event; a malformed
+        // rule list is refused rather than read as no rules.
+        QJsonObject older = sampleEvent().toJson();
+        QVERIFY(!older.contains(QStringLiteral("recurrence")));
+        QVERIFY(!GoogleCalendarEvent::fromJson(older)->isSeriesMaster());
+        older.insert(QStringLiteral("recurrence"), QStringLiteral("RRULE:FREQ=DAILY"));
+        QVERIFY(!GoogleCalendarEvent::fromJson(older));
+    }
+
     void dateComponentsDropFractions()
     {
         const QDateTime a(QDate(2025, 3, 1), QTime(8, 0, 0, 1), Qt::UTC);

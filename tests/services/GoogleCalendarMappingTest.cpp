@@ -126,6 +126,38 @@ private slots:
         QCOMPARE(event.summary.has_value(), hasSummary);
     }
 
+    void seriesFieldsAreRead()
+    {
+        const auto master = google::eventFromResource(json(R"({"id":"s","recurrence":
+            ["RRULE:FREQ=WEEKLY;BYDAY=WE","EXDATE;TZID=Europe/Berlin:20261223T093000"],
+            "start":{"dateTime":"2026-12-16T09:30:00+01:00","timeZone":"Europe/Berlin"},
+            "end":{"dateTime":"2026-12-16T10:00:00+01:00","timeZone":"Europe/Berlin"}})"),
+            berlin);
+        QVERIFY(master.isSeriesMaster());
+        QCOMPARE(master.recurrence.size(), 2);
+        QCOMPARE(master.startTimeZone, std::optional<QString>(QStringLiteral("Europe/Berlin")));
+        QVERIFY(!master.isInstance());
+
+        const auto instance = google::eventFromResource(json(R"({"id":"s_20261230T083000Z",
+            "recurringEventId":"s","originalStartTime":{"dateTime":"2026-12-30T09:30:00+01:00"},
+            "start":{"dateTime":"2026-12-30T11:00:00+01:00"}})"),
+            berlin);
+        QVERIFY(instance.isInstance() && !instance.isSeriesMaster());
+        QCOMPARE(instance.recurringEventId, std::optional<QString>(QStringLiteral("s")));
+        QCOMPARE(instance.originalStartTime,
+            std::optional<QDateTime>(QDateTime(QDate(2026, 12, 30), QTime(8, 30), Qt::UTC)));
+
+        // A cancelled instance in the change feed carries little more than its keys.
+        const auto cancelled = google::eventFromResource(json(R"({"id":"s_20270106",
+            "status":"cancelled","recurringEventId":"s","originalStartTime":{"date":"2027-01-06"}})"),
+            berlin);
+        QVERIFY(cancelled.isInstance());
+        QCOMPARE(cancelled.originalStartTime,
+            std::optional<QDateTime>(QDateTime(QDate(2027, 1, 6), QTime(0, 0), berlin)));
+        QVERIFY(!google::eventFromResource(json(R"({"id":"e","recurrence":[]})"), berlin)
+                     .isSeriesMaster());
+    }
+
     void createdAndUpdatedDropFractions()
     {
         const auto event = google::eventFromResource(

@@ -1,4 +1,5 @@
 #include "support/FakeGoogleCalendar.h"
+#include "support/FakeSeriesExpansion.h"
 #include "support/TestMain.h"
 
 #include <QCoro/QCoroNetworkReply>
@@ -177,6 +178,129 @@ private slots:
         QCOMPARE(call("DELETE", QStringLiteral("calendars/a/events/") + id).status, 410);
         QCOMPARE(call("DELETE", QStringLiteral("calendars/a/events/nope")).status, 404);
         QCOMPARE(call("PATCH", QStringLiteral("calendars/a/events/nope"), meeting).status, 404);
+    }
+
+    void seriesExpansion_data()
+    {
+        QTest::addColumn<QDateTime>("first");
+        QTest::addColumn<bool>("allDay");
+        QTest::addColumn<QStringList>("recurrence");
+        QTest::addColumn<QStringList>("keys");
+        const QTimeZone berlin("Europe/Berlin");
+        const QDateTime wednesday(QDate(2026, 3, 11), QTime(9, 30), berlin); // 08:30Z
+        QTest::newRow("weekly, count, across the spring change")
+            << wednesday << false << QStringList {"RRULE:FREQ=WEEKLY;COUNT=4"}
+            << QStringList {
+                   "20260311T083000Z", "20260318T083000Z", "20260325T083000Z", "20260401T073000Z"};
+        QTest::newRow("weekly on two days, until a UTC moment")
+            << wednesday << false
+            << QStringList {"RRULE:FREQ=WEEKLY;BYDAY=WE,FR;UNTIL=20260318T083000Z"}
+            << QStringList {"20260311T083000Z", "20260313T083000Z", "20260318T083000Z"};
+        QTest::newRow("daily every other day, until a date, one excluded")
+            << wednesday << false
+            << QStringList {"RRULE:FREQ=DAILY;INTERVAL=2;UNTIL=20260317",
+                   "EXDATE;TZID=Europe/Berlin:20260313T093000"}
+            << QStringList {"20260311T083000Z", "20260315T083000Z", "20260317T083000Z"};
+        QTest::newRow("exclusion in UTC and an added date")
+            << wednesday << false
+            << QStringList {"RRULE:FREQ=WEEKLY;COUNT=3", "EXDATE:20260318T083000Z",
+                   "RDATE;TZID=Europe/Berlin:20260312T140000"}
+            << QStringList {"20260311T083000Z", "20260312T130000Z", "20260325T083000Z"};
+        QTest::newRow("all-day weekly")
+            << QDateTime(QDate(2026, 12, 16), QTime(0, 0), Qt::UTC) << true
+            << QStringList {"RRULE:FREQ=WEEKLY;COUNT=2"} << QStringList {"20261216", "20261223"};
+        QTest::newRow("an unreadable rule gives nothing")
+            << wednesday << false << QStringList {"RRULE:FREQ=SOMETIMES"} << QStringList {};
+    }
+
+    void seriesExpansion()
+    {
+        QFETCH(QDateTime, first);
+        QFETCH(bool, allDay);
+        QFETCH(QStringList, recurrence);
+        QFETCH(QStringList, keys);
+        QStringList got;
+        const auto occurrences = test::expandSeries(first, allDay, QTimeZone("Europe/Berlin"),
+            recurrence, QDateTime(QDate(2027, 1, 1), QTime(0, 0), Qt::UTC));
+        for (const auto &occurrence : occurrences)
+            got.append(occurrence.key);
+        QCOMPARE(got, keys);
+    }
+
+    void seriesAreServedAsGoogleServesThem()
+    {
+        m_google.addCalendar(QStringLiteral("s"), QStringLiteral("Series"));
+        const QJsonObject master = m_google.addEvent(QStringLiteral("s"),
+            {{"id", "weekly"}, {"summary", "Sync"},
+                {"recurrence", QJsonArray {"RRULE:FREQ=WEEKLY;COUNT=4"}},
+                {"start",
+                    QJsonObject {
+                        {"dateTime", "2026-12-16T10:30:00+01:00"}, {"timeZone", "Europe/Berlin"}}},
+                {"end",
+                    QJsonObject {{"dateTime", "2026-12-16T11:00:00+01:00"},
+                        {"timeZone", "Europe/Berlin"}}}});
+        const QString window
+            = QStringLiteral("timeMin=2026-12-01T00:00:00Z&timeMax=2027-01-31T00:00:00Z");
+        const auto ids = [](const Answer &answer) {
+            QStringList list;
+            for (const QJsonValue &item : answer.body.value(QStringLiteral("items")).toArray())
+                list.append(item.toObject().value(QStringLiteral("id")).toString());
+            return list;
+        };
+        const Answer instances = call("GET",
+            QStringLiteral("calendars/s/events?singleEvents=true&orderBy=startTime&") + window);
+        QCOMPARE(ids(instances),
+            (QStringList {"weekly_20261216T093000Z", "weekly_20261223T093000Z",
+                "weekly_20261230T093000Z", "weekly_20270106T093000Z"}));
+        const QJsonObject second
+            = instances.body.value(QStringLiteral("items")).toArray().at(1).toObject();
+        QCOMPARE(second.value(QStringLiteral("recurringEventId")).toString(), u"weekly");
+        QCOMPARE(second.value(QStringLiteral("start")).toObject(),
+            (QJsonObject {
+                {"dateTime", "2026-12-23T10:30:00+01:00"}, {"timeZone", "Europe/Berlin"}}));
+        QCOMPARE(second.value(QStringLiteral("originalStartTime")),
+            second.value(QStringLiteral("start")));
+        QCOMPARE(second.value(QStringLiteral("end")).toObject().value(QStringLiteral("dateTime")),
+            QJsonValue("2026-12-23T11:00:00+01:00"));
+        QVERIFY(!second.contains(QStringLiteral("recurrence")));
+
+        // Unexpanded, a series is its master; ordering by start needs expanded series.
+        const Answer listing
+            = call("GET", QStringLiteral("calendars/s/events?showDeleted=true&") + window);
+        QCOMPARE(ids(listing), QStringList {"weekly"});
+        QCOMPARE(listing.body.value(QStringLiteral("items")).toArray().first().toObject(), master);
+        QCOMPARE(reason(call("GET", QStringLiteral("calendars/s/events?orderBy=startTime"))),
+            QStringLiteral("badRequest"));
+
+        // A moved and a deleted instance reach the feed as themselves, not as their master.
+        const QString token = listing.body.value(QStringLiteral("nextSyncToken")).toString();
+        m_google.modifyEvent(QStringLiteral("s"), QStringLiteral("weekly_20261223T093000Z"),
+            {{"start", QJsonObject {{"dateTime", "2026-12-23T14:00:00Z"}}},
+                {"end", QJsonObject {{"dateTime", "2026-12-23T14:30:00Z"}}}});
+        QCOMPARE(
+            call("DELETE", QStringLiteral("calendars/s/events/weekly_20261230T093000Z")).status,
+            204);
+        QCOMPARE(
+            call("GET", QStringLiteral("calendars/s/events/weekly_20270113T093000Z")).status, 404);
+        const Answer changes
+            = call("GET", QStringLiteral("calendars/s/events?showDeleted=true&syncToken=") + token);
+        const QJsonArray changed = changes.body.value(QStringLiteral("items")).toArray();
+        QCOMPARE(
+            ids(changes), (QStringList {"weekly_20261223T093000Z", "weekly_20261230T093000Z"}));
+        QCOMPARE(changed.at(0).toObject().value(QStringLiteral("originalStartTime")),
+            second.value(QStringLiteral("originalStartTime")));
+        QCOMPARE(changed.at(1).toObject().value(QStringLiteral("status")).toString(), u"cancelled");
+        QCOMPARE(changed.at(1).toObject().value(QStringLiteral("recurringEventId")).toString(),
+            u"weekly");
+
+        QCOMPARE(ids(call("GET",
+                     QStringLiteral("calendars/s/events?singleEvents=true&orderBy=startTime&")
+                         + window)),
+            (QStringList {
+                "weekly_20261216T093000Z", "weekly_20261223T093000Z", "weekly_20270106T093000Z"}));
+        m_google.deleteEvent(QStringLiteral("s"), QStringLiteral("weekly"));
+        QVERIFY(ids(call("GET", QStringLiteral("calendars/s/events?singleEvents=true&") + window))
+                    .isEmpty());
     }
 
     void unexpectedRequestsAreNoted()

@@ -1,5 +1,9 @@
 #include "support/FakeGoogleEventStore.h"
 
+#include "support/FakeSeriesExpansion.h"
+
+#include <QJsonArray>
+
 #include <algorithm>
 
 namespace tolvo::test {
@@ -77,11 +81,47 @@ QJsonObject FakeGoogleEventStore::replaceEvent(const QString &calendarId, QJsonO
 
 QJsonObject FakeGoogleEventStore::event(const QString &calendarId, const QString &eventId) const
 {
-    for (const auto &stored : m_calendars.value(calendarId).events) {
+    if (const StoredEvent *stored = findStored(calendarId, eventId))
+        return stored->resource;
+    return generatedInstance(calendarId, eventId).value_or(QJsonObject());
+}
+
+const FakeGoogleEventStore::StoredEvent *FakeGoogleEventStore::findStored(
+    const QString &calendarId, const QString &eventId) const
+{
+    const auto calendar = m_calendars.constFind(calendarId);
+    if (calendar == m_calendars.constEnd())
+        return nullptr;
+    for (const auto &stored : calendar->events) {
         if (stored.resource.value(QStringLiteral("id")).toString() == eventId)
-            return stored.resource;
+            return &stored;
     }
-    return {};
+    return nullptr;
+}
+
+std::optional<QJsonObject> FakeGoogleEventStore::generatedInstance(
+    const QString &calendarId, const QString &eventId) const
+{
+    const int separator = eventId.lastIndexOf(QLatin1Char('_'));
+    if (separator <= 0)
+        return std::nullopt;
+    const StoredEvent *master = findStored(calendarId, eventId.left(separator));
+    if (!master || !isSeriesMaster(master->resource) || isCancelled(master->resource))
+        return std::nullopt;
+    const QString key = eventId.mid(separator + 1);
+    // The key is the original start, so the expansion can stop just after it.
+    const QDateTime keyed = QDateTime::fromString(key, QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    const QDateTime day
+        = QDateTime(QDate::fromString(key, QStringLiteral("yyyyMMdd")), QTime(0, 0), Qt::UTC);
+    const QDateTime until
+        = (keyed.isValid() ? QDateTime(keyed.date(), keyed.time(), Qt::UTC) : day).addSecs(1);
+    if (!until.isValid())
+        return std::nullopt;
+    for (const SeriesOccurrence &occurrence : occurrencesOf(master->resource, until)) {
+        if (occurrence.key == key)
+            return seriesInstance(master->resource, occurrence);
+    }
+    return std::nullopt;
 }
 
 std::optional<QList<QJsonObject>> FakeGoogleEventStore::changesSince(
@@ -94,31 +134,75 @@ std::optional<QList<QJsonObject>> FakeGoogleEventStore::changesSince(
     for (const auto &stored : m_calendars.value(calendarId).events) {
         if (stored.sequence <= token->second || stored.sequence > snapshot)
             continue;
-        if (isCancelled(stored.resource))
-            items.append({{QStringLiteral("id"), stored.resource.value(QStringLiteral("id"))},
-                {QStringLiteral("status"), QStringLiteral("cancelled")}});
-        else
+        if (isCancelled(stored.resource)) {
+            QJsonObject stub {{QStringLiteral("id"), stored.resource.value(QStringLiteral("id"))},
+                {QStringLiteral("status"), QStringLiteral("cancelled")}};
+            for (const char *key : {"recurringEventId", "originalStartTime"}) {
+                if (stored.resource.contains(QLatin1String(key)))
+                    stub.insert(QLatin1String(key), stored.resource.value(QLatin1String(key)));
+            }
+            items.append(stub);
+        } else {
             items.append(stored.resource);
+        }
     }
     return items;
 }
 
-QList<QJsonObject> FakeGoogleEventStore::eventsWithin(const QString &calendarId,
-    const QDateTime &timeMin, const QDateTime &timeMax, bool showDeleted, bool byStartTime) const
+bool FakeGoogleEventStore::overlaps(
+    const QJsonObject &event, const QDateTime &timeMin, const QDateTime &timeMax) const
 {
+    const QDateTime start = boundaryMoment(event.value(QStringLiteral("start")).toObject());
+    const QDateTime end = boundaryMoment(event.value(QStringLiteral("end")).toObject());
+    if (timeMin.isValid() && end.isValid() && end <= timeMin)
+        return false;
+    return !(timeMax.isValid() && start.isValid() && start >= timeMax);
+}
+
+QList<QJsonObject> FakeGoogleEventStore::eventsWithin(const QString &calendarId,
+    const QDateTime &timeMin, const QDateTime &timeMax, bool showDeleted, bool byStartTime,
+    bool singleEvents) const
+{
+    // An open-ended series is served up to a bound, as Google does.
+    const QDateTime horizon
+        = timeMax.isValid() ? timeMax : QDateTime::currentDateTimeUtc().addYears(2);
     QList<QJsonObject> items;
     for (const auto &stored : m_calendars.value(calendarId).events) {
-        if (isCancelled(stored.resource) && !showDeleted)
+        const QJsonObject &resource = stored.resource;
+        const QString seriesId = resource.value(QStringLiteral("recurringEventId")).toString();
+        if (!seriesId.isEmpty()) {
+            const StoredEvent *master = findStored(calendarId, seriesId);
+            if (!master || isCancelled(master->resource))
+                continue;
+            // Cancelled instances are listed with the deleted ones, and always beside their
+            // master when series are not expanded.
+            if (isCancelled(resource) && !showDeleted && singleEvents)
+                continue;
+            if (overlaps(resource, timeMin, timeMax))
+                items.append(resource);
             continue;
-        const QDateTime start
-            = boundaryMoment(stored.resource.value(QStringLiteral("start")).toObject());
-        const QDateTime end
-            = boundaryMoment(stored.resource.value(QStringLiteral("end")).toObject());
-        if (timeMin.isValid() && end.isValid() && end <= timeMin)
+        }
+        if (isCancelled(resource) && !showDeleted)
             continue;
-        if (timeMax.isValid() && start.isValid() && start >= timeMax)
+        if (!isSeriesMaster(resource) || isCancelled(resource)) {
+            if (overlaps(resource, timeMin, timeMax))
+                items.append(resource);
             continue;
-        items.append(stored.resource);
+        }
+        const QString id = resource.value(QStringLiteral("id")).toString();
+        bool anyOverlaps = false;
+        for (const SeriesOccurrence &occurrence : occurrencesOf(resource, horizon)) {
+            const QJsonObject instance = seriesInstance(resource, occurrence);
+            if (!overlaps(instance, timeMin, timeMax))
+                continue;
+            anyOverlaps = true;
+            const bool changed
+                = findStored(calendarId, instance.value(QStringLiteral("id")).toString());
+            if (singleEvents && !changed)
+                items.append(instance);
+        }
+        if (!singleEvents && anyOverlaps)
+            items.append(resource);
     }
     if (byStartTime) {
         std::stable_sort(
@@ -147,6 +231,11 @@ QDateTime FakeGoogleEventStore::boundaryMoment(const QJsonObject &time)
     return date.isValid() ? QDateTime(date, QTime(0, 0), Qt::UTC) : QDateTime();
 }
 
+bool FakeGoogleEventStore::isSeriesMaster(const QJsonObject &event)
+{
+    return !event.value(QStringLiteral("recurrence")).toArray().isEmpty();
+}
+
 bool FakeGoogleEventStore::isCancelled(const QJsonObject &event)
 {
     return event.value(QStringLiteral("status")).toString() == u"cancelled";
@@ -162,7 +251,12 @@ FakeGoogleEventStore::StoredEvent *FakeGoogleEventStore::find(
         if (stored.resource.value(QStringLiteral("id")).toString() == eventId)
             return &stored;
     }
-    return nullptr;
+    // The first change to an instance keeps it apart from its series from then on.
+    const auto instance = generatedInstance(calendarId, eventId);
+    if (!instance)
+        return nullptr;
+    calendar->events.append({*instance, 0});
+    return &calendar->events.last();
 }
 
 QString FakeGoogleEventStore::nowText() const

@@ -29,23 +29,30 @@ public:
     // Calendar list entries in the order they were added.
     QList<QJsonObject> calendarEntries() const;
 
-    // Fills id, created, updated and status when missing.
+    // Fills id, created, updated and status when missing. An event with `recurrence` lines is
+    // a series master.
     QJsonObject addEvent(const QString &calendarId, QJsonObject event);
+    // An instance id (`<series>_<original start>`) that was never changed becomes a changed
+    // instance of its series here, as on Google.
     void modifyEvent(const QString &calendarId, const QString &eventId, const QJsonObject &changes);
     void deleteEvent(const QString &calendarId, const QString &eventId);
     // Puts `event` in place of the stored event with its id, stamped as updated now.
     QJsonObject replaceEvent(const QString &calendarId, QJsonObject event);
-    // Empty when there is no such event.
+    // Empty when there is no such event; an unchanged instance of a series is made on demand.
     QJsonObject event(const QString &calendarId, const QString &eventId) const;
 
     // The events changed after the position `syncToken` names, up to `snapshot`, a cancelled
-    // one as its id and status alone; nothing when the token is unknown here or names another
-    // calendar.
+    // one as its id and status alone (an instance also with its series keys); nothing when the
+    // token is unknown here or names another calendar. Series come as their masters and their
+    // changed instances.
     std::optional<QList<QJsonObject>> changesSince(
         const QString &calendarId, const QString &syncToken, qint64 snapshot) const;
-    // The events overlapping [timeMin, timeMax) (an invalid bound is open).
+    // The events overlapping [timeMin, timeMax) (an invalid bound is open). With
+    // `singleEvents` every series is served as its instances; without, as its master (when any
+    // occurrence overlaps) and its changed instances.
     QList<QJsonObject> eventsWithin(const QString &calendarId, const QDateTime &timeMin,
-        const QDateTime &timeMax, bool showDeleted, bool byStartTime) const;
+        const QDateTime &timeMax, bool showDeleted, bool byStartTime,
+        bool singleEvents = false) const;
     // A new token for the position `snapshot` of the calendar.
     QString issueSyncToken(const QString &calendarId, qint64 snapshot);
     // Every sync token handed out so far becomes unknown.
@@ -58,6 +65,7 @@ public:
 
     static QDateTime boundaryMoment(const QJsonObject &time);
     static bool isCancelled(const QJsonObject &event);
+    static bool isSeriesMaster(const QJsonObject &event);
 
 private:
     struct StoredEvent
@@ -72,6 +80,12 @@ private:
     };
 
     StoredEvent *find(const QString &calendarId, const QString &eventId);
+    const StoredEvent *findStored(const QString &calendarId, const QString &eventId) const;
+    // The unchanged instance `eventId` names, or nothing.
+    std::optional<QJsonObject> generatedInstance(
+        const QString &calendarId, const QString &eventId) const;
+    bool overlaps(
+        const QJsonObject &event, const QDateTime &timeMin, const QDateTime &timeMax) const;
     QString nowText() const;
     qint64 nextSequence() { return ++m_sequence; }
     void changed(const QString &calendarId);

@@ -169,8 +169,14 @@ FakeGoogleRouter::Reply FakeGoogleRouter::listEvents(
         if ((query.hasQueryItem(QStringLiteral("timeMin")) && !timeMin.isValid())
             || (query.hasQueryItem(QStringLiteral("timeMax")) && !timeMax.isValid()))
             return error(400, QStringLiteral("badRequest"), QStringLiteral("Bad time bound"));
-        items = m_store.eventsWithin(calendarId, timeMin, timeMax, showDeleted,
-            query.queryItemValue(QStringLiteral("orderBy")) == u"startTime");
+        const bool singleEvents = query.queryItemValue(QStringLiteral("singleEvents")) == u"true";
+        const bool byStartTime = query.queryItemValue(QStringLiteral("orderBy")) == u"startTime";
+        if (byStartTime && !singleEvents)
+            return error(400, QStringLiteral("badRequest"),
+                QStringLiteral(
+                    "The requested ordering is not available for the particular query."));
+        items = m_store.eventsWithin(
+            calendarId, timeMin, timeMax, showDeleted, byStartTime, singleEvents);
     }
 
     Reply reply = page(items, offset, pageSize, QStringLiteral("events:%1").arg(snapshot),
@@ -288,7 +294,8 @@ FakeGoogleRouter::Reply FakeGoogleRouter::update(
     QJsonObject event = patch ? stored : QJsonObject {};
     for (auto it = changes.begin(); it != changes.end(); ++it)
         event.insert(it.key(), it.value());
-    for (const char *kept : {"id", "created", "status", "iCalUID"})
+    for (const char *kept :
+        {"id", "created", "status", "iCalUID", "recurringEventId", "originalStartTime"})
         event.insert(QLatin1String(kept), stored.value(QLatin1String(kept)));
     if (!patch && stored.contains(QStringLiteral("hangoutLink")))
         event.insert(QStringLiteral("hangoutLink"), stored.value(QStringLiteral("hangoutLink")));
