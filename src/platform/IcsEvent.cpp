@@ -340,6 +340,87 @@ Result<LocalEvent> readOne(icalcomponent *event, icalcomponent *root, const QTim
     return result;
 }
 
+bool isRecurrenceKind(icalproperty_kind kind)
+{
+    return kind == ICAL_RRULE_PROPERTY || kind == ICAL_RDATE_PROPERTY
+        || kind == ICAL_EXDATE_PROPERTY || kind == ICAL_EXRULE_PROPERTY;
+}
+
+// One property as one unfolded line of text, without its line end.
+QString propertyLine(icalproperty *property)
+{
+    char *text = icalproperty_as_ical_string_r(property);
+    if (!text)
+        return {};
+    QByteArray line(text);
+    icalmemory_free_buffer(text);
+    line.replace("\r\n ", "").replace("\r\n\t", "");
+    return QString::fromUtf8(line.trimmed());
+}
+
+// A RECURRENCE-ID as the instant that keys an override; all-day ones at their local midnight.
+QDateTime recurrenceKey(icalcomponent *event, icalcomponent *root, const QTimeZone &localZone)
+{
+    const auto moment = readMoment(event, ICAL_RECURRENCEID_PROPERTY, root, localZone);
+    if (!moment)
+        return {};
+    return moment->isDate ? moment->date.startOfDay(localZone) : moment->time;
+}
+
+// The VEVENTs that override occurrences of the series `uid`.
+QList<icalcomponent *> overridesOf(icalcomponent *root, const QString &uid)
+{
+    QList<icalcomponent *> result;
+    for (icalcomponent *event : allEvents(root)) {
+        if (isOverride(event) && uidOf(event) == uid)
+            result.append(event);
+    }
+    return result;
+}
+
+void sortOverrides(QList<LocalOccurrence> &overrides)
+{
+    std::sort(
+        overrides.begin(), overrides.end(), [](const LocalOccurrence &a, const LocalOccurrence &b) {
+            return a.recurrenceId < b.recurrenceId;
+        });
+}
+
+// A listed event with what makes it a series: its rule lines, its readable overrides (one
+// that cannot be read is left out, and left alone by saves) and the zone of its start.
+Result<LocalEvent> readListed(icalcomponent *event, icalcomponent *root, const QTimeZone &localZone)
+{
+    TRY_ASSIGN(LocalEvent result, readOne(event, root, localZone));
+    icalproperty *start = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
+    if (!result.isAllDay && start) {
+        if (const char *tzid = icalproperty_get_parameter_as_string(start, "TZID")) {
+            const QTimeZone zone = zoneForTzid(QString::fromUtf8(tzid));
+            if (zone.isValid())
+                result.timeZone = QString::fromUtf8(zone.id());
+        }
+    }
+    if (isOverride(event))
+        return result;
+    for (icalproperty *property = icalcomponent_get_first_property(event, ICAL_ANY_PROPERTY);
+         property; property = icalcomponent_get_next_property(event, ICAL_ANY_PROPERTY)) {
+        if (isRecurrenceKind(icalproperty_isa(property)))
+            result.recurrence.append(propertyLine(property));
+    }
+    const auto uid = uidOf(event);
+    if (!uid)
+        return result;
+    for (icalcomponent *changed : overridesOf(root, *uid)) {
+        const QDateTime key = recurrenceKey(changed, root, localZone);
+        auto read = readOne(changed, root, localZone);
+        if (!key.isValid() || !read)
+            continue;
+        result.overrides.append(LocalOccurrence {
+            key, read->title, read->start, read->end, read->location, read->notes});
+    }
+    sortOverrides(result.overrides);
+    return result;
+}
+
 struct TimeForm
 {
     enum Kind { utc, floating, zoned } kind = utc;
@@ -427,9 +508,11 @@ icalproperty *newTimeProperty(icalproperty_kind kind, const icaltimetype &value)
 VoidResult writeTime(icalcomponent *root, icalcomponent *event, icalproperty_kind kind,
     const QDateTime &moment, const TimeForm &form, const QTimeZone &localZone)
 {
-    if (icalcomponent_get_first_property(event, kind)) {
+    if (icalproperty *existing = icalcomponent_get_first_property(event, kind)) {
         const auto read = readMoment(event, kind, root, localZone);
-        if (read && !read->isDate && read->time == moment)
+        const TimeForm written = formOf(existing);
+        if (read && !read->isDate && read->time == moment && written.kind == form.kind
+            && written.tzid == form.tzid)
             return {};
     }
     TRY_ASSIGN(auto value, valueInForm(moment, form, root, localZone));
@@ -569,13 +652,16 @@ void shiftProperties(icalcomponent *event, icalproperty_kind kind, icalcomponent
 
 // Moves the series' exceptions with its start: excluded and added dates, the end of its rule
 // and the occurrences its overrides replace (with those overrides that were not moved apart).
+// Only what the save kept as it was moves: rules and overrides the save wrote are as meant.
 void shiftSeries(icalcomponent *root, icalcomponent *master, const QTimeZone &localZone,
-    const SeriesShift &shift)
+    const SeriesShift &shift, bool rulesKept, bool overridesKept)
 {
-    for (const auto kind : {ICAL_EXDATE_PROPERTY, ICAL_RDATE_PROPERTY, ICAL_RRULE_PROPERTY})
-        shiftProperties(master, kind, root, localZone, shift);
+    if (rulesKept) {
+        for (const auto kind : {ICAL_EXDATE_PROPERTY, ICAL_RDATE_PROPERTY, ICAL_RRULE_PROPERTY})
+            shiftProperties(master, kind, root, localZone, shift);
+    }
     const auto uid = uidOf(master);
-    if (!uid)
+    if (!uid || !overridesKept)
         return;
     for (icalcomponent *event : allEvents(root)) {
         if (!isOverride(event) || uidOf(event) != uid)
@@ -590,6 +676,152 @@ void shiftSeries(icalcomponent *root, icalcomponent *master, const QTimeZone &lo
             shiftProperties(event, ICAL_DTEND_PROPERTY, root, localZone, shift);
         }
     }
+}
+
+// The all-day span from `start`'s day to `end`'s as DATE values: an end inside a day still covers
+// that day, the first moment of a day does not.
+VoidResult writeDays(icalcomponent *event, const QDateTime &start, const QDateTime &end)
+{
+    // Dates stay dates: an instant at a midnight that a zone skips would move the day.
+    const QDate first = start.date();
+    QDate last = end.isValid() ? end.date() : first;
+    if (end.isValid() && end != last.startOfDay(end.timeZone()) && end.time() != QTime(0, 0))
+        last = last.addDays(1);
+    if (last <= first)
+        last = first.addDays(1);
+    TRY(writeDate(event, ICAL_DTSTART_PROPERTY, first));
+    TRY(writeDate(event, ICAL_DTEND_PROPERTY, last));
+    return {};
+}
+
+// Rule lines as libical writes them, so that lines from elsewhere (Google's) compare with what
+// a file holds; a line libical cannot read stays as it is.
+QStringList canonicalLines(const QStringList &lines)
+{
+    QStringList result;
+    for (const QString &line : lines) {
+        icalproperty *property = icalproperty_new_from_string(line.trimmed().toUtf8().constData());
+        result.append(property ? propertyLine(property) : line.trimmed());
+        if (property)
+            icalproperty_free(property);
+    }
+    return result;
+}
+
+VoidResult writeRules(icalcomponent *event, const QStringList &lines)
+{
+    QList<icalproperty *> parsed;
+    for (const QString &line : lines) {
+        icalproperty *property = icalproperty_new_from_string(line.trimmed().toUtf8().constData());
+        if (!property || !isRecurrenceKind(icalproperty_isa(property))) {
+            if (property)
+                icalproperty_free(property);
+            for (icalproperty *made : std::as_const(parsed))
+                icalproperty_free(made);
+            return failure(ErrorDomain::invalidInput, 0,
+                QStringLiteral("The recurrence line \"%1\" is not an iCalendar rule.").arg(line));
+        }
+        parsed.append(property);
+    }
+    for (const auto kind :
+        {ICAL_RRULE_PROPERTY, ICAL_RDATE_PROPERTY, ICAL_EXDATE_PROPERTY, ICAL_EXRULE_PROPERTY})
+        removeAll(event, kind);
+    for (icalproperty *property : std::as_const(parsed))
+        icalcomponent_add_property(event, property);
+    return {};
+}
+
+// A VTIMEZONE for `zoneId` (from libical's zone data, under the IANA name, from 1970 on), so
+// that every reader of the file knows the zone's rules.
+void addZone(icalcomponent *root, const QByteArray &zoneId)
+{
+    if (icalcomponent_isa(root) != ICAL_VCALENDAR_COMPONENT
+        || icalcomponent_get_timezone(root, zoneId.constData()))
+        return;
+    icaltimezone *builtin = icaltimezone_get_builtin_timezone(zoneId.constData());
+    icalcomponent *definition = builtin ? icaltimezone_get_component(builtin) : nullptr;
+    if (!definition)
+        return; // readers fall back on the name, as this store does
+    icalcomponent *zone = icalcomponent_new_clone(definition);
+    if (icalproperty *tzid = icalcomponent_get_first_property(zone, ICAL_TZID_PROPERTY))
+        icalproperty_set_tzid(tzid, zoneId.constData());
+    icaltimezone_truncate_vtimezone(zone,
+        icaltime_from_timet_with_zone(0, 0, icaltimezone_get_utc_timezone()), icaltime_null_time(),
+        0);
+    icalcomponent_add_component(root, zone);
+}
+
+// Writes the series' overrides as given: each one's VEVENT is updated (what this store does
+// not manage in it stays), new ones are added in the form of the series' start and those no
+// longer given go. Overrides the store could not read are left alone.
+VoidResult writeOverrides(icalcomponent *root, icalcomponent *master,
+    const QList<LocalOccurrence> &overrides, const QList<LocalOccurrence> &previous,
+    const QDateTime &now, const QTimeZone &localZone)
+{
+    const auto uid = uidOf(master);
+    if (!uid)
+        return failure(ErrorDomain::invalidInput, 0,
+            QStringLiteral("A series without a UID cannot hold changed occurrences."));
+    const bool allDay = icaltime_is_date(
+        icalproperty_get_dtstart(icalcomponent_get_first_property(master, ICAL_DTSTART_PROPERTY)));
+    const TimeForm seriesForm
+        = formOf(icalcomponent_get_first_property(master, ICAL_DTSTART_PROPERTY));
+    QHash<qint64, icalcomponent *> existing;
+    for (icalcomponent *changed : overridesOf(root, *uid)) {
+        const QDateTime key = recurrenceKey(changed, root, localZone);
+        if (key.isValid())
+            existing.insert(key.toSecsSinceEpoch(), changed);
+    }
+    QSet<qint64> given;
+    for (const LocalOccurrence &occurrence : overrides) {
+        if (!occurrence.recurrenceId.isValid() || !occurrence.start.isValid())
+            return failure(ErrorDomain::invalidInput, 0,
+                QStringLiteral("A changed occurrence has no original start or no start."));
+        const qint64 key = occurrence.recurrenceId.toSecsSinceEpoch();
+        given.insert(key);
+        icalcomponent *event = existing.value(key);
+        if (!event) {
+            event = icalcomponent_new(ICAL_VEVENT_COMPONENT);
+            icalcomponent_add_component(root, event);
+            icalcomponent_add_property(event, icalproperty_new_uid(uid->toUtf8().constData()));
+            if (allDay)
+                icalcomponent_add_property(event,
+                    icalproperty_new_recurrenceid(
+                        dateValue(occurrence.recurrenceId.toTimeZone(localZone).date())));
+            else
+                TRY(writeTime(root, event, ICAL_RECURRENCEID_PROPERTY, occurrence.recurrenceId,
+                    seriesForm, localZone));
+        }
+        if (allDay) {
+            TRY(writeDays(event, occurrence.start.toTimeZone(localZone),
+                occurrence.end.toTimeZone(localZone)));
+        } else {
+            icalproperty *start = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
+            const TimeForm form = start ? formOf(start) : seriesForm;
+            const QDateTime end = occurrence.end.isValid() && occurrence.end >= occurrence.start
+                ? occurrence.end
+                : occurrence.start;
+            TRY(writeTime(root, event, ICAL_DTSTART_PROPERTY, occurrence.start, form, localZone));
+            TRY(writeTime(root, event, ICAL_DTEND_PROPERTY, end, form, localZone));
+        }
+        removeAll(event, ICAL_DURATION_PROPERTY);
+        replaceText(event, ICAL_SUMMARY_PROPERTY, occurrence.title, icalproperty_new_summary);
+        replaceText(
+            event, ICAL_DESCRIPTION_PROPERTY, occurrence.notes, icalproperty_new_description);
+        replaceText(event, ICAL_LOCATION_PROPERTY, occurrence.location, icalproperty_new_location);
+        replace(event, ICAL_LASTMODIFIED_PROPERTY, icalproperty_new_lastmodified(utcTime(now)));
+        replace(event, ICAL_DTSTAMP_PROPERTY, icalproperty_new_dtstamp(utcTime(now)));
+    }
+    for (const LocalOccurrence &occurrence : previous) {
+        const qint64 key = occurrence.recurrenceId.toSecsSinceEpoch();
+        if (given.contains(key))
+            continue;
+        if (icalcomponent *gone = existing.value(key)) {
+            icalcomponent_remove_component(root, gone);
+            icalcomponent_free(gone);
+        }
+    }
+    return {};
 }
 
 // A new version for other clients and servers when the times changed.
@@ -630,14 +862,30 @@ LocalEvent storedForm(LocalEvent event)
         if (value->isEmpty())
             value.reset();
     };
+    const auto toSecond = [](QDateTime &moment) {
+        if (moment.isValid())
+            moment = moment.addMSecs(-moment.time().msec());
+    };
     event.title = normalisedText(event.title);
     text(event.notes);
     text(event.location);
     text(event.url);
-    for (QDateTime *moment : {&event.start, &event.end}) {
-        if (moment->isValid())
-            *moment = moment->addMSecs(-moment->time().msec());
+    toSecond(event.start);
+    toSecond(event.end);
+    IcalComponent::newCalendar(); // sets libical up to refuse bad rule lines without aborting
+    event.recurrence = canonicalLines(event.recurrence);
+    for (LocalOccurrence &occurrence : event.overrides) {
+        occurrence.title = normalisedText(occurrence.title);
+        text(occurrence.notes);
+        text(occurrence.location);
+        toSecond(occurrence.recurrenceId);
+        toSecond(occurrence.start);
+        toSecond(occurrence.end);
     }
+    sortOverrides(event.overrides);
+    // All-day times have no zone; a zone nothing knows is not written.
+    const QTimeZone zone = event.isAllDay ? QTimeZone() : zoneForTzid(event.timeZone);
+    event.timeZone = zone.isValid() ? QString::fromUtf8(zone.id()) : QString();
     return event;
 }
 
@@ -647,7 +895,7 @@ Result<LocalEvent> readEvent(const QByteArray &text, const QTimeZone &localZone)
     const QList<icalcomponent *> events = listedEvents(root.get());
     if (events.isEmpty())
         return failure(ErrorDomain::decoding, 0, QStringLiteral("The file holds no event."));
-    return readOne(events.first(), root.get(), localZone);
+    return readListed(events.first(), root.get(), localZone);
 }
 
 Result<QList<LocalEvent>> readEvents(const QByteArray &text, const QTimeZone &localZone)
@@ -658,7 +906,7 @@ Result<QList<LocalEvent>> readEvents(const QByteArray &text, const QTimeZone &lo
         return failure(ErrorDomain::decoding, 0, QStringLiteral("The file holds no event."));
     QList<LocalEvent> result;
     for (icalcomponent *event : events) {
-        auto read = readOne(event, root.get(), localZone);
+        auto read = readListed(event, root.get(), localZone);
         if (!read) {
             // One bad event makes the file unreadable as a whole: a partial listing would
             // let a save drop the events it could not read.
@@ -704,7 +952,7 @@ Result<QByteArray> writeEvent(const LocalEvent &event, const QByteArray &previou
     std::optional<LocalEvent> before;
     std::optional<Moment> startBefore;
     if (vevent) {
-        if (auto read = readOne(vevent, root->get(), localZone))
+        if (auto read = readListed(vevent, root->get(), localZone))
             before = std::move(*read);
         startBefore = readMoment(vevent, ICAL_DTSTART_PROPERTY, root->get(), localZone);
     } else {
@@ -719,24 +967,23 @@ Result<QByteArray> writeEvent(const LocalEvent &event, const QByteArray &previou
         replace(
             vevent, ICAL_UID_PROPERTY, icalproperty_new_uid(event.identifier.toUtf8().constData()));
     if (event.isAllDay) {
-        // Dates stay dates: an instant at a midnight that a zone skips would move the day.
-        const QDate first = event.start.date();
-        QDate last = event.end.isValid() ? event.end.date() : first;
-        // An end inside a day still covers that day; the first moment of the day does not.
-        if (event.end.isValid() && event.end != last.startOfDay(event.end.timeZone())
-            && event.end.time() != QTime(0, 0))
-            last = last.addDays(1);
-        if (last <= first)
-            last = first.addDays(1);
-        TRY(writeDate(vevent, ICAL_DTSTART_PROPERTY, first));
-        TRY(writeDate(vevent, ICAL_DTEND_PROPERTY, last));
+        TRY(writeDays(vevent, event.start, event.end));
     } else {
         const QDateTime end
             = event.end.isValid() && event.end >= event.start ? event.end : event.start;
         icalproperty *oldEnd = icalcomponent_get_first_property(vevent, ICAL_DTEND_PROPERTY);
-        const TimeForm endForm = oldEnd ? formOf(oldEnd) : startForm;
+        TimeForm writtenForm = startForm;
+        TimeForm endForm = oldEnd ? formOf(oldEnd) : startForm;
+        // A zone given for the event: its times are kept on that zone's wall clock.
+        const QTimeZone wanted = zoneForTzid(event.timeZone);
+        if (wanted.isValid()
+            && !(startForm.kind == TimeForm::zoned
+                && zoneForTzid(QString::fromUtf8(startForm.tzid)) == wanted)) {
+            writtenForm = endForm = {TimeForm::zoned, wanted.id()};
+            addZone(root->get(), wanted.id());
+        }
         TRY(writeTime(
-            root->get(), vevent, ICAL_DTSTART_PROPERTY, event.start, startForm, localZone));
+            root->get(), vevent, ICAL_DTSTART_PROPERTY, event.start, writtenForm, localZone));
         TRY(writeTime(root->get(), vevent, ICAL_DTEND_PROPERTY, end, endForm, localZone));
     }
     removeAll(vevent, ICAL_DURATION_PROPERTY);
@@ -749,12 +996,28 @@ Result<QByteArray> writeEvent(const LocalEvent &event, const QByteArray &previou
             || after->isAllDay != before->isAllDay)
             raiseSequence(vevent);
     }
+    bool rulesKept = true;
+    bool overridesKept = true;
+    if (!isOverride(vevent)) {
+        const QStringList rulesBefore = before ? before->recurrence : QStringList();
+        if (canonicalLines(event.recurrence) != rulesBefore) {
+            TRY(writeRules(vevent, event.recurrence));
+            rulesKept = false;
+        }
+        const QList<LocalOccurrence> overridesBefore
+            = before ? before->overrides : QList<LocalOccurrence>();
+        if (storedForm(LocalEvent {.overrides = event.overrides}).overrides != overridesBefore) {
+            TRY(writeOverrides(
+                root->get(), vevent, event.overrides, overridesBefore, now, localZone));
+            overridesKept = false;
+        }
+    }
     if (startBefore && !isOverride(vevent)) {
         const auto startAfter = readMoment(vevent, ICAL_DTSTART_PROPERTY, root->get(), localZone);
         if (startAfter) {
             const auto shift = seriesShift(*startBefore, *startAfter, startForm, localZone);
             if (shift && shift->seconds != 0)
-                shiftSeries(root->get(), vevent, localZone, *shift);
+                shiftSeries(root->get(), vevent, localZone, *shift, rulesKept, overridesKept);
         }
     }
     replaceText(vevent, ICAL_SUMMARY_PROPERTY, event.title, icalproperty_new_summary);

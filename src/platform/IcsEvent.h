@@ -11,7 +11,8 @@
 // Reading and writing one event as iCalendar text (one VCALENDAR with one master VEVENT).
 namespace tolvo::ics {
 
-// The master VEVENT of the text (the one without RECURRENCE-ID). Times without a zone
+// The master VEVENT of the text (the one without RECURRENCE-ID), with its rule lines and the
+// overrides of the same UID in the text. Times without a zone
 // ("floating") and all-day dates are placed in `localZone`; all-day events start and end at
 // local midnights, the end being the morning after the last day. A recurring event is read as
 // its first occurrence. `identifier` is the UID (empty when the event has none) and
@@ -42,7 +43,8 @@ qsizetype eventCount(const QByteArray &text);
 // creation date or `now`. Texts are written normalised. When the times change, SEQUENCE goes
 // up; when a series' start moves, its excluded and added dates, the end of its rule and its
 // overrides' RECURRENCE-IDs move by the same wall-clock amount (overrides that were not moved
-// apart move along).
+// apart move along). Rule lines and overrides that differ from the file's are written as
+// given (each override's VEVENT updated in place, new ones in the form of the series' start).
 Result<QByteArray> writeEvent(const LocalEvent &event, const QByteArray &previous,
     const QDateTime &now, const QTimeZone &localZone);
 
@@ -52,7 +54,7 @@ Result<QByteArray> writeEvent(const LocalEvent &event, const QByteArray &previou
 QString normalisedText(QString text);
 
 // The event as it reads back once saved: texts normalised, empty notes, location and URL
-// absent, times to the second.
+// absent, times to the second, rule lines as libical writes them, overrides by recurrence id.
 LocalEvent storedForm(LocalEvent event);
 
 // The zone a TZID names: an IANA name, one behind a vendor prefix ("/vendor/.../Europe/Berlin")
