@@ -1,5 +1,8 @@
 #include "backend/BackendOptions.h"
 
+#include "backend/ParseNumber.h"
+#include "backend/RedisUrl.h"
+
 #include <arpa/inet.h>
 #include <charconv>
 #include <limits>
@@ -15,32 +18,23 @@ bool isAddressLiteral(const std::string &text)
         || inet_pton(AF_INET6, text.c_str(), buffer) == 1;
 }
 
-template<typename T> bool parseNumber(const std::string &text, T minimum, T maximum, T &out)
-{
-    unsigned long long value = 0;
-    const char *end = text.data() + text.size();
-    auto [rest, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc {} || rest != end || value < minimum
-        || value > maximum) {
-        return false;
-    }
-    out = static_cast<T>(value);
-    return true;
-}
-
 } // namespace
 
 std::string usageText()
 {
     return "Usage: tolvo-backend [--listen ADDRESS] [--port PORT] [--max-streams N]\n"
-           "                     [--max-streams-per-name N] [--max-connections N]\n"
-           "                     [--max-connections-per-address N] [--keep-alive-period SECONDS]\n"
+           "                     [--max-streams-per-name N] [--max-streams-per-address N]\n"
+           "                     [--max-connections N] [--max-connections-per-address N]\n"
+           "                     [--keep-alive-period SECONDS] [--redis URL]\n"
            "Relays Google Calendar push notifications (POST /notification-handler) to event\n"
            "streams (GET /events/<stream name>).\n"
            "  --listen ADDRESS           IPv4 or IPv6 address to listen on (default 127.0.0.1)\n"
            "  --port PORT                TCP port, 0 for any free port (default 8080)\n"
            "  --max-streams N            open event streams in all (default 16384)\n"
            "  --max-streams-per-name N   open event streams per stream name (default 16)\n"
+           "  --max-streams-per-address N\n"
+           "                             open event streams per client address (default 64;\n"
+           "                             behind a reverse proxy every client has its address)\n"
            "  --max-connections N        other connections in all (default 1024)\n"
            "  --max-connections-per-address N\n"
            "                             other connections per client address (default 128)\n"
@@ -48,6 +42,9 @@ std::string usageText()
            "                             how often each stream gets a keep-alive comment\n"
            "                             (default 30; shorter behind proxies that close quiet\n"
            "                             connections sooner)\n"
+           "  --redis URL                share notifications with the relays using this Redis,\n"
+           "                             redis://[:PASSWORD@]HOST[:PORT][/DB] (default: none,\n"
+           "                             this relay alone)\n"
            "Logs to standard error; stops cleanly on SIGTERM or SIGINT.\n";
 }
 
@@ -80,6 +77,7 @@ tl::expected<CommandLine, std::string> parseCommandLine(const std::vector<std::s
         static constexpr Count counts[] = {
             {"--max-streams", 1'000'000, &BackendOptions::maxStreams},
             {"--max-streams-per-name", 100'000, &BackendOptions::maxStreamsPerName},
+            {"--max-streams-per-address", 1'000'000, &BackendOptions::maxStreamsPerAddress},
             {"--max-connections", 1'000'000, &BackendOptions::maxConnections},
             {"--max-connections-per-address", 1'000'000, &BackendOptions::maxConnectionsPerAddress},
         };
@@ -90,7 +88,7 @@ tl::expected<CommandLine, std::string> parseCommandLine(const std::vector<std::s
             }
         }
         const bool known = name == "--listen" || name == "--port" || name == "--keep-alive-period"
-            || count != nullptr;
+            || name == "--redis" || count != nullptr;
         if (!known) {
             return tl::unexpected("unknown argument \"" + argument + "\"");
         }
@@ -111,6 +109,11 @@ tl::expected<CommandLine, std::string> parseCommandLine(const std::vector<std::s
                 return tl::unexpected(
                     "--port needs a number from 0 to 65535, not \"" + value + "\"");
             }
+        } else if (name == "--redis") {
+            if (auto endpoint = parseRedisUrl(value); !endpoint) {
+                return tl::unexpected("--redis: " + endpoint.error());
+            }
+            options.redisUrl = value;
         } else if (name == "--keep-alive-period") {
             unsigned seconds = 0;
             if (!parseNumber<unsigned>(value, 1, 3600, seconds)) {

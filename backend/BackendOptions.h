@@ -38,6 +38,9 @@ struct BackendOptions
     std::size_t maxBodyBytes = 4 * 1024;
     std::size_t maxStreamsPerName = 16;
     std::size_t maxStreams = 16384;
+    // So that one client address cannot take every stream slot. Behind a reverse proxy every
+    // client has the proxy's address: raise it there.
+    std::size_t maxStreamsPerAddress = 64;
     // Connections that are not streams (requests, and keep-alive connections between them), in
     // all and per client address. Past either cap the oldest one waiting for a request is
     // closed to make room. Behind a reverse proxy every client has the proxy's address.
@@ -52,6 +55,15 @@ struct BackendOptions
     std::size_t maxStreamOutputBytes = 256 * 1024;
     // Clients send nothing after their GET; one that does is dropped past this much.
     std::size_t maxStreamInputBytes = 4 * 1024;
+
+    // Joins the relays sharing this Redis (redis://[:password@]host[:port][/db]); empty: this
+    // relay alone.
+    std::string redisUrl;
+    // The first wait before connecting to Redis again; it doubles up to the longest.
+    std::chrono::milliseconds redisRetryMin = 250ms;
+    std::chrono::milliseconds redisRetryMax = 10s;
+    // Redis not answering a command for this long counts as gone.
+    std::chrono::milliseconds redisTimeout = 5s;
 
     // Where log lines go; empty means standard error.
     std::function<void(std::string_view line)> log;

@@ -113,6 +113,12 @@ std::size_t BackendServer::pendingCount() const
     return loop ? loop->streams().pendingCount() : 0;
 }
 
+bool BackendServer::redisConnected() const
+{
+    auto loop = m_runner->current();
+    return loop && loop->redisConnected();
+}
+
 std::size_t BackendServer::longestKeepAlivePass() const
 {
     auto loop = m_runner->current();

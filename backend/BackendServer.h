@@ -41,6 +41,8 @@ public:
     std::size_t streamCount() const;
     // Stream names holding an undelivered notification.
     std::size_t pendingCount() const;
+    // Whether the relay shares notifications through Redis right now (never without --redis).
+    bool redisConnected() const;
     // The most streams one keep-alive pass has written to since the start.
     std::size_t longestKeepAlivePass() const;
 

@@ -44,6 +44,18 @@ std::optional<std::string> PendingNotifications::take(
     return line;
 }
 
+std::vector<std::pair<std::string, std::string>> PendingNotifications::takeAll()
+{
+    std::vector<std::pair<std::string, std::string>> all;
+    all.reserve(m_entries.size());
+    for (Entry &entry : m_entries) {
+        all.emplace_back(std::move(entry.name), std::move(entry.line));
+    }
+    m_entries.clear();
+    m_byName.clear();
+    return all;
+}
+
 void PendingNotifications::dropExpired(Clock::time_point now)
 {
     while (!m_entries.empty() && m_entries.front().expiry <= now) {

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace tolvo::backend {
 
@@ -27,6 +29,9 @@ public:
     std::optional<std::string> take(const std::string &name, Clock::time_point now);
 
     void dropExpired(Clock::time_point now);
+
+    // Every line still kept, oldest first, leaving none.
+    std::vector<std::pair<std::string, std::string>> takeAll();
 
     std::size_t size() const { return m_byName.size(); }
 

@@ -2,9 +2,12 @@
 
 #include "backend/EventTime.h"
 #include "backend/Notification.h"
+#include "backend/RedisUrl.h"
 #include "backend/Route.h"
 
 #include <event2/buffer.h>
+#include <event2/bufferevent.h>
+#include <event2/bufferevent_struct.h>
 #include <event2/event.h>
 #include <event2/http.h>
 #include <event2/keyvalq_struct.h>
@@ -35,6 +38,35 @@ const char *methodName(evhttp_cmd_type command)
     return "?";
 }
 
+std::string peerAddress(evhttp_request *request)
+{
+    evhttp_connection *connection = evhttp_request_get_connection(request);
+    if (connection == nullptr) {
+        return "?";
+    }
+    char *address = nullptr;
+    ev_uint16_t port = 0;
+    evhttp_connection_get_peer(connection, &address, &port);
+    return printable(address);
+}
+
+// Sends an answer now rather than on the next pass. evhttp queues it and asks epoll to report
+// the socket writable, which costs a loop pass, and an epoll_ctl to start and to stop watching
+// for it on every request of a keep-alive connection. Running the connection's write event at
+// once writes the answer in this pass (a socket that cannot take it all leaves the rest to the
+// usual watch), and since the watch is dropped in the same pass, the change list sends nothing
+// to epoll.
+void answer(evhttp_request *request, int status, const char *reason, evbuffer *body)
+{
+    evhttp_connection *connection = evhttp_request_get_connection(request);
+    bufferevent *buffer
+        = connection != nullptr ? evhttp_connection_get_bufferevent(connection) : nullptr;
+    evhttp_send_reply(request, status, reason, body);
+    if (buffer != nullptr) {
+        event_active(&buffer->ev_write, EV_WRITE, 1);
+    }
+}
+
 void ensureThreadSupport()
 {
     static std::once_flag once;
@@ -57,6 +89,7 @@ RelayLoop::~RelayLoop()
     if (m_http != nullptr) {
         evhttp_free(m_http);
     }
+    m_redis.reset();
     m_listener.reset();
     m_guard.reset();
     m_streams.reset();
@@ -79,7 +112,17 @@ tl::expected<void, std::string> RelayLoop::listen()
     std::signal(SIGPIPE, SIG_IGN);
     applyFileLimit();
 
-    m_base = event_base_new();
+    // Switching a connection between reading its request and writing its answer changes what
+    // epoll waits for several times per request; the change list folds those into at most one
+    // epoll_ctl per descriptor and loop pass. libevent warns it is unsafe for descriptors that
+    // are dup()ed; nothing here duplicates one (evhttp, the listener, the direct stream writes
+    // and hiredis's libevent adapter all register the descriptor they were given).
+    event_config *config = event_config_new();
+    if (config != nullptr) {
+        event_config_set_flag(config, EVENT_BASE_FLAG_EPOLL_USE_CHANGELIST);
+        m_base = event_base_new_with_config(config);
+        event_config_free(config);
+    }
     m_http = m_base != nullptr ? evhttp_new(m_base) : nullptr;
     m_scratch = evbuffer_new();
     if (m_http == nullptr || m_scratch == nullptr) {
@@ -102,6 +145,23 @@ tl::expected<void, std::string> RelayLoop::listen()
             event_base_loopexit(m_base, nullptr);
         }
     };
+    if (!m_options.redisUrl.empty()) {
+        auto endpoint = parseRedisUrl(m_options.redisUrl);
+        if (!endpoint) {
+            return tl::unexpected("--redis: " + endpoint.error());
+        }
+        StreamRegistry &streams = *m_streams;
+        m_redis = std::make_unique<RedisBridge>(m_base, std::move(*endpoint), m_options, m_log,
+            RedisBridge::Local {[&streams](const std::string &name, const std::string &line) {
+                                    return streams.deliver(name, line);
+                                },
+                [&streams](const std::string &name, const std::string &line) {
+                    streams.keepPending(name, line);
+                },
+                [&streams](const std::string &name) { return streams.takePending(name); }});
+        m_streams->onFirstStream = [this](const std::string &name) { m_redis->follow(name); };
+        m_streams->onLastStream = [this](const std::string &name) { m_redis->unfollow(name); };
+    }
     m_guard = std::make_unique<ConnectionGuard>(m_base, m_http, m_options, m_log);
     m_guard->setDescriptorBudget(m_descriptorBudget);
     m_guard->streamCount = [this] { return m_streams->liveCount(); };
@@ -133,6 +193,9 @@ tl::expected<void, std::string> RelayLoop::listen()
         },
         this);
     m_log("listening on " + m_listener->endpoint());
+    if (m_redis) {
+        m_redis->start();
+    }
     return {};
 }
 
@@ -211,13 +274,20 @@ void RelayLoop::handleNotification(evhttp_request *request)
         return;
     }
     // Google wants its answer at once; the fan-out only queues bytes, so it follows here.
-    evhttp_send_reply(request, 200, "OK", nullptr);
-    m_streams->relay(*notification);
+    answer(request, 200, "OK", nullptr);
+    if (!m_redis) {
+        m_streams->relay(*notification);
+        return;
+    }
+    const std::string line = eventLine(*notification);
+    const bool heard = m_streams->deliver(notification->streamName, line);
+    m_redis->publish(notification->streamName, line, heard);
 }
 
 void RelayLoop::openStream(evhttp_request *request, const std::string &name)
 {
-    switch (m_streams->admit(name)) {
+    const std::string address = peerAddress(request);
+    switch (m_streams->admit(name, address)) {
     case StreamRegistry::Admission::full:
         evhttp_add_header(evhttp_request_get_output_headers(request), "Retry-After", "5");
         reject(request, 503, "Service Unavailable", "open streams are at their cap");
@@ -226,9 +296,13 @@ void RelayLoop::openStream(evhttp_request *request, const std::string &name)
         reject(request, 429, "Too Many Requests",
             "stream " + name.substr(0, 8) + "… has its most listeners");
         return;
+    case StreamRegistry::Admission::addressFull:
+        evhttp_add_header(evhttp_request_get_output_headers(request), "Retry-After", "5");
+        reject(request, 429, "Too Many Requests", "this address holds its most streams");
+        return;
     case StreamRegistry::Admission::open:
         m_guard->release(request);
-        m_streams->open(request, name);
+        m_streams->open(request, name, address);
         return;
     }
 }
@@ -237,19 +311,12 @@ void RelayLoop::reject(
     evhttp_request *request, int status, const char *reason, const std::string &why)
 {
     if (m_rejectLog.admit()) {
-        std::string peer = "?";
-        if (evhttp_connection *connection = evhttp_request_get_connection(request)) {
-            char *address = nullptr;
-            ev_uint16_t port = 0;
-            evhttp_connection_get_peer(connection, &address, &port);
-            peer = printable(address);
-        }
-        m_log(std::to_string(status) + " for " + peer + ": " + why);
+        m_log(std::to_string(status) + " for " + peerAddress(request) + ": " + why);
     }
     evhttp_add_header(evhttp_request_get_output_headers(request), "Connection", "close");
     const std::string body = std::to_string(status) + " " + reason + ": " + why + "\n";
     evbuffer_add(m_scratch, body.data(), body.size());
-    evhttp_send_reply(request, status, reason, m_scratch);
+    answer(request, status, reason, m_scratch);
     evbuffer_drain(m_scratch, evbuffer_get_length(m_scratch));
 }
 

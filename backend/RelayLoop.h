@@ -3,6 +3,7 @@
 #include "backend/BackendOptions.h"
 #include "backend/ConnectionGuard.h"
 #include "backend/Listener.h"
+#include "backend/RedisBridge.h"
 #include "backend/RelayLog.h"
 #include "backend/StreamRegistry.h"
 
@@ -43,6 +44,8 @@ public:
 
     std::uint16_t port() const { return m_port; }
     const StreamRegistry &streams() const { return *m_streams; }
+    // Whether this relay shares notifications through Redis right now.
+    bool redisConnected() const { return m_redis != nullptr && m_redis->connected(); }
 
 private:
     static void onRequest(evhttp_request *request, void *context);
@@ -62,6 +65,7 @@ private:
     std::unique_ptr<Listener> m_listener;
     std::unique_ptr<StreamRegistry> m_streams;
     std::unique_ptr<ConnectionGuard> m_guard;
+    std::unique_ptr<RedisBridge> m_redis;
     std::size_t m_descriptorBudget = 0;
     LogThrottle m_rejectLog;
     event *m_housekeeping = nullptr;

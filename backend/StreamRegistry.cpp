@@ -36,6 +36,7 @@ struct StreamRegistry::Stream
     evhttp_request *request;
     evhttp_connection *connection;
     const std::string *name; // its key in m_byName, valid while listed
+    std::pair<const std::string, std::size_t> *address; // its entry in m_perAddress
     std::uint32_t nameIndex; // in its name's list
     std::uint32_t sweepIndex; // in m_all
     std::uint32_t acked; // low bits of the bytes its client acknowledged, when last seen
@@ -76,7 +77,8 @@ std::uint32_t StreamRegistry::now() const
     return std::uint32_t(duration_cast<milliseconds>(steady_clock::now() - m_epoch).count());
 }
 
-StreamRegistry::Admission StreamRegistry::admit(const std::string &name) const
+StreamRegistry::Admission StreamRegistry::admit(
+    const std::string &name, const std::string &address) const
 {
     if (m_open >= m_options.maxStreams) {
         return Admission::full;
@@ -85,10 +87,15 @@ StreamRegistry::Admission StreamRegistry::admit(const std::string &name) const
     if (found != m_byName.end() && found->second.size() >= m_options.maxStreamsPerName) {
         return Admission::nameFull;
     }
+    auto perAddress = m_perAddress.find(address);
+    if (perAddress != m_perAddress.end() && perAddress->second >= m_options.maxStreamsPerAddress) {
+        return Admission::addressFull;
+    }
     return Admission::open;
 }
 
-void StreamRegistry::open(evhttp_request *request, const std::string &name)
+void StreamRegistry::open(
+    evhttp_request *request, const std::string &name, const std::string &address)
 {
     evkeyvalq *headers = evhttp_request_get_output_headers(request);
     evhttp_add_header(headers, "Content-Type", "text/event-stream");
@@ -114,11 +121,17 @@ void StreamRegistry::open(evhttp_request *request, const std::string &name)
     // Whatever the client sends now is never read by evhttp: stop buffering it early.
     bufferevent_setwatermark(buffer, EV_READ, 0, m_options.maxStreamInputBytes);
 
-    auto *stream = new Stream {this, request, connection, nullptr, 0, 0, 0, now(), chunked};
+    auto *stream
+        = new Stream {this, request, connection, nullptr, nullptr, 0, 0, 0, now(), chunked};
+    auto perAddress = m_perAddress.try_emplace(address, 0).first;
+    ++perAddress->second;
+    stream->address = &*perAddress;
     std::optional<std::string> pending;
+    bool first = false;
     {
         std::lock_guard lock(m_mutex);
-        auto entry = m_byName.try_emplace(name).first;
+        auto [entry, added] = m_byName.try_emplace(name);
+        first = added;
         stream->name = &entry->first;
         stream->nameIndex = std::uint32_t(entry->second.size());
         entry->second.push_back(stream);
@@ -130,6 +143,9 @@ void StreamRegistry::open(evhttp_request *request, const std::string &name)
     }
     ++m_live;
     evhttp_connection_set_closecb(connection, &StreamRegistry::onClosed, stream);
+    if (first && onFirstStream) {
+        onFirstStream(name);
+    }
     if (pending && !write(*stream, Framed(*pending))) {
         drop(*stream, "its client stopped reading");
     }
@@ -138,12 +154,18 @@ void StreamRegistry::open(evhttp_request *request, const std::string &name)
 void StreamRegistry::relay(const Notification &notification)
 {
     const std::string line = eventLine(notification);
-    const Framed framed(line);
-    auto found = m_byName.find(notification.streamName);
-    if (found == m_byName.end()) {
+    if (!deliver(notification.streamName, line)) {
         keepPending(notification.streamName, line);
-        return;
     }
+}
+
+bool StreamRegistry::deliver(const std::string &name, const std::string &line)
+{
+    auto found = m_byName.find(name);
+    if (found == m_byName.end()) {
+        return false;
+    }
+    const Framed framed(line);
     std::vector<Stream *> behind;
     for (Stream *stream : found->second) {
         if (!write(*stream, framed)) {
@@ -154,10 +176,17 @@ void StreamRegistry::relay(const Notification &notification)
     for (Stream *stream : behind) {
         drop(*stream, "its client stopped reading");
     }
-    if (!behind.empty() && !m_byName.contains(notification.streamName)) {
+    if (!behind.empty() && !m_byName.contains(name)) {
         // The reconnecting client still gets this one.
-        keepPending(notification.streamName, line);
+        keepPending(name, line);
     }
+    return true;
+}
+
+std::optional<std::string> StreamRegistry::takePending(const std::string &name)
+{
+    std::lock_guard lock(m_mutex);
+    return m_pending.take(name, PendingNotifications::Clock::now());
 }
 
 void StreamRegistry::keepPending(const std::string &name, const std::string &line)
@@ -179,6 +208,9 @@ void StreamRegistry::housekeeping()
     }
     if (evicted > 0) {
         m_log("too many pending notifications: dropped the " + std::to_string(evicted) + " oldest");
+    }
+    if (const std::size_t left = m_dropLog.endPeriod(); left > 0) {
+        m_log("and " + std::to_string(left) + " more streams dropped");
     }
 }
 
@@ -308,7 +340,9 @@ bool StreamRegistry::write(Stream &stream, const Framed &line)
 
 void StreamRegistry::drop(Stream &stream, std::string_view why)
 {
-    m_log("dropping a stream of " + stream.name->substr(0, 8) + "…: " + std::string(why));
+    if (m_dropLog.admit()) {
+        m_log("dropping a stream of " + stream.name->substr(0, 8) + "…: " + std::string(why));
+    }
     // Runs onClosed, which forgets the stream; libevent frees the request.
     evhttp_connection_free(stream.connection);
 }
@@ -318,16 +352,22 @@ void StreamRegistry::unlist(Stream &stream)
     if (!stream.listed) {
         return;
     }
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     auto found = m_byName.find(*stream.name);
     auto &list = found->second;
     list[stream.nameIndex] = list.back();
     list[stream.nameIndex]->nameIndex = stream.nameIndex;
     list.pop_back();
-    if (list.empty()) {
+    const bool last = list.empty();
+    std::string name;
+    if (last) {
+        name = found->first;
         m_byName.erase(found);
     }
     stream.name = nullptr;
+    if (--stream.address->second == 0) {
+        m_perAddress.erase(m_perAddress.find(stream.address->first));
+    }
 
     // Keep [0, m_cursor) the streams that had their turn: one that had it fills the gap, and
     // the last stream, still waiting, takes that one's place.
@@ -344,6 +384,10 @@ void StreamRegistry::unlist(Stream &stream)
 
     stream.listed = false;
     --m_open;
+    lock.unlock();
+    if (last && onLastStream) {
+        onLastStream(name);
+    }
 }
 
 void StreamRegistry::onClosed(evhttp_connection *, void *context)

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -38,6 +39,7 @@ public:
         open,
         full, // every stream the relay may hold is open
         nameFull, // the name has its most listeners
+        addressFull, // the client's address holds its most streams
     };
 
     StreamRegistry(event_base *base, const BackendOptions &options, RelayLog log);
@@ -46,13 +48,26 @@ public:
     StreamRegistry(const StreamRegistry &) = delete;
     StreamRegistry &operator=(const StreamRegistry &) = delete;
 
-    Admission admit(const std::string &name) const;
+    Admission admit(const std::string &name, const std::string &address) const;
     // Starts the reply of an admitted stream request and keeps the stream.
-    void open(evhttp_request *request, const std::string &name);
+    void open(evhttp_request *request, const std::string &name, const std::string &address);
     // Writes the notification to every stream of its name, or keeps it for the next one.
     void relay(const Notification &notification);
-    // Forgets expired pending notifications, and logs how many a flood pushed out.
+    // Writes `line` to every stream of `name`; false when the name has none. A line that every
+    // stream was too far behind to take is kept for the next one.
+    bool deliver(const std::string &name, const std::string &line);
+    // Keeps `line` for the next stream of `name`, here.
+    void keepPending(const std::string &name, const std::string &line);
+    // The line kept here for `name`, at most once.
+    std::optional<std::string> takePending(const std::string &name);
+    bool holds(const std::string &name) const { return m_byName.contains(name); }
+    // Forgets expired pending notifications, and logs how many a flood pushed out and how many
+    // stream drops were left out of the log.
     void housekeeping();
+
+    // A stream name gained its first stream, or lost its last one.
+    std::function<void(const std::string &name)> onFirstStream;
+    std::function<void(const std::string &name)> onLastStream;
     // Ends every stream's body cleanly, a batch per pass; `onEnded` runs after the last batch.
     void endAll(std::function<void()> onEnded);
 
@@ -81,7 +96,6 @@ private:
     const char *misbehaviour(Stream &stream, std::uint32_t now) const;
     void drop(Stream &stream, std::string_view why);
     void unlist(Stream &stream);
-    void keepPending(const std::string &name, const std::string &line);
     std::uint32_t now() const;
     static void onClosed(evhttp_connection *, void *context);
     static void onSweep(int, short, void *context);
@@ -109,6 +123,8 @@ private:
     std::size_t m_open = 0;
     PendingNotifications m_pending;
     std::size_t m_evictedPending = 0;
+    std::unordered_map<std::string, std::size_t> m_perAddress;
+    LogThrottle m_dropLog;
 };
 
 } // namespace tolvo::backend

@@ -106,6 +106,11 @@ std::optional<QDateTime> settingHour(
     return resolveLocalTime(date, QTime(static_cast<int>(*hour), static_cast<int>(*minute)), zone);
 }
 
+QString timeFieldText(const QDateTime &moment, const QTimeZone &zone)
+{
+    return QLocale::c().toString(moment.toTimeZone(zone), QStringLiteral("HH:mm"));
+}
+
 AppDateFormatter::AppDateFormatter(QLocale locale, QTimeZone zone)
     : m_locale(std::move(locale))
     , m_zone(std::move(zone))

@@ -36,6 +36,10 @@ QDateTime parseIsoDateTime(const QString &text, const QTimeZone &zone);
 std::optional<QDateTime> settingHour(
     const QDateTime &day, const QString &time, const QTimeZone &zone);
 
+// What a time field holds for `moment`: "HH:mm" in ASCII digits in every locale, the form
+// that the field's filter and `settingHour` read back.
+QString timeFieldText(const QDateTime &moment, const QTimeZone &zone);
+
 // The shared "HH:mm" and "d MMMM y" formats, in a given locale and zone.
 class AppDateFormatter
 {

@@ -58,13 +58,25 @@ SaveDecision decideSave(const MeetingFormState &state, const QTimeZone &zone)
     const QDate day = state.selectedDate.toTimeZone(zone).date();
     const qint64 endOffset = qMax<qint64>(state.endDayOffset, 0);
 
+    // Noon keeps the day clear of any daylight-saving change around midnight.
+    const auto endOn = [&](qint64 offset) {
+        return settingHour(QDateTime(day.addDays(offset), QTime(12, 0), zone), state.endTime, zone);
+    };
     std::optional<QDateTime> start;
     std::optional<QDateTime> end;
     if (!state.isAllDayEvent) {
         start = settingHour(state.selectedDate, state.startTime, zone);
-        // Noon keeps the day clear of any daylight-saving change around midnight.
-        end = settingHour(
-            QDateTime(day.addDays(endOffset), QTime(12, 0), zone), state.endTime, zone);
+        const bool timesAsOpened
+            = state.startTime == state.openedStartTime && state.endTime == state.openedEndTime;
+        if (endOffset == 0 || timesAsOpened) {
+            end = endOn(endOffset);
+        } else {
+            // A multi-day meeting given new times: keeping the old offset would turn 22:00-01:00
+            // re-timed to 09:00-10:00 into a 25-hour meeting.
+            end = endOn(0);
+            if (start && end && *end <= *start)
+                end = endOn(1);
+        }
     }
     decision.validity.title = isNonEmptyText(state.title);
     decision.validity.startTime = state.isAllDayEvent || start.has_value();
@@ -106,6 +118,7 @@ SaveDecision decideSave(const MeetingFormState &state, const QTimeZone &zone)
     request.reminderTime = state.reminderTime;
     request.calendar = *state.selectedCalendar;
     request.shouldCreateGoogleMeet = state.shouldCreateGoogleMeet;
+    request.hadGoogleMeet = state.hadGoogleMeet;
     request.eventId = state.eventId;
     request.location = state.location;
     request.isAllDay = state.isAllDayEvent;

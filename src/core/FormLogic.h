@@ -41,11 +41,16 @@ struct MeetingFormState
     std::optional<GoogleCalendar> selectedCalendar;
     QDateTime selectedDate;
     // What an edit carries over from the event unchanged.
+    bool hadGoogleMeet = false;
     std::optional<QString> eventId;
     std::optional<QString> location;
     // How many calendar days a timed meeting's end lies after its start (an overnight or
-    // multi-day event keeps its length when edited); 0 for a new meeting.
+    // multi-day event keeps its length when edited); 0 for a new meeting. It holds only while
+    // both time texts are still the ones the form opened with: once a time is retyped, the end
+    // is on the start's day, or on the next day when it is not after the start.
     qint64 endDayOffset = 0;
+    QString openedStartTime;
+    QString openedEndTime;
     // How many days an all-day meeting covers; 1 for a new meeting.
     qint64 allDayDays = 1;
 };

@@ -22,6 +22,9 @@ struct CalendarEventRequest
     qint64 reminderTime = 30; // minutes
     GoogleCalendar calendar;
     bool shouldCreateGoogleMeet = false;
+    // An edit's event had a Meet link when the form opened: the conference is written only
+    // when `shouldCreateGoogleMeet` differs, so an edit never drops one it did not change.
+    bool hadGoogleMeet = false;
     std::optional<QString> eventId; // absent for a new event
     std::optional<QString> location;
     bool isAllDay = false;

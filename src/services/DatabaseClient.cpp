@@ -254,8 +254,13 @@ DatabaseClient DatabaseClient::liveValue()
 DatabaseClient DatabaseClient::testValue()
 {
     static QTemporaryDir folder;
-    static const std::shared_ptr<AppDatabase> database
-        = AppDatabase::openOrStop(QDir(folder.path()).filePath(QStringLiteral("db.sqlite")));
+    static const std::shared_ptr<AppDatabase> database = [] {
+        auto opened = AppDatabase::open(QDir(folder.path()).filePath(QStringLiteral("db.sqlite")));
+        if (!opened)
+            qFatal(
+                "The test database cannot be opened: %s", qUtf8Printable(opened.error().message));
+        return *opened;
+    }();
     return over(database);
 }
 

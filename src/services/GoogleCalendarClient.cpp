@@ -204,7 +204,7 @@ QCoro::Task<Result<bool>> write(
         if (!request.eventId)
             co_return false;
         path.append(*request.eventId);
-        if (request.shouldCreateGoogleMeet) {
+        if (request.shouldCreateGoogleMeet && !request.hadGoogleMeet) {
             auto current = co_await self->rest.send("GET", path);
             if (!current)
                 co_return self->logged<bool>(failure(current.error()));

@@ -47,11 +47,21 @@ QString rfc3339(const QDateTime &moment, const QTimeZone &zone)
     return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
 }
 
-QJsonObject writeBoundary(const QDateTime &moment, bool allDay, const QTimeZone &zone)
+// An update patches, and Google merges a patched boundary into the stored one: the form it
+// does not use is cleared, or an event switched between all-day and timed would hold both.
+QJsonObject writeBoundary(
+    const QDateTime &moment, bool allDay, WriteKind kind, const QTimeZone &zone)
 {
+    QJsonObject boundary;
     if (allDay)
-        return {{QStringLiteral("date"), moment.toTimeZone(zone).date().toString(Qt::ISODate)}};
-    return {{QStringLiteral("dateTime"), rfc3339(moment, zone)}};
+        boundary.insert(
+            QStringLiteral("date"), moment.toTimeZone(zone).date().toString(Qt::ISODate));
+    else
+        boundary.insert(QStringLiteral("dateTime"), rfc3339(moment, zone));
+    if (kind == WriteKind::update)
+        boundary.insert(
+            allDay ? QStringLiteral("dateTime") : QStringLiteral("date"), QJsonValue::Null);
+    return boundary;
 }
 } // namespace
 
@@ -164,8 +174,8 @@ EventWrite eventWrite(
     if (request.location && kind == WriteKind::update)
         write.body.insert(QStringLiteral("location"), *request.location);
     write.body.insert(
-        QStringLiteral("start"), writeBoundary(request.startDate, request.isAllDay, zone));
-    QJsonObject end = writeBoundary(request.endDate, request.isAllDay, zone);
+        QStringLiteral("start"), writeBoundary(request.startDate, request.isAllDay, kind, zone));
+    QJsonObject end = writeBoundary(request.endDate, request.isAllDay, kind, zone);
     if (request.isAllDay) {
         // Google's all-day end is exclusive: a one-day event ends on the next day.
         const QDate startDay = request.startDate.toTimeZone(zone).date();
@@ -191,6 +201,10 @@ EventWrite eventWrite(
         }
         return write;
     }
+    // A conference the switch did not change stays as it is, whatever it is (an add-on's
+    // join links included).
+    if (request.shouldCreateGoogleMeet == request.hadGoogleMeet)
+        return write;
     if (request.shouldCreateGoogleMeet) {
         // An existing link stays valid for the attendees: ask for a conference only when none.
         if (!hasMeet) {
@@ -198,8 +212,7 @@ EventWrite eventWrite(
             write.conferenceDataVersion = true;
         }
     } else {
-        write.body.insert(QStringLiteral("conferenceData"),
-            QJsonObject {{QStringLiteral("entryPoints"), QJsonArray()}});
+        write.body.insert(QStringLiteral("conferenceData"), QJsonValue::Null);
         write.conferenceDataVersion = true;
     }
     return write;

@@ -44,8 +44,9 @@ struct EventWrite
     bool conferenceDataVersion = false; // send conferenceDataVersion=1
 };
 
-// The event resource a create or update sends. `hasMeet`: the event already has a Meet link
-// (an update then keeps it rather than asking for a new one).
+// The event resource a create or update sends. An update touches the conference only when
+// the Meet switch changed: turned on, it asks for a Meet unless `hasMeet` says the event has
+// one by now; turned off, it removes the conference.
 EventWrite eventWrite(
     const CalendarEventRequest &request, WriteKind kind, bool hasMeet, const QTimeZone &zone);
 

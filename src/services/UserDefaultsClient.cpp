@@ -1,6 +1,8 @@
 #include "services/UserDefaultsClient.h"
 
+#include "core/Dependencies.h"
 #include "core/Unimplemented.h"
+#include "services/LoggerClient.h"
 
 #include <QDir>
 #include <QHash>
@@ -62,8 +64,8 @@ namespace {
 struct ValueStore
 {
     std::function<QVariant(const QString &key)> value;
-    std::function<void(const QString &key, const QVariant &value)> setValue;
-    std::function<void(const QString &key)> remove;
+    std::function<VoidResult(const QString &key, const QVariant &value)> setValue;
+    std::function<VoidResult(const QString &key)> remove;
 };
 
 // A stored number as a whole number: exact when written as one, otherwise truncated towards
@@ -127,25 +129,56 @@ UserDefaultsClient over(ValueStore store)
     client.remove = store.remove;
     client.set = [write = store.setValue](const QJsonValue &value, const QString &key) {
         if (value.isUndefined())
-            return; // nothing can be encoded: the previous value stays
-        write(key, encodeJsonValue(value));
+            return VoidResult(); // nothing can be encoded: the previous value stays
+        return write(key, encodeJsonValue(value));
     };
     client.setBool
-        = [write = store.setValue](bool value, const QString &key) { write(key, value); };
+        = [write = store.setValue](bool value, const QString &key) { return write(key, value); };
     return client;
 }
 } // namespace
 
-UserDefaultsClient UserDefaultsClient::atPath(const QString &path)
+namespace {
+// Writes go to disk before the call returns, so that a failure is known while someone can still
+// be told (QSettings alone would save later and drop the error).
+VoidResult saved(QSettings &settings, const std::function<void(const Error &)> &logError)
+{
+    settings.sync();
+    if (settings.status() == QSettings::NoError)
+        return {};
+    const Error error = Error::make(ErrorDomain::io, int(settings.status()),
+        settings.status() == QSettings::AccessError
+            ? QStringLiteral("The settings could not be saved to %1: it cannot be written (is "
+                             "the disk full?).")
+                  .arg(settings.fileName())
+            : QStringLiteral("The settings could not be saved to %1: it is not a settings file.")
+                  .arg(settings.fileName()));
+    if (logError)
+        logError(error);
+    return failure(error);
+}
+} // namespace
+
+UserDefaultsClient UserDefaultsClient::atPath(
+    const QString &path, std::function<void(const Error &)> logError)
 {
     // A fresh handle per operation, as the suite may be written by another handle between
     // calls; QSettings shares and syncs the underlying file itself.
     const auto open = [path] { return std::make_unique<QSettings>(path, QSettings::IniFormat); };
     return over({
         .value = [open](const QString &key) { return open()->value(key); },
-        .setValue
-        = [open](const QString &key, const QVariant &value) { open()->setValue(key, value); },
-        .remove = [open](const QString &key) { open()->remove(key); },
+        .setValue =
+            [open, logError](const QString &key, const QVariant &value) {
+                const auto settings = open();
+                settings->setValue(key, value);
+                return saved(*settings, logError);
+            },
+        .remove =
+            [open, logError](const QString &key) {
+                const auto settings = open();
+                settings->remove(key);
+                return saved(*settings, logError);
+            },
     });
 }
 
@@ -154,15 +187,22 @@ UserDefaultsClient UserDefaultsClient::inMemory()
     auto values = std::make_shared<QHash<QString, QVariant>>();
     return over({
         .value = [values](const QString &key) { return values->value(key); },
-        .setValue
-        = [values](const QString &key, const QVariant &value) { values->insert(key, value); },
-        .remove = [values](const QString &key) { values->remove(key); },
+        .setValue =
+            [values](const QString &key, const QVariant &value) {
+                values->insert(key, value);
+                return VoidResult();
+            },
+        .remove =
+            [values](const QString &key) {
+                values->remove(key);
+                return VoidResult();
+            },
     });
 }
 
 UserDefaultsClient UserDefaultsClient::liveValue()
 {
-    return atPath(defaultPath());
+    return atPath(defaultPath(), Dependencies::current<LoggerClient>().logError);
 }
 
 UserDefaultsClient UserDefaultsClient::testValue()
@@ -174,9 +214,9 @@ UserDefaultsClient UserDefaultsClient::testValue()
     client.data = unimplemented<std::optional<QByteArray>(const QString &)>(name, "data");
     client.doubleValue = unimplemented<double(const QString &)>(name, "doubleValue");
     client.integer = unimplemented<qint64(const QString &)>(name, "integer");
-    client.remove = unimplemented<void(const QString &)>(name, "remove");
-    client.set = unimplemented<void(const QJsonValue &, const QString &)>(name, "set");
-    client.setBool = unimplemented<void(bool, const QString &)>(name, "setBool");
+    client.remove = unimplemented<VoidResult(const QString &)>(name, "remove");
+    client.set = unimplemented<VoidResult(const QJsonValue &, const QString &)>(name, "set");
+    client.setBool = unimplemented<VoidResult(bool, const QString &)>(name, "setBool");
     return client;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QByteArray>
 #include <QJsonValue>
 #include <QString>
@@ -10,7 +12,9 @@
 namespace tolvo {
 
 // The application's few settings, in one suite of their own. Typed reads and writes by key;
-// no read ever fails (absent or unreadable values read as false, nothing or 0).
+// no read ever fails (absent or unreadable values read as false, nothing or 0). A write is on
+// disk when it returns: one that cannot be saved (a full disk, an unwritable file) fails, and
+// the live value logs it too, so a caller that cannot tell the user still leaves a trace.
 struct UserDefaultsClient
 {
     static constexpr const char *dependencyKey = "userDefaults";
@@ -27,16 +31,18 @@ struct UserDefaultsClient
     std::function<std::optional<QByteArray>(const QString &key)> data;
     std::function<double(const QString &key)> doubleValue;
     std::function<qint64(const QString &key)> integer;
-    std::function<void(const QString &key)> remove;
+    std::function<VoidResult(const QString &key)> remove;
     // Stores the value's JSON encoding as data (a text becomes its JSON string literal).
-    std::function<void(const QJsonValue &value, const QString &key)> set;
-    std::function<void(bool value, const QString &key)> setBool;
+    std::function<VoidResult(const QJsonValue &value, const QString &key)> set;
+    std::function<VoidResult(bool value, const QString &key)> setBool;
 
     // A copy whose `data` answers `bytes` for `key` and asks this value for every other key.
     UserDefaultsClient overridingData(const QString &key, const QByteArray &bytes) const;
 
-    // The live value over a settings file at `path`, for tests and tools.
-    static UserDefaultsClient atPath(const QString &path);
+    // The live value over a settings file at `path`; a write that cannot be saved is also
+    // handed to `logError`.
+    static UserDefaultsClient atPath(
+        const QString &path, std::function<void(const Error &)> logError = {});
     // The same reads and writes over a map of its own, for tests that want working settings.
     static UserDefaultsClient inMemory();
     static QString defaultPath();

@@ -3,6 +3,7 @@
 #include "backend/BackendOptions.h"
 #include "backend/Notification.h"
 #include "backend/PendingNotifications.h"
+#include "backend/RedisUrl.h"
 #include "backend/Route.h"
 
 using namespace tolvo::backend;
@@ -224,11 +225,71 @@ private slots:
         QVERIFY(!parsed->helpRequested);
     }
 
+    void redisUrls_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("host"); // empty: rejected
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("database");
+        QTest::addColumn<QString>("password");
+
+        QTest::newRow("full") << "redis://:s3cret@10.0.0.5:6380/2"
+                              << "10.0.0.5" << 6380 << 2 << "s3cret";
+        QTest::newRow("host only") << "redis://cache.internal"
+                                   << "cache.internal" << 6379 << 0 << "";
+        QTest::newRow("user and password") << "redis://relay:pw@127.0.0.1/0"
+                                           << "127.0.0.1" << 6379 << 0 << "pw";
+        QTest::newRow("ipv6") << "redis://[::1]:7000"
+                              << "::1" << 7000 << 0 << "";
+        QTest::newRow("other scheme") << "http://127.0.0.1:6379"
+                                      << "" << 0 << 0 << "";
+        QTest::newRow("no host") << "redis://:6379"
+                                 << "" << 0 << 0 << "";
+        QTest::newRow("empty port") << "redis://127.0.0.1:"
+                                    << "" << 0 << 0 << "";
+        QTest::newRow("port zero") << "redis://127.0.0.1:0"
+                                   << "" << 0 << 0 << "";
+        QTest::newRow("port too big") << "redis://127.0.0.1:70000"
+                                      << "" << 0 << 0 << "";
+        QTest::newRow("database word") << "redis://127.0.0.1/main"
+                                       << "" << 0 << 0 << "";
+        QTest::newRow("unclosed ipv6") << "redis://[::1:6379"
+                                       << "" << 0 << 0 << "";
+    }
+
+    void redisUrls()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        QFETCH(int, database);
+        QFETCH(QString, password);
+        const auto parsed = parseRedisUrl(url.toStdString());
+        const auto fromCommandLine = parseCommandLine({"--redis", url.toStdString()});
+        if (host.isEmpty()) {
+            QVERIFY(!parsed);
+            QVERIFY(!fromCommandLine);
+            QVERIFY(fromCommandLine.error().starts_with("--redis: "));
+            return;
+        }
+        QVERIFY2(parsed, parsed ? "" : parsed.error().c_str());
+        QCOMPARE(QString::fromStdString(parsed->host), host);
+        QCOMPARE(int(parsed->port), port);
+        QCOMPARE(int(parsed->database), database);
+        QCOMPARE(QString::fromStdString(parsed->password), password);
+        QVERIFY(fromCommandLine);
+        QCOMPARE(QString::fromStdString(fromCommandLine->options.redisUrl), url);
+    }
+
     void capsAndKeepAliveFromTheCommandLine()
     {
-        const auto parsed = parseCommandLine({"--max-connections", "50",
-            "--max-connections-per-address=7", "--keep-alive-period", "5"});
+        const auto parsed
+            = parseCommandLine({"--max-connections", "50", "--max-connections-per-address=7",
+                "--keep-alive-period", "5", "--max-streams-per-address", "9"});
         QVERIFY2(parsed, parsed ? "" : parsed.error().c_str());
+        QCOMPARE(parsed->options.maxStreamsPerAddress, std::size_t(9));
+        QCOMPARE(BackendOptions().maxStreamsPerAddress, std::size_t(64));
+        QVERIFY(usageText().find("--max-streams-per-address") != std::string::npos);
         QCOMPARE(parsed->options.maxConnections, std::size_t(50));
         QCOMPARE(parsed->options.maxConnectionsPerAddress, std::size_t(7));
         QCOMPARE(parsed->options.keepAlivePeriod, std::chrono::milliseconds(5000));

@@ -134,6 +134,31 @@ private slots:
         QCOMPARE(c2.status(), 200);
     }
 
+    void oneAddressCannotTakeEveryStream()
+    {
+        BackendOptions options;
+        options.maxStreamsPerAddress = 2;
+        const quint16 port = m_relay.start(options);
+        auto first = std::make_unique<Stream>(port, nameA);
+        Stream second(port, nameB);
+        QTRY_COMPARE(m_relay.server->streamCount(), std::size_t(2));
+
+        Stream third(port, nameC);
+        QVERIFY(third.waitForHead());
+        QCOMPARE(third.status(), 429);
+        QVERIFY(third.head().contains("Retry-After: "));
+        // Another address still gets its stream.
+        Stream elsewhere(port, nameC, QHostAddress::LocalHost, QHostAddress("127.0.0.2"));
+        QVERIFY(elsewhere.waitForHead());
+        QCOMPARE(elsewhere.status(), 200);
+
+        first->close();
+        QTRY_COMPARE(m_relay.server->streamCount(), std::size_t(2));
+        Stream again(port, nameC);
+        QVERIFY(again.waitForHead());
+        QCOMPARE(again.status(), 200);
+    }
+
     void tricklingRequestIsClosedAtItsDeadline()
     {
         BackendOptions options;
@@ -271,6 +296,33 @@ private slots:
         QVERIFY(
             std::find(lines->begin(), lines->end(), "and 20 more requests answered with an error")
             != lines->end());
+    }
+
+    void streamDropsAreLoggedSparingly()
+    {
+        auto lines = std::make_shared<std::vector<std::string>>();
+        BackendOptions options;
+        options.maxStreamInputBytes = 64;
+        options.keepAlivePeriod = std::chrono::milliseconds(20);
+        options.log = [lines](std::string_view line) { lines->emplace_back(line); };
+        const quint16 port = m_relay.start(options);
+        std::vector<std::unique_ptr<Stream>> talkers;
+        for (int i = 0; i < 30; ++i) {
+            talkers.push_back(std::make_unique<Stream>(port, nameNumbered(i)));
+            QVERIFY(talkers.back()->waitForHead());
+        }
+        for (auto &talker : talkers) {
+            talker->send(QByteArray(1000, 'x'));
+        }
+        for (auto &talker : talkers) {
+            QVERIFY(talker->waitForClose());
+        }
+        m_relay.server->stop(); // the loop thread is done with the lines
+        const auto drops = std::count_if(lines->begin(), lines->end(),
+            [](const std::string &line) { return line.starts_with("dropping a stream"); });
+        QCOMPARE(drops, 10);
+        QVERIFY(
+            std::find(lines->begin(), lines->end(), "and 20 more streams dropped") != lines->end());
     }
 };
 

@@ -78,8 +78,11 @@ QByteArray dechunk(const QByteArray &raw, bool *ended)
     return body;
 }
 
-Client::Client(quint16 port, const QHostAddress &host)
+Client::Client(quint16 port, const QHostAddress &host, const QHostAddress &source)
 {
+    if (!source.isNull()) {
+        m_socket.bind(source);
+    }
     m_socket.connectToHost(host, port);
     m_connected = m_socket.waitForConnected(5000);
 }
@@ -150,8 +153,9 @@ int Client::takeAnswer()
     return answer;
 }
 
-Stream::Stream(quint16 port, const QByteArray &name, const QHostAddress &host)
-    : Client(port, host)
+Stream::Stream(
+    quint16 port, const QByteArray &name, const QHostAddress &host, const QHostAddress &source)
+    : Client(port, host, source)
 {
     send(streamRequest(name));
 }

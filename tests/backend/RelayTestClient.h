@@ -33,7 +33,9 @@ QByteArray dechunk(const QByteArray &raw, bool *ended = nullptr);
 class Client
 {
 public:
-    explicit Client(quint16 port, const QHostAddress &host = QHostAddress::LocalHost);
+    // `source`, when given, is the loopback address the connection comes from.
+    explicit Client(quint16 port, const QHostAddress &host = QHostAddress::LocalHost,
+        const QHostAddress &source = {});
 
     bool connected() const { return m_connected; }
     void send(const QByteArray &bytes);
@@ -61,8 +63,8 @@ private:
 class Stream : public Client
 {
 public:
-    Stream(
-        quint16 port, const QByteArray &name, const QHostAddress &host = QHostAddress::LocalHost);
+    Stream(quint16 port, const QByteArray &name, const QHostAddress &host = QHostAddress::LocalHost,
+        const QHostAddress &source = {});
 };
 
 // A complete request/answer on a connection of its own; the status, or 0.

@@ -251,6 +251,8 @@ private slots:
         state.startTime = QStringLiteral("10:00");
         state.endTime = QStringLiteral("11:00");
         state.endDayOffset = 2;
+        state.openedStartTime = state.startTime;
+        state.openedEndTime = state.endTime;
         const SaveDecision decision = decideSave(state, berlin);
         const CalendarEventRequest *request = decision.request();
         QVERIFY(request);

@@ -185,6 +185,121 @@ private slots:
         QCOMPARE(moment(after.value("end").toObject()),
             QDateTime(QDate(2025, 3, 3), QTime(15, 30), berlin));
     }
+
+    // An edit reaches Google as the form shows it, and leaves what it did not change. An
+    // expected value of null means the key is gone.
+    void editsReachGoogleAsTheFormShows_data()
+    {
+        QTest::addColumn<QJsonObject>("seed");
+        QTest::addColumn<QString>("newStart"); // empty: left alone
+        QTest::addColumn<QString>("newEnd");
+        QTest::addColumn<bool>("toggleAllDay");
+        QTest::addColumn<bool>("toggleMeet");
+        QTest::addColumn<QJsonObject>("expected");
+
+        const auto timed = [](const char *start, const char *end) {
+            return QJsonObject {{"summary", "Release"},
+                {"start", QJsonObject {{"dateTime", QLatin1String(start)}}},
+                {"end", QJsonObject {{"dateTime", QLatin1String(end)}}}};
+        };
+        const auto at = [](const char *text) { return QJsonObject {{"dateTime", text}}; };
+        const auto day = [](const char *text) { return QJsonObject {{"date", text}}; };
+
+        QTest::addRow("overnight re-timed into the day")
+            << timed("2025-03-05T22:00:00+01:00", "2025-03-06T01:00:00+01:00") << "0900"
+            << "1000" << false << false
+            << QJsonObject {{"start", at("2025-03-05T09:00:00+01:00")},
+                   {"end", at("2025-03-05T10:00:00+01:00")}};
+
+        const QJsonObject addOn {{"conferenceId", "845-1234"},
+            {"conferenceSolution",
+                QJsonObject {{"key", QJsonObject {{"type", "addOn"}}}, {"name", "Video rooms"}}},
+            {"entryPoints",
+                QJsonArray {QJsonObject {{"entryPointType", "video"},
+                                {"uri", "https://rooms.example/j/8451234"}},
+                    QJsonObject {{"entryPointType", "phone"}, {"uri", "tel:+49-30-1234"}}}}};
+        QJsonObject withAddOn = timed("2025-03-05T09:00:00+01:00", "2025-03-05T10:00:00+01:00");
+        withAddOn.insert("conferenceData", addOn);
+        QTest::addRow("title edit keeps an add-on's conference")
+            << withAddOn << ""
+            << "" << false << false
+            << QJsonObject {{"conferenceData", addOn}, {"hangoutLink", QJsonValue::Null}};
+
+        const QJsonObject allDay {
+            {"summary", "Release"}, {"start", day("2025-03-05")}, {"end", day("2025-03-06")}};
+        QTest::addRow("all-day made timed")
+            << allDay << "0900"
+            << "1000" << true << false
+            << QJsonObject {{"start", at("2025-03-05T09:00:00+01:00")},
+                   {"end", at("2025-03-05T10:00:00+01:00")}};
+        QTest::addRow("timed made all-day")
+            << timed("2025-03-05T09:00:00+01:00", "2025-03-05T10:00:00+01:00") << ""
+            << "" << true << false
+            << QJsonObject {{"start", day("2025-03-05")}, {"end", day("2025-03-06")}};
+
+        QJsonObject withMeet = timed("2025-03-05T09:00:00+01:00", "2025-03-05T10:00:00+01:00");
+        withMeet.insert("hangoutLink", "https://meet.google.com/abc-defg-hij");
+        withMeet.insert("conferenceData",
+            QJsonObject {{"conferenceSolution",
+                             QJsonObject {{"key", QJsonObject {{"type", "hangoutsMeet"}}}}},
+                {"entryPoints",
+                    QJsonArray {QJsonObject {{"entryPointType", "video"},
+                        {"uri", "https://meet.google.com/abc-defg-hij"}}}}});
+        QTest::addRow("Meet turned off") << withMeet << ""
+                                         << "" << false << true
+                                         << QJsonObject {{"conferenceData", QJsonValue::Null},
+                                                {"hangoutLink", QJsonValue::Null}};
+        QTest::addRow("Meet left on")
+            << withMeet << ""
+            << "" << false << false
+            << QJsonObject {{"conferenceData", withMeet.value("conferenceData")},
+                   {"hangoutLink", withMeet.value("hangoutLink")}};
+    }
+
+    void editsReachGoogleAsTheFormShows()
+    {
+        QFETCH(QJsonObject, seed);
+        QFETCH(QString, newStart);
+        QFETCH(QString, newEnd);
+        QFETCH(bool, toggleAllDay);
+        QFETCH(bool, toggleMeet);
+        QFETCH(QJsonObject, expected);
+        const QString eventId = m_google->addEvent(workId, seed).value("id").toString();
+        const auto listed = QCoro::waitFor(m_client.fetchEvents(workId));
+        QVERIFY(listed);
+        QCOMPARE(listed->size(), 1);
+
+        auto *edit = new EditMeetingWindowController(listed->first(), workId, {}, berlinContext());
+        QPointer<FormWindow> window = edit->window();
+        MeetingFormView &form = *edit->view();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        form.titleField()->selectAll();
+        typeInto(form.titleField(), QStringLiteral("Release, edited"));
+        if (toggleAllDay)
+            QTest::mouseClick(form.allDaySwitch(), Qt::LeftButton);
+        if (toggleMeet)
+            QTest::mouseClick(form.meetSwitch(), Qt::LeftButton);
+        if (!newStart.isEmpty()) {
+            form.startField()->selectAll();
+            typeInto(form.startField(), newStart);
+        }
+        if (!newEnd.isEmpty()) {
+            form.endField()->selectAll();
+            typeInto(form.endField(), newEnd);
+        }
+        QTest::mouseClick(form.saveButton(), Qt::LeftButton);
+        QVERIFY(confirmAlert(form, QStringLiteral("Event updated")));
+        QTRY_VERIFY(!window);
+
+        const QJsonObject after = m_google->event(workId, eventId);
+        QCOMPARE(after.value("summary").toString(), QStringLiteral("Release, edited"));
+        for (auto it = expected.begin(); it != expected.end(); ++it) {
+            if (it.value().isNull())
+                QVERIFY2(!after.contains(it.key()), qPrintable(it.key()));
+            else
+                QCOMPARE(after.value(it.key()), it.value());
+        }
+    }
 };
 
 TOLVO_WIDGET_TEST_MAIN(MeetingFormsE2ETest)

@@ -1,6 +1,7 @@
 #include "modules/Main/MainViewModel.h"
 #include "core/OneShot.h"
 #include "core/StartTask.h"
+#include "services/AppDatabase.h"
 #include "support/SyncTestSupport.h"
 #include "support/TestMain.h"
 
@@ -207,6 +208,24 @@ private slots:
         settle(model);
         QCOMPARE(m_calls, calls);
         QCOMPARE(m_syncs.size(), 1);
+    }
+
+    void aDatabaseReplacedAtStartIsToldOnce()
+    {
+        DatabaseRecovery recovery;
+        recovery.cause
+            = Error::make(ErrorDomain::database, 26, QStringLiteral("file is not a database"));
+        recovery.setAsidePath = QStringLiteral("/data/Tolvo/db.damaged-20261211T093000Z.sqlite");
+        AppDatabase::keepRecovery(recovery);
+        {
+            MainViewModel first;
+            QVERIFY(first.alertType()->isSet());
+            const AlertSpec spec = alertSpec(*first.alertType()->value());
+            QVERIFY(spec.message.contains(recovery.setAsidePath));
+            QVERIFY(spec.message.contains(QStringLiteral("file is not a database")));
+        }
+        MainViewModel second;
+        QVERIFY(!second.alertType()->isSet());
     }
 
     void noStoredSessionIsAnEmptyConfiguredScreen_data()

@@ -326,28 +326,91 @@ private slots:
         QTRY_COMPARE(model.alertType()->value()->kind(), AlertType::Kind::eventUpdatedSuccessfully);
     }
 
+    // What an edit sends for an event that may span days: renamed or moved to another day it
+    // keeps its length; given new times it runs from the start to the next time the end
+    // shows; in every locale the prefilled times read back.
     void editKeepsTheLengthAcrossDays_data()
     {
+        QTest::addColumn<QString>("locale");
         QTest::addColumn<QDateTime>("start");
         QTest::addColumn<QDateTime>("end");
-        QTest::addRow("overnight") << berlin(5, 22) << berlin(6, 1);
-        QTest::addRow("three days") << berlin(5, 10) << berlin(7, 11);
-        QTest::addRow("ends at midnight") << berlin(5, 23) << berlin(6, 0);
+        QTest::addColumn<QDateTime>("movedTo"); // invalid: the day stays
+        QTest::addColumn<QString>("newStart"); // empty: the field is left alone
+        QTest::addColumn<QString>("newEnd");
+        QTest::addColumn<QDateTime>("sentStart");
+        QTest::addColumn<QDateTime>("sentEnd");
+        const QString en = QStringLiteral("en_GB");
+        const QDateTime stays;
+        QTest::addRow("overnight, renamed") << en << berlin(5, 22) << berlin(6, 1) << stays << ""
+                                            << "" << berlin(5, 22) << berlin(6, 1);
+        QTest::addRow("three days, renamed") << en << berlin(5, 10) << berlin(7, 11) << stays << ""
+                                             << "" << berlin(5, 10) << berlin(7, 11);
+        QTest::addRow("ends at midnight, renamed")
+            << en << berlin(5, 23) << berlin(6, 0) << stays << ""
+            << "" << berlin(5, 23) << berlin(6, 0);
+        QTest::addRow("overnight, moved to another day")
+            << en << berlin(5, 22) << berlin(6, 1) << berlin(9, 12) << ""
+            << "" << berlin(9, 22) << berlin(10, 1);
+        QTest::addRow("three days, moved to another day")
+            << en << berlin(5, 10) << berlin(7, 11) << berlin(10, 8) << ""
+            << "" << berlin(10, 10) << berlin(12, 11);
+        QTest::addRow("overnight, re-timed into the day")
+            << en << berlin(5, 22) << berlin(6, 1) << stays << "09:00"
+            << "10:00" << berlin(5, 9) << berlin(5, 10);
+        QTest::addRow("overnight, re-timed and still overnight")
+            << en << berlin(5, 22) << berlin(6, 1) << stays << "23:00"
+            << "02:00" << berlin(5, 23) << berlin(6, 2);
+        QTest::addRow("overnight, only the end re-timed into the day")
+            << en << berlin(5, 22) << berlin(6, 1) << stays << ""
+            << "23:30" << berlin(5, 22) << berlin(5, 23, 30);
+        QTest::addRow("three days, end re-timed before the start")
+            << en << berlin(5, 10) << berlin(7, 11) << stays << ""
+            << "09:00" << berlin(5, 10) << berlin(6, 9);
+        QTest::addRow("overnight, equal times run a whole day")
+            << en << berlin(5, 22) << berlin(6, 1) << stays << "10:00"
+            << "10:00" << berlin(5, 10) << berlin(6, 10);
+        QTest::addRow("overnight, times retyped as they were")
+            << en << berlin(5, 22) << berlin(6, 1) << stays << "22:00"
+            << "01:00" << berlin(5, 22) << berlin(6, 1);
+        QTest::addRow("Egyptian Arabic, unchanged")
+            << QStringLiteral("ar_EG") << berlin(5, 9, 30) << berlin(5, 10, 15) << stays << ""
+            << "" << berlin(5, 9, 30) << berlin(5, 10, 15);
+        QTest::addRow("Persian, overnight renamed")
+            << QStringLiteral("fa_IR") << berlin(5, 22) << berlin(6, 1) << stays << ""
+            << "" << berlin(5, 22) << berlin(6, 1);
+        QTest::addRow("Persian, re-timed")
+            << QStringLiteral("fa_IR") << berlin(5, 22) << berlin(6, 1) << stays << "09:00"
+            << "10:00" << berlin(5, 9) << berlin(5, 10);
     }
 
     void editKeepsTheLengthAcrossDays()
     {
+        QFETCH(QString, locale);
         QFETCH(QDateTime, start);
         QFETCH(QDateTime, end);
+        QFETCH(QDateTime, movedTo);
+        QFETCH(QString, newStart);
+        QFETCH(QString, newEnd);
+        QFETCH(QDateTime, sentStart);
+        QFETCH(QDateTime, sentEnd);
         GoogleCalendarEvent event = timedEvent();
         event.start = start;
         event.end = end;
-        EditMeetingViewModel model(event, workId, formContext());
+        CalendarContext context = formContext();
+        context.locale = QLocale(locale);
+        EditMeetingViewModel model(event, workId, context);
         model.setTitle(QStringLiteral("Renamed"));
+        if (movedTo.isValid())
+            model.setSelectedDate(movedTo);
+        if (!newStart.isEmpty())
+            model.setStartTime(newStart);
+        if (!newEnd.isEmpty())
+            model.setEndTime(newEnd);
         model.saveTapped(completion());
         QTRY_COMPARE(m_writes->updates.size(), 1);
-        QCOMPARE(m_writes->updates.first().startDate, start);
-        QCOMPARE(m_writes->updates.first().endDate, end);
+        QCOMPARE(m_writes->updates.first().startDate, sentStart);
+        QCOMPARE(m_writes->updates.first().endDate, sentEnd);
+        QVERIFY(model.isValidStartTime() && model.isValidEndTime());
     }
 
     void editWithoutAnEndComparesWithNow()

@@ -1,4 +1,5 @@
 #include "modules/Settings/SettingsView.h"
+#include "components/AlertPresenter.h"
 #include "components/StyledButton.h"
 #include "components/ToggleSwitch.h"
 #include "modules/Settings/GeneralSettingsView.h"
@@ -10,6 +11,7 @@
 #include "support/TestMain.h"
 
 #include <QComboBox>
+#include <QMessageBox>
 #include <QSettings>
 
 using namespace tolvo;
@@ -89,6 +91,27 @@ private slots:
         selectTab(view, SettingsView::Tab::general);
         QTRY_VERIFY(!first);
         QVERIFY(!view.generalPane()->deleteSwitch()->isChecked());
+    }
+
+    void aChangeThatCannotBeSavedIsTold()
+    {
+        ShellFakes fakes;
+        QFile blocker(fakes.folder.filePath(QStringLiteral("blocked")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        DependencyScope scope;
+        scope.set(
+            UserDefaultsClient::atPath(fakes.folder.filePath(QStringLiteral("blocked/s.ini"))));
+        SettingsView view;
+        view.show();
+        GeneralSettingsView *pane = view.generalPane();
+        // Opening writes the value back: that failure is only logged.
+        QVERIFY(!pane->alertPresenter()->messageBox());
+        QTest::mouseClick(pane->deleteSwitch(), Qt::LeftButton);
+        QTRY_VERIFY(pane->alertPresenter()->messageBox());
+        QCOMPARE(pane->alertPresenter()->messageBox()->text(), QStringLiteral("Error occurred"));
+        QVERIFY(pane->alertPresenter()->messageBox()->informativeText().contains(
+            QStringLiteral("could not be saved")));
     }
 
     void aStoredSettingShowsOn()

@@ -1,12 +1,14 @@
 #include "services/DatabaseClient.h"
 #include "platform/SqliteMigrator.h"
+#include "platform/SqlitePool.h"
 #include "services/AppDatabase.h"
 #include "support/FakeClock.h"
 #include "support/TestMain.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
@@ -16,15 +18,6 @@
 using namespace tolvo;
 
 namespace {
-const char *helperPathVariable = "TOLVO_DATABASE_HELPER_PATH";
-
-// Opens the database at the given path, which must stop the process.
-const test::ChildRole openOrStop("openOrStop", [] {
-    AppDatabase::openOrStop(qEnvironmentVariable(helperPathVariable));
-    qCritical("the process should have stopped");
-    return 0;
-});
-
 CalendarChannel channel(const QString &calendarId, const QString &channelId, double expiration)
 {
     return CalendarChannel {
@@ -213,42 +206,135 @@ private slots:
         QVERIFY(!*g2);
     }
 
-    void aDatabaseThatCannotBeOpenedStopsTheProcessNamingPathAndCause_data()
+    // A file that cannot be used never keeps the application from starting: a damaged one is
+    // kept aside, time-stamped, with its log files, and a new database starts in its place;
+    // where none can be made, a temporary one serves.
+    void anUnusableFileNeverStopsTheApplication_data()
     {
         QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("setAside");
+        QTest::addColumn<bool>("temporary");
         QTest::addColumn<QString>("cause");
 
-        QDir(m_dir.path()).mkpath(QStringLiteral("garbage/Tolvo"));
-        const QString garbage = m_dir.filePath(QStringLiteral("garbage/Tolvo/db.sqlite"));
-        QFile file(garbage);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(8192, 'x'));
-        file.close();
-        QTest::newRow("not a database") << garbage << QStringLiteral("file is not a database");
+        const auto write = [](const QString &path, const QByteArray &bytes) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        };
 
-        // A plain file where the folder should be.
-        QFile blocker(m_dir.filePath(QStringLiteral("blocked")));
+        QString path = freshPath();
+        QDir().mkpath(QFileInfo(path).path());
+        write(path, QByteArray(8192, 'x'));
+        write(path + QStringLiteral("-wal"), QByteArray(64, 'w'));
+        write(path + QStringLiteral("-shm"), QByteArray(64, 's'));
+        QTest::newRow("not a database") << path << true << false << "file is not a database";
+
+        // Real data with pages overwritten in the middle: it opens and migrates, and only the
+        // structural check finds the damage.
+        path = freshPath();
+        {
+            DatabaseClient client = open(path);
+            for (int i = 0; i < 400; ++i)
+                QVERIFY(client.saveEventMapping(QStringLiteral("local-%1-").arg(i).repeated(8),
+                    QStringLiteral("google-%1").arg(i)));
+        }
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.size() > 8 * 4096);
+            file.seek(5 * 4096);
+            file.write(QByteArray(3 * 4096, char(0xA5)));
+        }
+        QTest::newRow("damaged pages") << path << true << false << "";
+
+        // A database of another program, or of a schema the bookkeeping does not describe.
+        path = freshPath();
+        QDir().mkpath(QFileInfo(path).path());
+        {
+            auto pool = SqlitePool::open(path);
+            QVERIFY(pool);
+            QVERIFY((*pool)->write([](SqliteConnection &connection) {
+                return connection.execute(
+                    QStringLiteral("CREATE TABLE \"calendarChannel\" (x TEXT)"));
+            }));
+        }
+        QTest::newRow("another schema") << path << true << false << "already exists";
+
+        // A plain file where the folder should be: nothing to move, nowhere to start anew.
+        QFile blocker(m_dir.filePath(QStringLiteral("blocked%1").arg(++m_files)));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         QTest::newRow("folder cannot be made")
-            << m_dir.filePath(QStringLiteral("blocked/Tolvo/db.sqlite"))
-            << QStringLiteral("could not be created");
+            << QDir(blocker.fileName()).filePath(QStringLiteral("Tolvo/db.sqlite")) << false << true
+            << "could not be created";
+
+        path = freshPath();
+        QDir().mkpath(QFileInfo(path).path());
+        write(path, QByteArray());
+        QTest::newRow("empty file is a new database") << path << false << false << "";
     }
 
-    void aDatabaseThatCannotBeOpenedStopsTheProcessNamingPathAndCause()
+    void anUnusableFileNeverStopsTheApplication()
     {
         QFETCH(QString, path);
+        QFETCH(bool, setAside);
+        QFETCH(bool, temporary);
         QFETCH(QString, cause);
-        QProcess helper;
-        QProcessEnvironment environment;
-        environment.insert(QString::fromLatin1(helperPathVariable), path);
-        test::startChild(helper, "openOrStop", environment);
-        QVERIFY(helper.waitForFinished(30000));
-        QCOMPARE(helper.exitStatus(), QProcess::CrashExit);
-        const QString output
-            = QString::fromUtf8(helper.readAllStandardError() + helper.readAllStandardOutput());
-        QVERIFY2(output.contains(path), qPrintable(output));
-        QVERIFY2(output.contains(cause), qPrintable(output));
+        QFile original(path);
+        const QByteArray bytes
+            = original.open(QIODevice::ReadOnly) ? original.readAll() : QByteArray();
+        original.close();
+        QFile wal(path + QStringLiteral("-wal"));
+        const QByteArray walBytes = wal.open(QIODevice::ReadOnly) ? wal.readAll() : QByteArray();
+        wal.close();
+        const QDateTime now(QDate(2026, 12, 11), QTime(9, 30), Qt::UTC);
+
+        auto opened = AppDatabase::openRecovering(path, now);
+        QVERIFY2(opened, opened ? "" : qPrintable(opened.error().describe()));
+        // Whatever happened, the application has a working database.
+        DatabaseClient client = DatabaseClient::over(opened->database, m_clock.clock());
+        QVERIFY(
+            client.storeCalendarChannel(channel(QStringLiteral("work"), QStringLiteral("c1"), 1)));
+        QCOMPARE(client.calendarChannels()->size(), 1);
+
+        QCOMPARE(opened->recovery.has_value(), setAside || temporary);
+        if (!opened->recovery)
+            return;
+        const DatabaseRecovery &recovery = *opened->recovery;
+        QCOMPARE(recovery.temporary, temporary);
+        QVERIFY2(recovery.cause.message.contains(cause), qPrintable(recovery.cause.message));
+        QVERIFY(!recovery.userMessage().isEmpty());
+        if (temporary) {
+            QVERIFY(recovery.setAsidePath.isEmpty());
+            QVERIFY(
+                QFileInfo(opened->database->dbWriter().path()).path() != QFileInfo(path).path());
+            return;
+        }
+        // Kept beside the new file, byte for byte, its log files under the same new name.
+        QCOMPARE(recovery.setAsidePath,
+            QFileInfo(path).dir().filePath(QStringLiteral("db.damaged-20261211T093000Z.sqlite")));
+        QFile kept(recovery.setAsidePath);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), bytes);
+        // SQLite drops a log it cannot use: the copy taken before opening is what is kept.
+        QFile keptWal(recovery.setAsidePath + QStringLiteral("-wal"));
+        QCOMPARE(keptWal.open(QIODevice::ReadOnly) ? keptWal.readAll() : QByteArray(), walBytes);
+        QVERIFY(!QFile::exists(path + QStringLiteral("-wal.kept")));
+        QVERIFY(recovery.userMessage().contains(recovery.setAsidePath));
+        QCOMPARE(opened->database->dbWriter().path(), path);
+
+        // Set aside again in the same second, the first copy stays and the second gets a number.
+        opened.value().database.reset();
+        client = {};
+        QFile again(path);
+        QVERIFY(again.open(QIODevice::WriteOnly));
+        again.write(QByteArray(8192, 'y'));
+        again.close();
+        const auto second = AppDatabase::openRecovering(path, now);
+        QVERIFY(second && second->recovery);
+        QCOMPARE(second->recovery->setAsidePath,
+            QFileInfo(path).dir().filePath(QStringLiteral("db.damaged-20261211T093000Z-2.sqlite")));
+        QVERIFY(QFile::exists(recovery.setAsidePath));
     }
 };
 

@@ -213,27 +213,36 @@ private slots:
     {
         QTest::addColumn<bool>("update");
         QTest::addColumn<bool>("meet");
-        QTest::addColumn<bool>("hasMeet");
+        QTest::addColumn<bool>("hadMeet"); // when the form opened
+        QTest::addColumn<bool>("hasMeet"); // at Google, just before the update
         QTest::addColumn<bool>("allDay");
-        QTest::addColumn<QString>("conference"); // "", "create", "clear"
+        QTest::addColumn<QString>("conference"); // "", "create", "remove"
         QTest::addColumn<bool>("version");
-        QTest::newRow("create, meet, timed") << false << true << false << false << "create" << true;
+        QTest::newRow("create, meet, timed")
+            << false << true << false << false << false << "create" << true;
         QTest::newRow("create, meet, all day")
-            << false << true << false << true << "create" << true;
-        QTest::newRow("create, timed") << false << false << false << false << "" << false;
-        QTest::newRow("create, all day") << false << false << false << true << "" << false;
-        QTest::newRow("update, meet, timed") << true << true << false << false << "create" << true;
-        QTest::newRow("update, meet kept") << true << true << true << false << "" << false;
-        QTest::newRow("update, meet, all day") << true << true << false << true << "create" << true;
-        QTest::newRow("update, no meet, timed")
-            << true << false << false << false << "clear" << true;
-        QTest::newRow("update, no meet, all day")
-            << true << false << true << true << "clear" << true;
+            << false << true << false << false << true << "create" << true;
+        QTest::newRow("create, timed") << false << false << false << false << false << "" << false;
+        QTest::newRow("create, all day") << false << false << false << false << true << "" << false;
+        QTest::newRow("update, meet turned on")
+            << true << true << false << false << false << "create" << true;
+        QTest::newRow("update, meet turned on, one there by now")
+            << true << true << false << true << false << "" << false;
+        QTest::newRow("update, meet kept") << true << true << true << true << false << "" << false;
+        QTest::newRow("update, meet turned on, all day")
+            << true << true << false << false << true << "create" << true;
+        QTest::newRow("update, meet turned off")
+            << true << false << true << true << false << "remove" << true;
+        QTest::newRow("update, never a meet, timed")
+            << true << false << false << false << false << "" << false;
+        QTest::newRow("update, never a meet, all day")
+            << true << false << false << false << true << "" << false;
     }
     void writeBodies()
     {
         QFETCH(bool, update);
         QFETCH(bool, meet);
+        QFETCH(bool, hadMeet);
         QFETCH(bool, hasMeet);
         QFETCH(bool, allDay);
         QFETCH(QString, conference);
@@ -247,6 +256,7 @@ private slots:
             request.startDate = QDateTime(QDate(2025, 7, 10), QTime(9, 30), berlin);
         request.reminderTime = 15;
         request.shouldCreateGoogleMeet = meet;
+        request.hadGoogleMeet = hadMeet;
         request.isAllDay = allDay;
         request.location = QStringLiteral("Room 4");
         request.eventId = QStringLiteral("e1");
@@ -262,14 +272,25 @@ private slots:
             QCOMPARE(body.value(QStringLiteral("location")).toString(), QStringLiteral("Room 4"));
         const QJsonObject start = body.value(QStringLiteral("start")).toObject();
         const QJsonObject end = body.value(QStringLiteral("end")).toObject();
+        // An update clears the other form, as Google merges a patched boundary into the
+        // stored one (an event switched between all-day and timed would hold both).
+        QJsonObject startWanted;
+        QJsonObject endWanted;
         if (allDay) {
             // Winter or summer, the date is the chosen local day; the end is exclusive.
-            QCOMPARE(start, (QJsonObject {{"date", "2025-07-10"}}));
-            QCOMPARE(end, (QJsonObject {{"date", "2025-07-11"}}));
+            startWanted = {{"date", "2025-07-10"}};
+            endWanted = {{"date", "2025-07-11"}};
         } else {
-            QCOMPARE(start, (QJsonObject {{"dateTime", "2025-07-10T09:30:00+02:00"}}));
-            QCOMPARE(end, (QJsonObject {{"dateTime", "2025-07-10T10:30:00+02:00"}}));
+            startWanted = {{"dateTime", "2025-07-10T09:30:00+02:00"}};
+            endWanted = {{"dateTime", "2025-07-10T10:30:00+02:00"}};
         }
+        if (update) {
+            const QString other = allDay ? QStringLiteral("dateTime") : QStringLiteral("date");
+            startWanted.insert(other, QJsonValue::Null);
+            endWanted.insert(other, QJsonValue::Null);
+        }
+        QCOMPARE(start, startWanted);
+        QCOMPARE(end, endWanted);
         const QJsonObject reminders = body.value(QStringLiteral("reminders")).toObject();
         QCOMPARE(reminders.value(QStringLiteral("useDefault")).toBool(true), false);
         QCOMPARE(reminders.value(QStringLiteral("overrides")).toArray(),
@@ -277,8 +298,8 @@ private slots:
         const QJsonObject data = body.value(QStringLiteral("conferenceData")).toObject();
         if (conference.isEmpty()) {
             QVERIFY(!body.contains(QStringLiteral("conferenceData")));
-        } else if (conference == u"clear") {
-            QCOMPARE(data, (QJsonObject {{"entryPoints", QJsonArray()}}));
+        } else if (conference == u"remove") {
+            QVERIFY(body.value(QStringLiteral("conferenceData")).isNull());
         } else {
             const QJsonObject create = data.value(QStringLiteral("createRequest")).toObject();
             const QString requestId = create.value(QStringLiteral("requestId")).toString();

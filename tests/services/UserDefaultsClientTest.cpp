@@ -60,6 +60,36 @@ private slots:
         QCOMPARE(defaults.boolValue(QStringLiteral("deleteEventOnEnded")), false);
     }
 
+    void aWriteThatCannotBeSavedFailsAndIsLogged()
+    {
+        // A plain file where the settings' folder should be: nothing can be saved under it.
+        QFile blocker(m_dir.filePath(QStringLiteral("blocked")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QList<Error> logged;
+        const auto defaults
+            = UserDefaultsClient::atPath(m_dir.filePath(QStringLiteral("blocked/settings.ini")),
+                [&logged](const Error &error) { logged.append(error); });
+        const QList<VoidResult> writes {
+            defaults.setBool(true, QStringLiteral("deleteEventOnEnded")),
+            defaults.set(QJsonValue(QStringLiteral("abc")), QStringLiteral("appleCalendarId")),
+        };
+        for (const VoidResult &write : writes) {
+            QVERIFY(!write);
+            QVERIFY(write.error().domain == ErrorDomain::io);
+            QVERIFY2(write.error().message.contains(QStringLiteral("blocked/settings.ini")),
+                qPrintable(write.error().message));
+        }
+        QCOMPARE(logged.size(), 2);
+
+        // A writable file reports nothing.
+        logged.clear();
+        QVERIFY(UserDefaultsClient::atPath(path(), [&logged](const Error &error) {
+            logged.append(error);
+        }).setBool(true, QStringLiteral("deleteEventOnEnded")));
+        QVERIFY(logged.isEmpty());
+    }
+
     void numbersAndTextCrossReads()
     {
         {

@@ -303,6 +303,53 @@ private slots:
                     .isEmpty());
     }
 
+    void patchesMergeNestedObjectsAsGoogleDoes()
+    {
+        const QJsonObject addOn {
+            {"conferenceSolution", QJsonObject {{"key", QJsonObject {{"type", "addOn"}}}}},
+            {"entryPoints",
+                QJsonArray {
+                    QJsonObject {{"entryPointType", "video"}, {"uri", "https://x.example/1"}}}}};
+        const QString id = m_google
+                               .addEvent(QStringLiteral("a"),
+                                   {{"summary", "Sync"},
+                                       {"start",
+                                           QJsonObject {{"dateTime", "2025-05-10T09:00:00Z"},
+                                               {"timeZone", "UTC"}}},
+                                       {"end", QJsonObject {{"dateTime", "2025-05-10T10:00:00Z"}}},
+                                       {"conferenceData", addOn}})
+                               .value(QStringLiteral("id"))
+                               .toString();
+        const QString path = QStringLiteral("calendars/a/events/") + id;
+        const QString versioned = path + QStringLiteral("?conferenceDataVersion=1");
+
+        // A day beside the stored moment would leave both in "start": refused, nothing kept.
+        const Answer mixed = call("PATCH", path, {{"start", QJsonObject {{"date", "2025-05-10"}}}});
+        QCOMPARE(mixed.status, 400);
+        QCOMPARE(mixed.body.value("error").toObject().value("message").toString(),
+            QStringLiteral("Invalid start time."));
+        QCOMPARE(
+            m_google.event(QStringLiteral("a"), id).value("start").toObject().value("dateTime"),
+            QJsonValue("2025-05-10T09:00:00Z"));
+
+        // Null removes a key, the rest of a nested object stays; the conference is untouched.
+        const Answer allDay = call("PATCH", versioned,
+            {{"start", QJsonObject {{"date", "2025-05-10"}, {"dateTime", QJsonValue::Null}}},
+                {"end", QJsonObject {{"date", "2025-05-11"}, {"dateTime", QJsonValue::Null}}}});
+        QCOMPARE(allDay.status, 200);
+        QCOMPARE(allDay.body.value("start").toObject(),
+            (QJsonObject {{"date", "2025-05-10"}, {"timeZone", "UTC"}}));
+        QCOMPARE(allDay.body.value("conferenceData").toObject(), addOn);
+
+        // A conference without a way in is refused; null removes it.
+        const Answer emptied = call(
+            "PATCH", versioned, {{"conferenceData", QJsonObject {{"entryPoints", QJsonArray()}}}});
+        QCOMPARE(emptied.status, 400);
+        QCOMPARE(call("PATCH", versioned, {{"conferenceData", QJsonValue::Null}})
+                     .body.contains(QStringLiteral("conferenceData")),
+            false);
+    }
+
     void unexpectedRequestsAreNoted()
     {
         QCOMPARE(call("GET", QStringLiteral("calendars/a/acl")).status, 404);

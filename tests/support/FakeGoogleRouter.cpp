@@ -23,6 +23,33 @@ QString methodName(QHttpServerRequest::Method method)
     default: return QStringLiteral("OTHER");
     }
 }
+// Google's patch semantics: nested objects merge key by key, null removes a key, anything
+// else (arrays included) replaces. Merging into an empty object drops the nulls of a full body.
+QJsonObject mergePatch(QJsonObject target, const QJsonObject &patch)
+{
+    for (auto it = patch.begin(); it != patch.end(); ++it) {
+        if (it.value().isNull())
+            target.remove(it.key());
+        else if (it.value().isObject())
+            target.insert(
+                it.key(), mergePatch(target.value(it.key()).toObject(), it.value().toObject()));
+        else
+            target.insert(it.key(), it.value());
+    }
+    return target;
+}
+
+// Google refuses a boundary that names both a day and a moment.
+std::optional<QString> mixedBoundary(const QJsonObject &event)
+{
+    for (const char *name : {"start", "end"}) {
+        const QJsonObject boundary = event.value(QLatin1String(name)).toObject();
+        if (boundary.contains(QStringLiteral("date"))
+            && boundary.contains(QStringLiteral("dateTime")))
+            return QStringLiteral("Invalid %1 time.").arg(QLatin1String(name));
+    }
+    return std::nullopt;
+}
 } // namespace
 
 FakeGoogleRouter::FakeGoogleRouter(FakeGoogleEventStore &store,
@@ -264,6 +291,10 @@ FakeGoogleRouter::Reply FakeGoogleRouter::insert(
     const QString &calendarId, const LoggedRequest &request)
 {
     QJsonObject event = request.body;
+    const QJsonValue conference = event.take(QStringLiteral("conferenceData"));
+    event = mergePatch({}, event);
+    if (const auto mixed = mixedBoundary(event))
+        return error(400, QStringLiteral("invalid"), *mixed);
     const QDateTime start
         = FakeGoogleEventStore::boundaryMoment(event.value(QStringLiteral("start")).toObject());
     const QDateTime end
@@ -273,9 +304,9 @@ FakeGoogleRouter::Reply FakeGoogleRouter::insert(
             QStringLiteral("The specified time range is empty."));
     const bool versioned
         = request.query.queryItemValue(QStringLiteral("conferenceDataVersion")) == u"1";
-    const QJsonObject conference = event.take(QStringLiteral("conferenceData")).toObject();
     event.remove(QStringLiteral("id"));
-    applyConference(event, conference, versioned);
+    if (auto refused = applyConference(event, conference, versioned))
+        return *refused;
     Reply reply;
     reply.body = m_store.addEvent(calendarId, event);
     return reply;
@@ -290,16 +321,20 @@ FakeGoogleRouter::Reply FakeGoogleRouter::update(
     QJsonObject changes = request.body;
     const bool versioned
         = request.query.queryItemValue(QStringLiteral("conferenceDataVersion")) == u"1";
-    const QJsonObject conference = changes.take(QStringLiteral("conferenceData")).toObject();
-    QJsonObject event = patch ? stored : QJsonObject {};
-    for (auto it = changes.begin(); it != changes.end(); ++it)
-        event.insert(it.key(), it.value());
-    for (const char *kept :
-        {"id", "created", "status", "iCalUID", "recurringEventId", "originalStartTime"})
-        event.insert(QLatin1String(kept), stored.value(QLatin1String(kept)));
-    if (!patch && stored.contains(QStringLiteral("hangoutLink")))
-        event.insert(QStringLiteral("hangoutLink"), stored.value(QStringLiteral("hangoutLink")));
-    applyConference(event, conference, versioned);
+    const QJsonValue conference = changes.take(QStringLiteral("conferenceData"));
+    QJsonObject event = mergePatch(patch ? stored : QJsonObject {}, changes);
+    // What a write cannot set, or only through the conference rules below, stays as stored.
+    for (const char *kept : {"id", "created", "status", "iCalUID", "recurringEventId",
+             "originalStartTime", "hangoutLink", "conferenceData"}) {
+        if (stored.contains(QLatin1String(kept)))
+            event.insert(QLatin1String(kept), stored.value(QLatin1String(kept)));
+        else
+            event.remove(QLatin1String(kept));
+    }
+    if (const auto mixed = mixedBoundary(event))
+        return error(400, QStringLiteral("invalid"), *mixed);
+    if (auto refused = applyConference(event, conference, versioned))
+        return *refused;
     Reply reply;
     reply.body = m_store.replaceEvent(calendarId, event);
     return reply;
@@ -319,19 +354,65 @@ FakeGoogleRouter::Reply FakeGoogleRouter::remove(const QString &calendarId, cons
     return reply;
 }
 
-void FakeGoogleRouter::applyConference(
-    QJsonObject &event, const QJsonObject &conferenceData, bool versioned)
+std::optional<FakeGoogleRouter::Reply> FakeGoogleRouter::applyConference(
+    QJsonObject &event, const QJsonValue &conferenceData, bool versioned)
 {
-    if (!versioned || conferenceData.isEmpty())
-        return;
-    if (conferenceData.contains(QStringLiteral("createRequest"))) {
-        const QString code = QUuid::createUuid().toString(QUuid::Id128).left(10);
-        event.insert(QStringLiteral("hangoutLink"),
-            QStringLiteral("https://meet.google.com/%1-%2-%3")
-                .arg(code.left(3), code.mid(3, 4), code.mid(7, 3)));
-    } else if (conferenceData.value(QStringLiteral("entryPoints")).toArray().isEmpty()) {
+    // Without conferenceDataVersion=1 Google leaves the conference as it is.
+    if (!versioned || conferenceData.isUndefined())
+        return std::nullopt;
+    if (conferenceData.isNull()) {
+        event.remove(QStringLiteral("conferenceData"));
         event.remove(QStringLiteral("hangoutLink"));
+        return std::nullopt;
     }
+    const QJsonObject given = conferenceData.toObject();
+    const QJsonObject storedConference = event.value(QStringLiteral("conferenceData")).toObject();
+    const QString requestId = given.value(QStringLiteral("createRequest"))
+                                  .toObject()
+                                  .value(QStringLiteral("requestId"))
+                                  .toString();
+    const QString storedRequestId = storedConference.value(QStringLiteral("createRequest"))
+                                        .toObject()
+                                        .value(QStringLiteral("requestId"))
+                                        .toString();
+    if (given.contains(QStringLiteral("createRequest")) && requestId != storedRequestId) {
+        const QString code = QUuid::createUuid().toString(QUuid::Id128).left(10);
+        const QString link = QStringLiteral("https://meet.google.com/%1-%2-%3")
+                                 .arg(code.left(3), code.mid(3, 4), code.mid(7, 3));
+        event.insert(QStringLiteral("hangoutLink"), link);
+        event.insert(QStringLiteral("conferenceData"),
+            QJsonObject {{QStringLiteral("createRequest"),
+                             QJsonObject {{QStringLiteral("requestId"), requestId},
+                                 {QStringLiteral("status"),
+                                     QJsonObject {{QStringLiteral("statusCode"),
+                                         QStringLiteral("success")}}}}},
+                {QStringLiteral("conferenceSolution"),
+                    QJsonObject {
+                        {QStringLiteral("key"),
+                            QJsonObject {{QStringLiteral("type"), QStringLiteral("hangoutsMeet")}}},
+                        {QStringLiteral("name"), QStringLiteral("Google Meet")}}},
+                {QStringLiteral("entryPoints"),
+                    QJsonArray {
+                        QJsonObject {{QStringLiteral("entryPointType"), QStringLiteral("video")},
+                            {QStringLiteral("uri"), link}}}},
+                {QStringLiteral("conferenceId"), code}});
+        return std::nullopt;
+    }
+    // A conference of its own (an add-on's, or Meet's kept as it was): it needs a solution and
+    // at least one way in.
+    const QJsonObject merged = mergePatch(storedConference, given);
+    const QString type = merged.value(QStringLiteral("conferenceSolution"))
+                             .toObject()
+                             .value(QStringLiteral("key"))
+                             .toObject()
+                             .value(QStringLiteral("type"))
+                             .toString();
+    if (type.isEmpty() || merged.value(QStringLiteral("entryPoints")).toArray().isEmpty())
+        return error(400, QStringLiteral("invalid"), QStringLiteral("Invalid conference data."));
+    event.insert(QStringLiteral("conferenceData"), merged);
+    if (type != u"hangoutsMeet")
+        event.remove(QStringLiteral("hangoutLink"));
+    return std::nullopt;
 }
 
 FakeGoogleRouter::Reply FakeGoogleRouter::error(

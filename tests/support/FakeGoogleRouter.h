@@ -12,6 +12,7 @@
 #include <QUrlQuery>
 
 #include <functional>
+#include <optional>
 
 class QHttpServerRequest;
 
@@ -105,7 +106,10 @@ private:
         const QString &pageKey, const QJsonObject &lastPageExtras);
     QString eventsUri(const QString &calendarId) const;
     void notify(Channel &channel, const QString &state);
-    void applyConference(QJsonObject &event, const QJsonObject &conferenceData, bool versioned);
+    // Applies a write's conferenceData (absent, null, a create request or a conference of its
+    // own); a refusal when what would be stored is no conference Google accepts.
+    std::optional<Reply> applyConference(
+        QJsonObject &event, const QJsonValue &conferenceData, bool versioned);
 
     FakeGoogleEventStore &m_store;
     std::function<void(const QString &, const QString &)> m_posted;

@@ -14,15 +14,17 @@ EditMeetingViewModel::EditMeetingViewModel(const GoogleCalendarEvent &event,
     , m_event(event)
 {
     const QDateTime now = this->context().now();
-    const AppDateFormatter formatter(this->context().locale, this->context().zone);
     const QDateTime start = event.start.value_or(now);
     const QDateTime end = event.end.value_or(now);
 
     MeetingFormState &state = prefill();
     state.title = event.summary.value_or(QString());
     state.selectedDate = start;
-    state.startTime = formatter.time(start);
-    state.endTime = formatter.time(end);
+    // In the digits the field and the save read back, whatever digits the locale writes.
+    state.startTime = timeFieldText(start, this->context().zone);
+    state.endTime = timeFieldText(end, this->context().zone);
+    state.openedStartTime = state.startTime;
+    state.openedEndTime = state.endTime;
     for (const GoogleCalendar &calendar : Dependency<CacheManager>()->calendars()) {
         if (calendar.id == calendarId) {
             state.selectedCalendar = calendar;
@@ -37,6 +39,7 @@ EditMeetingViewModel::EditMeetingViewModel(const GoogleCalendarEvent &event,
         state.selectedCalendar = bare;
     }
     state.shouldCreateGoogleMeet = event.hangoutLink && !event.hangoutLink->isEmpty();
+    state.hadGoogleMeet = state.shouldCreateGoogleMeet;
     state.reminderTime = event.reminderMinutes;
     state.description = event.description.value_or(QString());
     state.isAllDayEvent = event.isAllDay;

@@ -2,6 +2,7 @@
 
 #include "core/StartTask.h"
 #include "platform/SecretStore.h"
+#include "services/AppDatabase.h"
 
 #include <QSet>
 #include <QTimer>
@@ -35,6 +36,12 @@ MainViewModel::MainViewModel(QObject *parent)
             emit selectedDateChanged(date);
         },
         Qt::QueuedConnection);
+    // The database is open by now (the dependency above opened it): a file that had to be set
+    // aside at start is told here, on the first main screen only.
+    if (const auto recovery = AppDatabase::takeRecovery()) {
+        m_alert.set(AlertType::error(
+            Error::make(recovery->cause.domain, recovery->cause.code, recovery->userMessage())));
+    }
 }
 
 MainViewModel::~MainViewModel()

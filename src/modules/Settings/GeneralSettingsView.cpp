@@ -1,5 +1,6 @@
 #include "modules/Settings/GeneralSettingsView.h"
 
+#include "components/AlertPresenter.h"
 #include "components/Palette.h"
 #include "components/ToggleSwitch.h"
 #include "modules/Settings/GeneralSettingsViewModel.h"
@@ -15,6 +16,7 @@ GeneralSettingsView::GeneralSettingsView(GeneralSettingsViewModel *viewModel, QW
     , m_label(new ThemedLabel(tr("Delete ended event from Google Calendar"),
           DynamicColor {palette::backgroundDark(), Qt::white}, 13))
     , m_switch(new ToggleSwitch)
+    , m_alerts(new AlertPresenter(viewModel->alertType(), this))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);

@@ -6,6 +6,7 @@
 
 namespace tolvo {
 
+class AlertPresenter;
 class GeneralSettingsViewModel;
 class ToggleSwitch;
 
@@ -18,11 +19,13 @@ public:
 
     ToggleSwitch *deleteSwitch() const { return m_switch; }
     ThemedLabel *label() const { return m_label; }
+    AlertPresenter *alertPresenter() const { return m_alerts; }
 
 private:
     QPointer<GeneralSettingsViewModel> m_viewModel;
     ThemedLabel *m_label;
     ToggleSwitch *m_switch;
+    AlertPresenter *m_alerts;
 };
 
 } // namespace tolvo
