@@ -9,6 +9,28 @@
 
 namespace tolvo::ics {
 
+QString normalisedText(QString text)
+{
+    // libical keeps control characters inside a value but writes them back where the next
+    // read splits or drops them, and iCalendar forbids them: the text would change on a save.
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.removeIf([](QChar c) {
+        return (c.unicode() < 0x20 || c.unicode() == 0x7f) && c != QLatin1Char('\n')
+            && c != QLatin1Char('\t');
+    });
+    // libical trims spaces and tabs around a value as it reads the line, so "a \F" (a form
+    // feed, dropped above) must not leave a space that the next read loses.
+    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && blank(text.at(first)))
+        ++first;
+    while (last > first && blank(text.at(last - 1)))
+        --last;
+    return text.mid(first, last - first);
+}
+
 namespace {
 // The years libical writes faithfully here; outside them dates come out as zeros.
 constexpr int minimumYear = 1;
@@ -89,19 +111,11 @@ icalcomponent *eventFor(icalcomponent *root, const QString &identifier)
     return unnamed;
 }
 
-// A text value with its line ends as "\n" and without other control characters, which
-// iCalendar text cannot hold: libical keeps them inside a value but writes them back where the
-// next read splits or drops them, so the text would change on each save.
 std::optional<QString> copiedText(const char *value)
 {
     auto text = copied(value);
-    if (text) {
-        text->replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        text->replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        text->removeIf([](QChar c) {
-            return c.unicode() < 0x20 && c != QLatin1Char('\n') && c != QLatin1Char('\t');
-        });
-    }
+    if (text)
+        *text = normalisedText(*text);
     return text;
 }
 
@@ -208,10 +222,12 @@ void replace(icalcomponent *event, icalproperty_kind kind, icalproperty *propert
         icalcomponent_add_property(event, property);
 }
 
+// Written as it reads back: a text that holds nothing after normalising is left out.
 void replaceText(icalcomponent *event, icalproperty_kind kind, const std::optional<QString> &value,
     icalproperty *(*make)(const char *))
 {
-    replace(event, kind, value && !value->isEmpty() ? make(value->toUtf8().constData()) : nullptr);
+    const QString text = value ? normalisedText(*value) : QString();
+    replace(event, kind, text.isEmpty() ? nullptr : make(text.toUtf8().constData()));
 }
 
 } // namespace
@@ -324,6 +340,87 @@ Result<LocalEvent> readOne(icalcomponent *event, icalcomponent *root, const QTim
     return result;
 }
 
+bool isRecurrenceKind(icalproperty_kind kind)
+{
+    return kind == ICAL_RRULE_PROPERTY || kind == ICAL_RDATE_PROPERTY
+        || kind == ICAL_EXDATE_PROPERTY || kind == ICAL_EXRULE_PROPERTY;
+}
+
+// One property as one unfolded line of text, without its line end.
+QString propertyLine(icalproperty *property)
+{
+    char *text = icalproperty_as_ical_string_r(property);
+    if (!text)
+        return {};
+    QByteArray line(text);
+    icalmemory_free_buffer(text);
+    line.replace("\r\n ", "").replace("\r\n\t", "");
+    return QString::fromUtf8(line.trimmed());
+}
+
+// A RECURRENCE-ID as the instant that keys an override; all-day ones at their local midnight.
+QDateTime recurrenceKey(icalcomponent *event, icalcomponent *root, const QTimeZone &localZone)
+{
+    const auto moment = readMoment(event, ICAL_RECURRENCEID_PROPERTY, root, localZone);
+    if (!moment)
+        return {};
+    return moment->isDate ? moment->date.startOfDay(localZone) : moment->time;
+}
+
+// The VEVENTs that override occurrences of the series `uid`.
+QList<icalcomponent *> overridesOf(icalcomponent *root, const QString &uid)
+{
+    QList<icalcomponent *> result;
+    for (icalcomponent *event : allEvents(root)) {
+        if (isOverride(event) && uidOf(event) == uid)
+            result.append(event);
+    }
+    return result;
+}
+
+void sortOverrides(QList<LocalOccurrence> &overrides)
+{
+    std::sort(
+        overrides.begin(), overrides.end(), [](const LocalOccurrence &a, const LocalOccurrence &b) {
+            return a.recurrenceId < b.recurrenceId;
+        });
+}
+
+// A listed event with what makes it a series: its rule lines, its readable overrides (one
+// that cannot be read is left out, and left alone by saves) and the zone of its start.
+Result<LocalEvent> readListed(icalcomponent *event, icalcomponent *root, const QTimeZone &localZone)
+{
+    TRY_ASSIGN(LocalEvent result, readOne(event, root, localZone));
+    icalproperty *start = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
+    if (!result.isAllDay && start) {
+        if (const char *tzid = icalproperty_get_parameter_as_string(start, "TZID")) {
+            const QTimeZone zone = zoneForTzid(QString::fromUtf8(tzid));
+            if (zone.isValid())
+                result.timeZone = QString::fromUtf8(zone.id());
+        }
+    }
+    if (isOverride(event))
+        return result;
+    for (icalproperty *property = icalcomponent_get_first_property(event, ICAL_ANY_PROPERTY);
+         property; property = icalcomponent_get_next_property(event, ICAL_ANY_PROPERTY)) {
+        if (isRecurrenceKind(icalproperty_isa(property)))
+            result.recurrence.append(propertyLine(property));
+    }
+    const auto uid = uidOf(event);
+    if (!uid)
+        return result;
+    for (icalcomponent *changed : overridesOf(root, *uid)) {
+        const QDateTime key = recurrenceKey(changed, root, localZone);
+        auto read = readOne(changed, root, localZone);
+        if (!key.isValid() || !read)
+            continue;
+        result.overrides.append(LocalOccurrence {
+            key, read->title, read->start, read->end, read->location, read->notes});
+    }
+    sortOverrides(result.overrides);
+    return result;
+}
+
 struct TimeForm
 {
     enum Kind { utc, floating, zoned } kind = utc;
@@ -369,44 +466,64 @@ Result<icaltimetype> wallTime(const QDateTime &moment, const QTimeZone &zone)
     return value;
 }
 
-// Writes DTSTART or DTEND as `moment`: untouched when the file already says that instant,
-// else in the form the file used for it.
-VoidResult writeTime(icalcomponent *root, icalcomponent *event, icalproperty_kind kind,
-    const QDateTime &moment, const TimeForm &form, const QTimeZone &localZone)
+// `moment` as a value of the given form: a zone's or the local wall time, or UTC. Nothing
+// when the form names a zone neither Qt nor the file knows.
+Result<std::optional<icaltimetype>> valueInForm(
+    const QDateTime &moment, const TimeForm &form, icalcomponent *root, const QTimeZone &localZone)
 {
-    if (icalcomponent_get_first_property(event, kind)) {
-        const auto read = readMoment(event, kind, root, localZone);
-        if (read && !read->isDate && read->time == moment)
-            return {};
-    }
-    icalproperty *property = nullptr;
-    const auto make = [kind](const icaltimetype &value) {
-        return kind == ICAL_DTSTART_PROPERTY ? icalproperty_new_dtstart(value)
-                                             : icalproperty_new_dtend(value);
-    };
     if (form.kind == TimeForm::floating) {
         TRY_ASSIGN(const icaltimetype value, wallTime(moment, localZone));
-        property = make(value);
-    } else if (form.kind == TimeForm::zoned) {
+        return value;
+    }
+    if (form.kind == TimeForm::zoned) {
         const QTimeZone zone = zoneForTzid(QString::fromUtf8(form.tzid));
         if (zone.isValid()) {
             TRY_ASSIGN(const icaltimetype value, wallTime(moment, zone));
-            property = make(value);
-        } else if (icaltimezone *defined
-            = icalcomponent_get_timezone(root, form.tzid.constData())) {
-            TRY_ASSIGN(icaltimetype value, timeValue(moment));
-            value = icaltime_from_timet_with_zone(
+            return value;
+        }
+        if (icaltimezone *defined = icalcomponent_get_timezone(root, form.tzid.constData())) {
+            TRY(timeValue(moment));
+            icaltimetype value = icaltime_from_timet_with_zone(
                 static_cast<time_t>(moment.toSecsSinceEpoch()), 0, defined);
             value.zone = nullptr;
-            property = make(value);
+            return value;
         }
-        if (property)
-            icalproperty_set_parameter_from_string(property, "TZID", form.tzid.constData());
+        return std::optional<icaltimetype>();
     }
-    if (!property) {
-        TRY_ASSIGN(const icaltimetype value, timeValue(moment));
-        property = make(value);
+    TRY_ASSIGN(const icaltimetype value, timeValue(moment));
+    return value;
+}
+
+icalproperty *newTimeProperty(icalproperty_kind kind, const icaltimetype &value)
+{
+    switch (kind) {
+    case ICAL_DTSTART_PROPERTY: return icalproperty_new_dtstart(value);
+    case ICAL_DTEND_PROPERTY: return icalproperty_new_dtend(value);
+    default: return icalproperty_new_recurrenceid(value);
     }
+}
+
+// Writes DTSTART, DTEND or RECURRENCE-ID as `moment`: untouched when the file already says
+// that instant, else in the form the file used for it.
+VoidResult writeTime(icalcomponent *root, icalcomponent *event, icalproperty_kind kind,
+    const QDateTime &moment, const TimeForm &form, const QTimeZone &localZone)
+{
+    if (icalproperty *existing = icalcomponent_get_first_property(event, kind)) {
+        const auto read = readMoment(event, kind, root, localZone);
+        const TimeForm written = formOf(existing);
+        if (read && !read->isDate && read->time == moment && written.kind == form.kind
+            && written.tzid == form.tzid)
+            return {};
+    }
+    TRY_ASSIGN(auto value, valueInForm(moment, form, root, localZone));
+    TimeForm written = form;
+    if (!value) {
+        TRY_ASSIGN(value, timeValue(moment));
+        written = {};
+    }
+    icalproperty *property = newTimeProperty(kind, *value);
+    if (written.kind == TimeForm::zoned)
+        icalproperty_set_parameter_from_string(property, "TZID", written.tzid.constData());
     replace(event, kind, property);
     return {};
 }
@@ -419,6 +536,300 @@ VoidResult writeDate(icalcomponent *event, icalproperty_kind kind, const QDate &
         kind == ICAL_DTSTART_PROPERTY ? icalproperty_new_dtstart(dateValue(date))
                                       : icalproperty_new_dtend(dateValue(date)));
     return {};
+}
+
+// How far a save moved a series: the wall-clock shift of its start in the zone its rule counts
+// in (whole days for an all-day series), so that its exceptions still name its occurrences.
+struct SeriesShift
+{
+    qint64 seconds = 0;
+    QTimeZone zone;
+};
+
+// The wall clock of `moment` in `zone`, as a plain date and time.
+QDateTime wallClock(const QDateTime &moment, const QTimeZone &zone)
+{
+    const QDateTime local = moment.toTimeZone(zone);
+    return QDateTime(local.date(), local.time(), Qt::UTC);
+}
+
+std::optional<SeriesShift> seriesShift(
+    const Moment &before, const Moment &after, const TimeForm &form, const QTimeZone &localZone)
+{
+    if (before.isDate != after.isDate)
+        return std::nullopt; // neither kind of exception fits the other
+    if (before.isDate)
+        return SeriesShift {before.date.daysTo(after.date) * 86400, localZone};
+    QTimeZone zone = QTimeZone::utc();
+    if (form.kind == TimeForm::floating)
+        zone = localZone;
+    else if (form.kind == TimeForm::zoned && zoneForTzid(QString::fromUtf8(form.tzid)).isValid())
+        zone = zoneForTzid(QString::fromUtf8(form.tzid));
+    const qint64 seconds = wallClock(before.time, zone).secsTo(wallClock(after.time, zone));
+    return SeriesShift {seconds, zone};
+}
+
+// One date or time of the series moved with it, in the form it was written in.
+std::optional<icaltimetype> shiftedValue(const icaltimetype &value, const char *tzid,
+    icalcomponent *root, const QTimeZone &localZone, const SeriesShift &shift)
+{
+    if (icaltime_is_null_time(value))
+        return std::nullopt;
+    if (value.is_date) {
+        const QDate date
+            = QDateTime(dateOf(value), QTime(0, 0), Qt::UTC).addSecs(shift.seconds).date();
+        if (!date.isValid() || !inHeldRange(date.year()))
+            return std::nullopt;
+        return dateValue(date);
+    }
+    const QDateTime from = instant(value, tzid, root, localZone);
+    if (!from.isValid())
+        return std::nullopt;
+    const QDateTime wall = wallClock(from, shift.zone).addSecs(shift.seconds);
+    const QDateTime moved(wall.date(), wall.time(), shift.zone);
+    TimeForm form;
+    if (!icaltime_is_utc(value))
+        form = tzid ? TimeForm {TimeForm::zoned, QByteArray(tzid)} : TimeForm {TimeForm::floating};
+    auto written = valueInForm(moved, form, root, localZone);
+    if (!written || !*written)
+        return std::nullopt; // a zone nothing knows: left as it was
+    return **written;
+}
+
+void shiftProperties(icalcomponent *event, icalproperty_kind kind, icalcomponent *root,
+    const QTimeZone &localZone, const SeriesShift &shift)
+{
+    for (icalproperty *property = icalcomponent_get_first_property(event, kind); property;
+         property = icalcomponent_get_next_property(event, kind)) {
+        const char *tzid = icalproperty_get_parameter_as_string(property, "TZID");
+        const auto moved = [&](const icaltimetype &value) {
+            return shiftedValue(value, tzid, root, localZone, shift);
+        };
+        switch (kind) {
+        case ICAL_EXDATE_PROPERTY:
+            if (const auto value = moved(icalproperty_get_exdate(property)))
+                icalproperty_set_exdate(property, *value);
+            break;
+        case ICAL_RECURRENCEID_PROPERTY:
+            if (const auto value = moved(icalproperty_get_recurrenceid(property)))
+                icalproperty_set_recurrenceid(property, *value);
+            break;
+        case ICAL_DTSTART_PROPERTY:
+            if (const auto value = moved(icalproperty_get_dtstart(property)))
+                icalproperty_set_dtstart(property, *value);
+            break;
+        case ICAL_DTEND_PROPERTY:
+            if (const auto value = moved(icalproperty_get_dtend(property)))
+                icalproperty_set_dtend(property, *value);
+            break;
+        case ICAL_RDATE_PROPERTY: {
+            icaldatetimeperiodtype rdate = icalproperty_get_rdate(property);
+            if (!icaltime_is_null_time(rdate.time)) {
+                if (const auto value = moved(rdate.time))
+                    rdate.time = *value;
+            } else {
+                if (const auto start = moved(rdate.period.start))
+                    rdate.period.start = *start;
+                if (const auto end = moved(rdate.period.end))
+                    rdate.period.end = *end;
+            }
+            icalproperty_set_rdate(property, rdate);
+            break;
+        }
+        case ICAL_RRULE_PROPERTY: {
+            // The last occurrence stays within the series' end.
+            icalrecurrencetype rule = icalproperty_get_rrule(property);
+            if (const auto until = moved(rule.until)) {
+                rule.until = *until;
+                icalproperty_set_rrule(property, rule);
+            }
+            break;
+        }
+        default: break;
+        }
+    }
+}
+
+// Moves the series' exceptions with its start: excluded and added dates, the end of its rule
+// and the occurrences its overrides replace (with those overrides that were not moved apart).
+// Only what the save kept as it was moves: rules and overrides the save wrote are as meant.
+void shiftSeries(icalcomponent *root, icalcomponent *master, const QTimeZone &localZone,
+    const SeriesShift &shift, bool rulesKept, bool overridesKept)
+{
+    if (rulesKept) {
+        for (const auto kind : {ICAL_EXDATE_PROPERTY, ICAL_RDATE_PROPERTY, ICAL_RRULE_PROPERTY})
+            shiftProperties(master, kind, root, localZone, shift);
+    }
+    const auto uid = uidOf(master);
+    if (!uid || !overridesKept)
+        return;
+    for (icalcomponent *event : allEvents(root)) {
+        if (!isOverride(event) || uidOf(event) != uid)
+            continue;
+        const auto replaced = readMoment(event, ICAL_RECURRENCEID_PROPERTY, root, localZone);
+        const auto start = readMoment(event, ICAL_DTSTART_PROPERTY, root, localZone);
+        const bool inPlace = replaced && start && replaced->isDate == start->isDate
+            && (replaced->isDate ? replaced->date == start->date : replaced->time == start->time);
+        shiftProperties(event, ICAL_RECURRENCEID_PROPERTY, root, localZone, shift);
+        if (inPlace) {
+            shiftProperties(event, ICAL_DTSTART_PROPERTY, root, localZone, shift);
+            shiftProperties(event, ICAL_DTEND_PROPERTY, root, localZone, shift);
+        }
+    }
+}
+
+// The all-day span from `start`'s day to `end`'s as DATE values: an end inside a day still covers
+// that day, the first moment of a day does not.
+VoidResult writeDays(icalcomponent *event, const QDateTime &start, const QDateTime &end)
+{
+    // Dates stay dates: an instant at a midnight that a zone skips would move the day.
+    const QDate first = start.date();
+    QDate last = end.isValid() ? end.date() : first;
+    if (end.isValid() && end != last.startOfDay(end.timeZone()) && end.time() != QTime(0, 0))
+        last = last.addDays(1);
+    if (last <= first)
+        last = first.addDays(1);
+    TRY(writeDate(event, ICAL_DTSTART_PROPERTY, first));
+    TRY(writeDate(event, ICAL_DTEND_PROPERTY, last));
+    return {};
+}
+
+// Rule lines as libical writes them, so that lines from elsewhere (Google's) compare with what
+// a file holds; a line libical cannot read stays as it is.
+QStringList canonicalLines(const QStringList &lines)
+{
+    QStringList result;
+    for (const QString &line : lines) {
+        icalproperty *property = icalproperty_new_from_string(line.trimmed().toUtf8().constData());
+        result.append(property ? propertyLine(property) : line.trimmed());
+        if (property)
+            icalproperty_free(property);
+    }
+    return result;
+}
+
+VoidResult writeRules(icalcomponent *event, const QStringList &lines)
+{
+    QList<icalproperty *> parsed;
+    for (const QString &line : lines) {
+        icalproperty *property = icalproperty_new_from_string(line.trimmed().toUtf8().constData());
+        if (!property || !isRecurrenceKind(icalproperty_isa(property))) {
+            if (property)
+                icalproperty_free(property);
+            for (icalproperty *made : std::as_const(parsed))
+                icalproperty_free(made);
+            return failure(ErrorDomain::invalidInput, 0,
+                QStringLiteral("The recurrence line \"%1\" is not an iCalendar rule.").arg(line));
+        }
+        parsed.append(property);
+    }
+    for (const auto kind :
+        {ICAL_RRULE_PROPERTY, ICAL_RDATE_PROPERTY, ICAL_EXDATE_PROPERTY, ICAL_EXRULE_PROPERTY})
+        removeAll(event, kind);
+    for (icalproperty *property : std::as_const(parsed))
+        icalcomponent_add_property(event, property);
+    return {};
+}
+
+// A VTIMEZONE for `zoneId` (from libical's zone data, under the IANA name, from 1970 on), so
+// that every reader of the file knows the zone's rules.
+void addZone(icalcomponent *root, const QByteArray &zoneId)
+{
+    if (icalcomponent_isa(root) != ICAL_VCALENDAR_COMPONENT
+        || icalcomponent_get_timezone(root, zoneId.constData()))
+        return;
+    icaltimezone *builtin = icaltimezone_get_builtin_timezone(zoneId.constData());
+    icalcomponent *definition = builtin ? icaltimezone_get_component(builtin) : nullptr;
+    if (!definition)
+        return; // readers fall back on the name, as this store does
+    icalcomponent *zone = icalcomponent_new_clone(definition);
+    if (icalproperty *tzid = icalcomponent_get_first_property(zone, ICAL_TZID_PROPERTY))
+        icalproperty_set_tzid(tzid, zoneId.constData());
+    icaltimezone_truncate_vtimezone(zone,
+        icaltime_from_timet_with_zone(0, 0, icaltimezone_get_utc_timezone()), icaltime_null_time(),
+        0);
+    icalcomponent_add_component(root, zone);
+}
+
+// Writes the series' overrides as given: each one's VEVENT is updated (what this store does
+// not manage in it stays), new ones are added in the form of the series' start and those no
+// longer given go. Overrides the store could not read are left alone.
+VoidResult writeOverrides(icalcomponent *root, icalcomponent *master,
+    const QList<LocalOccurrence> &overrides, const QList<LocalOccurrence> &previous,
+    const QDateTime &now, const QTimeZone &localZone)
+{
+    const auto uid = uidOf(master);
+    if (!uid)
+        return failure(ErrorDomain::invalidInput, 0,
+            QStringLiteral("A series without a UID cannot hold changed occurrences."));
+    const bool allDay = icaltime_is_date(
+        icalproperty_get_dtstart(icalcomponent_get_first_property(master, ICAL_DTSTART_PROPERTY)));
+    const TimeForm seriesForm
+        = formOf(icalcomponent_get_first_property(master, ICAL_DTSTART_PROPERTY));
+    QHash<qint64, icalcomponent *> existing;
+    for (icalcomponent *changed : overridesOf(root, *uid)) {
+        const QDateTime key = recurrenceKey(changed, root, localZone);
+        if (key.isValid())
+            existing.insert(key.toSecsSinceEpoch(), changed);
+    }
+    QSet<qint64> given;
+    for (const LocalOccurrence &occurrence : overrides) {
+        if (!occurrence.recurrenceId.isValid() || !occurrence.start.isValid())
+            return failure(ErrorDomain::invalidInput, 0,
+                QStringLiteral("A changed occurrence has no original start or no start."));
+        const qint64 key = occurrence.recurrenceId.toSecsSinceEpoch();
+        given.insert(key);
+        icalcomponent *event = existing.value(key);
+        if (!event) {
+            event = icalcomponent_new(ICAL_VEVENT_COMPONENT);
+            icalcomponent_add_component(root, event);
+            icalcomponent_add_property(event, icalproperty_new_uid(uid->toUtf8().constData()));
+            if (allDay)
+                icalcomponent_add_property(event,
+                    icalproperty_new_recurrenceid(
+                        dateValue(occurrence.recurrenceId.toTimeZone(localZone).date())));
+            else
+                TRY(writeTime(root, event, ICAL_RECURRENCEID_PROPERTY, occurrence.recurrenceId,
+                    seriesForm, localZone));
+        }
+        if (allDay) {
+            TRY(writeDays(event, occurrence.start.toTimeZone(localZone),
+                occurrence.end.toTimeZone(localZone)));
+        } else {
+            icalproperty *start = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
+            const TimeForm form = start ? formOf(start) : seriesForm;
+            const QDateTime end = occurrence.end.isValid() && occurrence.end >= occurrence.start
+                ? occurrence.end
+                : occurrence.start;
+            TRY(writeTime(root, event, ICAL_DTSTART_PROPERTY, occurrence.start, form, localZone));
+            TRY(writeTime(root, event, ICAL_DTEND_PROPERTY, end, form, localZone));
+        }
+        removeAll(event, ICAL_DURATION_PROPERTY);
+        replaceText(event, ICAL_SUMMARY_PROPERTY, occurrence.title, icalproperty_new_summary);
+        replaceText(
+            event, ICAL_DESCRIPTION_PROPERTY, occurrence.notes, icalproperty_new_description);
+        replaceText(event, ICAL_LOCATION_PROPERTY, occurrence.location, icalproperty_new_location);
+        replace(event, ICAL_LASTMODIFIED_PROPERTY, icalproperty_new_lastmodified(utcTime(now)));
+        replace(event, ICAL_DTSTAMP_PROPERTY, icalproperty_new_dtstamp(utcTime(now)));
+    }
+    for (const LocalOccurrence &occurrence : previous) {
+        const qint64 key = occurrence.recurrenceId.toSecsSinceEpoch();
+        if (given.contains(key))
+            continue;
+        if (icalcomponent *gone = existing.value(key)) {
+            icalcomponent_remove_component(root, gone);
+            icalcomponent_free(gone);
+        }
+    }
+    return {};
+}
+
+// A new version for other clients and servers when the times changed.
+void raiseSequence(icalcomponent *event)
+{
+    icalproperty *property = icalcomponent_get_first_property(event, ICAL_SEQUENCE_PROPERTY);
+    const int sequence = property ? icalproperty_get_sequence(property) : 0;
+    replace(event, ICAL_SEQUENCE_PROPERTY, icalproperty_new_sequence(std::max(sequence, 0) + 1));
 }
 
 // Removes the VEVENTs of `uid` (keep = false) or all other VEVENTs (keep = true).
@@ -442,13 +853,49 @@ Result<QByteArray> filterEvents(const QByteArray &text, const QString &uid, bool
 
 } // namespace
 
+LocalEvent storedForm(LocalEvent event)
+{
+    const auto text = [](std::optional<QString> &value) {
+        if (!value)
+            return;
+        *value = normalisedText(*value);
+        if (value->isEmpty())
+            value.reset();
+    };
+    const auto toSecond = [](QDateTime &moment) {
+        if (moment.isValid())
+            moment = moment.addMSecs(-moment.time().msec());
+    };
+    event.title = normalisedText(event.title);
+    text(event.notes);
+    text(event.location);
+    text(event.url);
+    toSecond(event.start);
+    toSecond(event.end);
+    IcalComponent::newCalendar(); // sets libical up to refuse bad rule lines without aborting
+    event.recurrence = canonicalLines(event.recurrence);
+    for (LocalOccurrence &occurrence : event.overrides) {
+        occurrence.title = normalisedText(occurrence.title);
+        text(occurrence.notes);
+        text(occurrence.location);
+        toSecond(occurrence.recurrenceId);
+        toSecond(occurrence.start);
+        toSecond(occurrence.end);
+    }
+    sortOverrides(event.overrides);
+    // All-day times have no zone; a zone nothing knows is not written.
+    const QTimeZone zone = event.isAllDay ? QTimeZone() : zoneForTzid(event.timeZone);
+    event.timeZone = zone.isValid() ? QString::fromUtf8(zone.id()) : QString();
+    return event;
+}
+
 Result<LocalEvent> readEvent(const QByteArray &text, const QTimeZone &localZone)
 {
     TRY_ASSIGN(const IcalComponent root, IcalComponent::parse(text));
     const QList<icalcomponent *> events = listedEvents(root.get());
     if (events.isEmpty())
         return failure(ErrorDomain::decoding, 0, QStringLiteral("The file holds no event."));
-    return readOne(events.first(), root.get(), localZone);
+    return readListed(events.first(), root.get(), localZone);
 }
 
 Result<QList<LocalEvent>> readEvents(const QByteArray &text, const QTimeZone &localZone)
@@ -459,7 +906,7 @@ Result<QList<LocalEvent>> readEvents(const QByteArray &text, const QTimeZone &lo
         return failure(ErrorDomain::decoding, 0, QStringLiteral("The file holds no event."));
     QList<LocalEvent> result;
     for (icalcomponent *event : events) {
-        auto read = readOne(event, root.get(), localZone);
+        auto read = readListed(event, root.get(), localZone);
         if (!read) {
             // One bad event makes the file unreadable as a whole: a partial listing would
             // let a save drop the events it could not read.
@@ -502,39 +949,77 @@ Result<QByteArray> writeEvent(const LocalEvent &event, const QByteArray &previou
         root = IcalComponent::newCalendar();
     }
     icalcomponent *vevent = eventFor(root->get(), event.identifier);
-    if (!vevent) {
+    std::optional<LocalEvent> before;
+    std::optional<Moment> startBefore;
+    if (vevent) {
+        if (auto read = readListed(vevent, root->get(), localZone))
+            before = std::move(*read);
+        startBefore = readMoment(vevent, ICAL_DTSTART_PROPERTY, root->get(), localZone);
+    } else {
         vevent = icalcomponent_new(ICAL_VEVENT_COMPONENT);
         icalcomponent_add_component(root->get(), vevent);
     }
+    const TimeForm startForm
+        = formOf(icalcomponent_get_first_property(vevent, ICAL_DTSTART_PROPERTY));
 
     // The UID as the file wrote it stays: other programs match it byte for byte.
     if (uidOf(vevent) != event.identifier)
         replace(
             vevent, ICAL_UID_PROPERTY, icalproperty_new_uid(event.identifier.toUtf8().constData()));
     if (event.isAllDay) {
-        // Dates stay dates: an instant at a midnight that a zone skips would move the day.
-        const QDate first = event.start.date();
-        QDate last = event.end.isValid() ? event.end.date() : first;
-        // An end inside a day still covers that day; the first moment of the day does not.
-        if (event.end.isValid() && event.end != last.startOfDay(event.end.timeZone())
-            && event.end.time() != QTime(0, 0))
-            last = last.addDays(1);
-        if (last <= first)
-            last = first.addDays(1);
-        TRY(writeDate(vevent, ICAL_DTSTART_PROPERTY, first));
-        TRY(writeDate(vevent, ICAL_DTEND_PROPERTY, last));
+        TRY(writeDays(vevent, event.start, event.end));
     } else {
         const QDateTime end
             = event.end.isValid() && event.end >= event.start ? event.end : event.start;
-        icalproperty *oldStart = icalcomponent_get_first_property(vevent, ICAL_DTSTART_PROPERTY);
         icalproperty *oldEnd = icalcomponent_get_first_property(vevent, ICAL_DTEND_PROPERTY);
-        const TimeForm startForm = formOf(oldStart);
-        const TimeForm endForm = oldEnd ? formOf(oldEnd) : startForm;
+        TimeForm writtenForm = startForm;
+        TimeForm endForm = oldEnd ? formOf(oldEnd) : startForm;
+        // A zone given for the event: its times are kept on that zone's wall clock.
+        const QTimeZone wanted = zoneForTzid(event.timeZone);
+        if (wanted.isValid()
+            && !(startForm.kind == TimeForm::zoned
+                && zoneForTzid(QString::fromUtf8(startForm.tzid)) == wanted)) {
+            writtenForm = endForm = {TimeForm::zoned, wanted.id()};
+            addZone(root->get(), wanted.id());
+        }
         TRY(writeTime(
-            root->get(), vevent, ICAL_DTSTART_PROPERTY, event.start, startForm, localZone));
+            root->get(), vevent, ICAL_DTSTART_PROPERTY, event.start, writtenForm, localZone));
         TRY(writeTime(root->get(), vevent, ICAL_DTEND_PROPERTY, end, endForm, localZone));
     }
     removeAll(vevent, ICAL_DURATION_PROPERTY);
+    if (before
+        && (before->start != event.start || before->end != event.end
+            || before->isAllDay != event.isAllDay)) {
+        // Compared as read back, so a time written as it was is no change.
+        const auto after = readOne(vevent, root->get(), localZone);
+        if (!after || after->start != before->start || after->end != before->end
+            || after->isAllDay != before->isAllDay)
+            raiseSequence(vevent);
+    }
+    bool rulesKept = true;
+    bool overridesKept = true;
+    if (!isOverride(vevent)) {
+        const QStringList rulesBefore = before ? before->recurrence : QStringList();
+        if (canonicalLines(event.recurrence) != rulesBefore) {
+            TRY(writeRules(vevent, event.recurrence));
+            rulesKept = false;
+        }
+        const QList<LocalOccurrence> overridesBefore
+            = before ? before->overrides : QList<LocalOccurrence>();
+        if (storedForm(LocalEvent {.overrides = event.overrides}).overrides != overridesBefore) {
+            TRY(writeOverrides(
+                root->get(), vevent, event.overrides, overridesBefore, now, localZone));
+            overridesKept = false;
+        }
+    }
+    if (startBefore && !isOverride(vevent)) {
+        const auto startAfter = readMoment(vevent, ICAL_DTSTART_PROPERTY, root->get(), localZone);
+        if (startAfter) {
+            const auto shift = seriesShift(*startBefore, *startAfter, startForm, localZone);
+            if (shift && shift->seconds != 0)
+                shiftSeries(root->get(), vevent, localZone, *shift, rulesKept, overridesKept);
+        }
+    }
     replaceText(vevent, ICAL_SUMMARY_PROPERTY, event.title, icalproperty_new_summary);
     replaceText(vevent, ICAL_DESCRIPTION_PROPERTY, event.notes, icalproperty_new_description);
     replaceText(vevent, ICAL_LOCATION_PROPERTY, event.location, icalproperty_new_location);

@@ -11,7 +11,8 @@
 // Reading and writing one event as iCalendar text (one VCALENDAR with one master VEVENT).
 namespace tolvo::ics {
 
-// The master VEVENT of the text (the one without RECURRENCE-ID). Times without a zone
+// The master VEVENT of the text (the one without RECURRENCE-ID), with its rule lines and the
+// overrides of the same UID in the text. Times without a zone
 // ("floating") and all-day dates are placed in `localZone`; all-day events start and end at
 // local midnights, the end being the morning after the last day. A recurring event is read as
 // its first occurrence. `identifier` is the UID (empty when the event has none) and
@@ -39,9 +40,22 @@ qsizetype eventCount(const QByteArray &text);
 // stays floating in `localZone`, UTC stays UTC); new events are written in UTC (to the
 // second); all-day events as dates. A date outside the years 1 to 3000 is refused.
 // LAST-MODIFIED and DTSTAMP become `now`; CREATED is kept, else set to the event's own
-// creation date or `now`.
+// creation date or `now`. Texts are written normalised. When the times change, SEQUENCE goes
+// up; when a series' start moves, its excluded and added dates, the end of its rule and its
+// overrides' RECURRENCE-IDs move by the same wall-clock amount (overrides that were not moved
+// apart move along). Rule lines and overrides that differ from the file's are written as
+// given (each override's VEVENT updated in place, new ones in the form of the series' start).
 Result<QByteArray> writeEvent(const LocalEvent &event, const QByteArray &previous,
     const QDateTime &now, const QTimeZone &localZone);
+
+// A text as an iCalendar text value holds it and reads it back: CR and CRLF become "\n", other
+// control characters but tab are dropped, and so are spaces and tabs at either end. Reads and
+// writes both pass through it.
+QString normalisedText(QString text);
+
+// The event as it reads back once saved: texts normalised, empty notes, location and URL
+// absent, times to the second, rule lines as libical writes them, overrides by recurrence id.
+LocalEvent storedForm(LocalEvent event);
 
 // The zone a TZID names: an IANA name, one behind a vendor prefix ("/vendor/.../Europe/Berlin")
 // or a Windows name. Invalid when none matches.

@@ -10,6 +10,8 @@
 #include <QStandardPaths>
 #include <QUuid>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,32 +43,67 @@ QString readSmallFile(const QString &path)
 const QString tempPrefix = QStringLiteral(".tolvo-");
 const QString tempSuffix = QStringLiteral(".tmp");
 
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
 VoidResult writeAtomically(const QString &path, const QByteArray &bytes)
 {
     // The new text goes to a temporary file that is renamed over the old one: a crash leaves
-    // either the old file or the new one, never half of either.
+    // either the old file or the new one, never half of either. Plain system calls, so that
+    // each failure names its cause ("No space left on device") as the system gave it.
     const QFileInfo target(path);
-    const QString temp = target.dir().filePath(tempPrefix + QString::number(::getpid())
-        + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128) + tempSuffix);
-    QFile file(temp);
-    const auto failed = [&](const QString &reason) {
-        file.close();
-        QFile::remove(temp);
-        return failure(ErrorDomain::localCalendar, LocalCalendarStore::writeFailed,
-            QStringLiteral("%1 could not be written: %2").arg(path, reason));
+    const QByteArray temp
+        = QFile::encodeName(target.dir().filePath(tempPrefix + QString::number(::getpid())
+            + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128) + tempSuffix));
+    struct stat existing
+    {
     };
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return failed(file.errorString());
-    if (target.exists())
-        file.setPermissions(QFile::permissions(path));
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        return failed(file.errorString());
-    if (::fdatasync(file.handle()) != 0)
-        return failed(QString::fromLocal8Bit(std::strerror(errno)));
-    file.close();
-    if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) != 0)
-        return failed(QString::fromLocal8Bit(std::strerror(errno)));
+    const bool replacing = ::stat(QFile::encodeName(path).constData(), &existing) == 0;
+    int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+        replacing ? existing.st_mode & 07777 : 0666);
+    const bool created = fd >= 0;
+    const auto failed = [&](int code) {
+        if (fd >= 0)
+            ::close(fd);
+        if (created)
+            ::unlink(temp.constData());
+        return failure(ErrorDomain::localCalendar, LocalCalendarStore::writeFailed,
+            QStringLiteral("%1 could not be written: %2").arg(path, systemError(code)));
+    };
+    if (fd < 0)
+        return failed(errno);
+    // The umask must not narrow a replaced file's permissions.
+    if (replacing && ::fchmod(fd, existing.st_mode & 07777) != 0)
+        return failed(errno);
+    for (qsizetype written = 0; written < bytes.size();) {
+        const ssize_t count
+            = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return failed(count < 0 ? errno : EIO);
+        written += count;
+    }
+    if (::fdatasync(fd) != 0)
+        return failed(errno);
+    if (::close(std::exchange(fd, -1)) != 0)
+        return failed(errno);
+    if (::rename(temp.constData(), QFile::encodeName(path).constData()) != 0)
+        return failed(errno);
     return {};
+}
+
+// Why the folder cannot be listed; nothing when it can. A folder that cannot be listed is not
+// an empty one: what is known of it stays.
+std::optional<QString> unlistable(const QString &folder)
+{
+    DIR *listing = ::opendir(QFile::encodeName(folder).constData());
+    if (!listing)
+        return systemError(errno);
+    ::closedir(listing);
+    return std::nullopt;
 }
 
 // Temporary files of saves whose process is gone: the saves never finished, and the files
@@ -145,6 +182,10 @@ void LocalCalendarStore::ensureRoot()
         qWarning("The calendar folder %s cannot be created", qUtf8Printable(m_root));
         return;
     }
+    // A root that cannot be listed may well hold calendars: making one would add another at
+    // every start.
+    if (!checkListable(m_root))
+        return;
     if (calendarFolders().isEmpty()) {
         auto created = createCalendar(QString::fromLatin1(defaultCalendarTitle),
             QStringLiteral("#2F80ED"), LocalCalendarSource::local);
@@ -196,9 +237,10 @@ Result<LocalCalendar> LocalCalendarStore::createCalendar(
 {
     const QString identifier = QUuid::createUuid().toString(QUuid::WithoutBraces);
     const QDir folder(QDir(m_root).filePath(identifier));
-    if (!QDir().mkpath(folder.path())) {
+    if (::mkdir(QFile::encodeName(folder.path()).constData(), 0777) != 0) {
         return failure(ErrorDomain::localCalendar, writeFailed,
-            QStringLiteral("The calendar folder %1 could not be created.").arg(folder.path()));
+            QStringLiteral("The calendar folder %1 could not be created: %2")
+                .arg(folder.path(), systemError(errno)));
     }
     TRY(writeAtomically(folder.filePath(displayNameFile), title.toUtf8()));
     if (!color.isEmpty())
@@ -363,9 +405,9 @@ VoidResult LocalCalendarStore::remove(const QString &identifier)
         TRY_ASSIGN(const QByteArray rest, ics::withoutEvent(input.readAll(), identifier));
         TRY(writeChecked(path, file.calendarId, rest, {}, file.events.size() - 1));
     } else {
-        if (!QFile::remove(path)) {
+        if (::unlink(QFile::encodeName(path).constData()) != 0) {
             return failure(ErrorDomain::localCalendar, writeFailed,
-                QStringLiteral("%1 could not be removed.").arg(path));
+                QStringLiteral("%1 could not be removed: %2").arg(path, systemError(errno)));
         }
         forget(path);
     }
@@ -373,13 +415,17 @@ VoidResult LocalCalendarStore::remove(const QString &identifier)
     return {};
 }
 
-std::optional<LocalCalendarStore::FileState> LocalCalendarStore::stateOf(const QString &path)
+std::optional<LocalCalendarStore::FileState> LocalCalendarStore::stateOf(
+    const QString &path, int *error)
 {
     struct stat info
     {
     };
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        if (error)
+            *error = errno;
         return std::nullopt;
+    }
     return FileState {static_cast<quint64>(info.st_ino), static_cast<qint64>(info.st_size),
         static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
         static_cast<qint64>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
@@ -412,7 +458,7 @@ void LocalCalendarStore::refresh()
     // A folder's own state changes whenever a file in it is added, removed or replaced, so
     // one stat per folder finds every such change, the watcher's or not; edits in place are
     // the files the watcher named.
-    if (noteFolderState(m_root)) {
+    if (noteFolderState(m_root) && checkListable(m_root)) {
         m_calendarIds = calendarFolders();
         const QSet<QString> present(m_calendarIds.cbegin(), m_calendarIds.cend());
         QStringList gone;
@@ -435,9 +481,27 @@ void LocalCalendarStore::refresh()
     }
 }
 
+bool LocalCalendarStore::checkListable(const QString &folder)
+{
+    const auto reason = unlistable(folder);
+    if (!reason) {
+        m_unlistable.remove(folder);
+        return true;
+    }
+    // Once until it changes: every read would log it again.
+    if (!m_unlistable.contains(folder)) {
+        qWarning("The calendar folder %s cannot be read (%s): its events are not listed anew",
+            qUtf8Printable(folder), qUtf8Printable(*reason));
+        m_unlistable.insert(folder);
+    }
+    return false;
+}
+
 void LocalCalendarStore::rescanFolder(const QString &calendarId)
 {
     const QDir folder(QDir(m_root).filePath(calendarId));
+    if (!checkListable(folder.path()))
+        return;
     removeLeftoverTemps(folder);
     const QStringList names
         = folder.entryList({QStringLiteral("*") + eventSuffix}, QDir::Files, QDir::Name);
@@ -459,9 +523,13 @@ void LocalCalendarStore::rescanFolder(const QString &calendarId)
 void LocalCalendarStore::remember(
     const QString &path, const QString &calendarId, std::optional<QList<LocalEvent>> known)
 {
-    const auto state = stateOf(path);
+    int error = 0;
+    const auto state = stateOf(path, &error);
     if (!state) {
-        forget(path);
+        // Only a file that is gone takes its events along; one that cannot be reached now
+        // (its folder's permissions) keeps them.
+        if (error == ENOENT || error == ENOTDIR)
+            forget(path);
         return;
     }
     auto cached = m_files.find(path);
@@ -474,6 +542,8 @@ void LocalCalendarStore::remember(
         QFile input(path);
         if (!input.open(QIODevice::ReadOnly)) {
             qWarning("Skipping %s: %s", qUtf8Printable(path), qUtf8Printable(input.errorString()));
+            if (cached != m_files.end())
+                known = cached->events; // unreadable for now, not emptied
         } else if (auto read = ics::readEvents(input.readAll(), m_options.localZone); !read) {
             qWarning("Skipping %s: %s", qUtf8Printable(path), qUtf8Printable(read.error().message));
         } else {

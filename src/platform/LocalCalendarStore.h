@@ -21,7 +21,8 @@ namespace tolvo {
 // The local calendar store: a root folder with one vdir folder per calendar ("displayname",
 // "color" and "source" files, one .ics file per event), so that other calendar tools can read
 // and sync the same folders. Writes replace whole files atomically; a file that cannot be
-// parsed is skipped (and logged once per change of it), never rewritten or removed.
+// parsed is skipped (and logged once per change of it), never rewritten or removed. A root or
+// folder that cannot be read is logged and keeps the events known of it: it is not empty.
 // Lives on the thread that made it.
 class LocalCalendarStore : public QObject
 {
@@ -116,7 +117,10 @@ private:
     };
     using Snapshot = QMap<QString, FileState>;
 
-    static std::optional<FileState> stateOf(const QString &path);
+    // `error` receives errno when the path cannot be looked at.
+    static std::optional<FileState> stateOf(const QString &path, int *error = nullptr);
+    // Whether the folder can be listed; logs once when it cannot.
+    bool checkListable(const QString &folder);
     void ensureRoot();
     QStringList calendarFolders() const;
     // Brings the index up to date with the disk: only folders whose own state changed and
@@ -153,6 +157,8 @@ private:
     QHash<QString, FileState> m_folderStates;
     QStringList m_calendarIds;
     QSet<QString> m_changedFiles;
+    // Folders found unreadable (and logged) and not readable again since.
+    QSet<QString> m_unlistable;
     QFileSystemWatcher m_watcher;
     QTimer m_rescanTimer;
     Snapshot m_notified;

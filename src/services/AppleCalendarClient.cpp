@@ -123,6 +123,10 @@ QCoro::Task<Result<bool>> AppleCalendarSession::requestAccess()
     const auto status = *answer ? CalendarAccessStatus::fullAccess : CalendarAccessStatus::denied;
     m_userDefaults.set(
         QJsonValue(rawValue(status)), QString::fromLatin1(AppleCalendarClient::accessStatusKey));
+    if (*answer) {
+        if (const auto target = selectedCalendar())
+            m_copyTarget->send(*target);
+    }
     co_return *answer;
 }
 
@@ -134,8 +138,11 @@ bool AppleCalendarSession::isAccessCalendar() const
 
 void AppleCalendarSession::storeCalendar(const LocalCalendar &calendar)
 {
+    const auto before = storedText(UserDefaultsClient::appleCalendarIdKey);
     m_userDefaults.set(QJsonValue(calendar.identifier),
         QString::fromLatin1(UserDefaultsClient::appleCalendarIdKey));
+    if (before != calendar.identifier && isAccessCalendar())
+        m_copyTarget->send(calendar);
 }
 
 std::optional<LocalCalendar> AppleCalendarSession::selectedCalendar() const
@@ -169,23 +176,33 @@ QList<AppleCalendarChange> AppleCalendarSession::computeLocalChanges(const QStri
     const QDateTime windowEnd = local.addDays(2);
     if (!windowStart.isValid() || !windowEnd.isValid())
         return {};
-    const QDateTime since = m_syncState.value(calendarId, windowStart);
+    const auto known = m_syncState.constFind(calendarId);
+    const bool first = known == m_syncState.cend();
+    const QDateTime since = first ? windowStart : known->since;
     // Every event is checked against the store: one look at the disk serves them all.
     const LocalCalendarStore::ReadScope oneLook(*m_store);
 
+    // LAST-MODIFIED holds whole seconds: an edit later in the second of the last check carries
+    // that second, so the second is looked at again, skipping what was reported as it is.
+    MonitorState next {QDateTime::fromSecsSinceEpoch(now.toSecsSinceEpoch(), Qt::UTC), {}};
+    const auto isNewer
+        = [&](const QDateTime &moment) { return first ? moment > since : moment >= since; };
     QList<AppleCalendarChange> changes;
     for (const LocalEvent &event : m_store->events(windowStart, windowEnd)) {
-        if (!event.lastModified.isValid() || event.lastModified <= since)
+        if (!event.lastModified.isValid() || !isNewer(event.lastModified))
+            continue;
+        if (event.lastModified >= next.since)
+            next.reported.insert(event.identifier, event);
+        if (!first && known->reported.value(event.identifier) == event)
             continue;
         if (isEventDeleted(event))
             changes.append(AppleCalendarChange::deleted(event.identifier));
-        else if (event.created.isValid() && event.created > since)
+        else if (event.created.isValid() && isNewer(event.created))
             changes.append(AppleCalendarChange::added(event));
         else
             changes.append(AppleCalendarChange::modified(event));
     }
-    // The next difference starts at this check: what it reported is not reported again.
-    m_syncState.insert(calendarId, now);
+    m_syncState.insert(calendarId, std::move(next));
     return changes;
 }
 
@@ -233,6 +250,7 @@ AppleCalendarClient AppleCalendarClient::over(std::shared_ptr<AppleCalendarSessi
     client.selectedCalendar = [session] { return session->selectedCalendar(); };
     client.calendars = [session] { return session->store()->calendars(); };
     client.isAccessCalendar = [session] { return session->isAccessCalendar(); };
+    client.copyTargetChanged = session->copyTargetChanged();
     return client;
 }
 

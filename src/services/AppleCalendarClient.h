@@ -7,6 +7,7 @@
 #include "core/LocalCalendar.h"
 #include "core/LocalEvent.h"
 #include "core/Result.h"
+#include "core/Subject.h"
 #include "services/UserDefaultsClient.h"
 
 #include <QCoro/QCoroTask>
@@ -64,6 +65,10 @@ public:
 
     const std::shared_ptr<LocalCalendarStore> &store() const { return m_store; }
 
+    // The calendar copies now go into, each time copying becomes possible (access granted
+    // while a calendar is chosen) or its target changes (another calendar chosen with access).
+    Publisher<LocalCalendar> copyTargetChanged() const { return m_copyTarget->publisher(); }
+
 private:
     bool isEventDeleted(const LocalEvent &event);
     // The text stored under `key` as a JSON string; nothing when absent or unreadable.
@@ -73,7 +78,15 @@ private:
     UserDefaultsClient m_userDefaults;
     CalendarAccessPrompt m_prompt;
     Clock m_clock;
-    QHash<QString, QDateTime> m_syncState;
+    struct MonitorState
+    {
+        // The whole second of the last check; edits in it or later are looked at.
+        QDateTime since;
+        // What that check saw modified within its own second, as it was then.
+        QHash<QString, LocalEvent> reported;
+    };
+    QHash<QString, MonitorState> m_syncState;
+    std::shared_ptr<Subject<LocalCalendar>> m_copyTarget = Subject<LocalCalendar>::passthrough();
 };
 
 // Access to the local calendar store and its change monitor.
@@ -101,6 +114,9 @@ struct AppleCalendarClient
     std::function<QList<LocalCalendar>()> calendars;
     // Never asks: true for full and write-only access.
     std::function<bool()> isAccessCalendar;
+    // The chosen calendar each time copying becomes possible or moves to another calendar:
+    // what was not copied before, or went elsewhere, is to be copied again.
+    Publisher<LocalCalendar> copyTargetChanged;
 
     static AppleCalendarClient over(std::shared_ptr<AppleCalendarSession> session);
 

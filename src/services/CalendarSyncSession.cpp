@@ -37,7 +37,48 @@ CalendarSyncSession::Ptr CalendarSyncSession::create(Services services)
 {
     Ptr session(new CalendarSyncSession(std::move(services)));
     session->m_self = session;
+    session->m_copyTargetSubscription = session->m_services.apple.copyTargetChanged.subscribe(
+        session.get(), [weakSelf = session->m_self](const LocalCalendar &) {
+            if (auto self = weakSelf.lock())
+                self->recopyEverything();
+        });
     return session;
+}
+
+void CalendarSyncSession::recopyEverything()
+{
+    // Listings that were not copied (no access, no calendar) or were copied elsewhere moved the
+    // positions on all the same: without them, the next listing of each followed calendar is
+    // a whole one, which reconciles the copy quietly.
+    QSet<QString> followed(m_follows.keyBegin(), m_follows.keyEnd());
+    if (const auto rows = m_services.database.calendarChannels()) {
+        for (const CalendarChannel &channel : *rows)
+            followed.insert(channel.calendarId);
+    } else {
+        m_services.logger.logError(rows.error());
+    }
+    for (const QString &calendarId : std::as_const(followed)) {
+        if (const VoidResult forgotten = m_services.google.forgetSyncToken(calendarId); !forgotten)
+            m_services.logger.logError(forgotten.error());
+    }
+    // The calendars listening now list again at once rather than at their next change.
+    if (!m_stream)
+        return;
+    for (auto follow = m_follows.cbegin(); follow != m_follows.cend(); ++follow) {
+        if (!follow->listener.isCancelled())
+            startDetached(relist(m_self.lock(), follow.key(), follow->listener));
+    }
+}
+
+QCoro::Task<> CalendarSyncSession::relist(Ptr self, QString calendarId, CancelToken token)
+{
+    if (!self->m_stream)
+        co_return;
+    const VoidResult listed
+        = co_await handleSignal(self, calendarId, self->m_stream->continuation(), token);
+    // A failed re-list is done again by the listener's next signal, which is whole now too.
+    if (!listed && !listed.error().isCancellation())
+        self->m_services.logger.logError(listed.error());
 }
 
 bool CalendarSyncSession::isListening(const QString &calendarId) const
@@ -209,6 +250,8 @@ QCoro::Task<VoidResult> CalendarSyncSession::watchAndListen(Ptr self, QString ca
 QCoro::Task<VoidResult> CalendarSyncSession::cleanUp(Ptr self, QString calendarId)
 {
     self->cancelFollow(calendarId);
+    // Work of the follow that ends here is never handed to a later follow.
+    self->m_unfollowedAt.insert(calendarId, self->generation(calendarId));
     // Followed again later, the calendar starts from a whole listing.
     self->m_listed.remove(calendarId);
     if (const VoidResult forgotten = self->m_services.google.forgetSyncToken(calendarId);
@@ -435,6 +478,8 @@ QCoro::Task<CalendarSyncSession::Pass> CalendarSyncSession::listenOnce(Ptr self,
 QCoro::Task<VoidResult> CalendarSyncSession::handleSignal(
     Ptr self, QString calendarId, SyncStream::Continuation continuation, CancelToken token)
 {
+    // The position this listing leads to belongs to the follow that asked for it.
+    quint64 generation = self->generation(calendarId);
     auto listing = co_await self->m_services.google.fetchEventListing(calendarId);
     if (!listing) {
         if (token.isCancelled())
@@ -445,9 +490,11 @@ QCoro::Task<VoidResult> CalendarSyncSession::handleSignal(
         // An unfollowed calendar's position is forgotten: its batch goes with it. Otherwise
         // the calendar is followed by a newer listener, which starts from the position kept
         // below: the batch goes to the stream that one delivers into, or it would be lost.
-        if (!self->m_follows.contains(calendarId) || !self->m_stream)
+        if (!self->m_follows.contains(calendarId) || !self->m_stream
+            || self->m_unfollowedAt.value(calendarId) > generation)
             co_return failure(Error::cancellation());
         continuation = self->m_stream->continuation();
+        generation = self->generation(calendarId);
     }
     QList<GoogleCalendarChange> changes;
     if (!listing->complete) {
@@ -455,7 +502,7 @@ QCoro::Task<VoidResult> CalendarSyncSession::handleSignal(
         const bool news = self->m_listed.contains(calendarId);
         continuation.yield(CalendarSyncUpdate::googleChanges(calendarId, changes, news));
     }
-    const VoidResult copied = co_await copyListing(self, calendarId, *listing, changes);
+    const VoidResult copied = co_await copyListing(self, calendarId, *listing, changes, generation);
     if (!copied)
         co_return copied;
     self->m_listed.insert(calendarId);
@@ -464,8 +511,8 @@ QCoro::Task<VoidResult> CalendarSyncSession::handleSignal(
     co_return VoidResult {};
 }
 
-QCoro::Task<VoidResult> CalendarSyncSession::copyListing(
-    Ptr self, QString calendarId, GoogleEventListing listing, QList<GoogleCalendarChange> changes)
+QCoro::Task<VoidResult> CalendarSyncSession::copyListing(Ptr self, QString calendarId,
+    GoogleEventListing listing, QList<GoogleCalendarChange> changes, quint64 generation)
 {
     const auto &services = self->m_services;
     if (services.apple.isAccessCalendar()) {
@@ -488,6 +535,10 @@ QCoro::Task<VoidResult> CalendarSyncSession::copyListing(
         else
             services.logger.logError(retried.error());
     }
+    // Unfollowed or signed out meanwhile: the position was forgotten and must stay so, or a
+    // later follow would start from it and miss what changed in between.
+    if (self->generation(calendarId) != generation)
+        co_return VoidResult {};
     const VoidResult kept = services.google.commitSyncToken(calendarId, listing.syncToken);
     if (!kept)
         services.logger.logError(kept.error());

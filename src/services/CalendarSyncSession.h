@@ -126,9 +126,14 @@ private:
     static QCoro::Task<VoidResult> handleSignal(
         Ptr self, QString calendarId, SyncStream::Continuation continuation, CancelToken token);
     // The copier's part of one listing; the position is kept only once it is done.
+    // `generation` is the calendar's when the listing was asked for.
     static QCoro::Task<VoidResult> copyListing(Ptr self, QString calendarId,
-        GoogleEventListing listing, QList<GoogleCalendarChange> changes);
+        GoogleEventListing listing, QList<GoogleCalendarChange> changes, quint64 generation);
     static QCoro::Task<> retryCopies(Ptr self);
+    // Copying became possible or moved to another calendar: forgets every followed calendar's
+    // position and lists the listening ones again.
+    void recopyEverything();
+    static QCoro::Task<> relist(Ptr self, QString calendarId, CancelToken token);
     void armCopyRetry(const std::optional<QDateTime> &due);
 
     void armRenewal(const CalendarChannel &channel, const QDateTime &fireDate, quint64 generation);
@@ -145,6 +150,8 @@ private:
     QHash<QString, TimerRef> m_runningTimers;
     QHash<QString, Follow> m_follows;
     QHash<QString, quint64> m_generations;
+    // The generation each calendar was unfollowed at, last.
+    QHash<QString, quint64> m_unfollowedAt;
     QHash<QString, std::chrono::milliseconds> m_retryDelays;
     quint64 m_nextGeneration = 0;
     std::optional<SyncStream> m_stream;
@@ -154,6 +161,7 @@ private:
     QSet<QString> m_listed;
     Timers m_retryTimers;
     TimerRef m_copyRetry;
+    Subscription m_copyTargetSubscription;
 };
 
 } // namespace tolvo

@@ -4,6 +4,7 @@
 
 #include "core/Dependencies.h"
 #include "core/Requests.h"
+#include "platform/IcsEvent.h"
 #include "platform/LocalCalendarStore.h"
 
 #include "core/DateHelpers.h"
@@ -57,6 +58,17 @@ bool isDeletion(const GoogleCalendarEvent &event)
     return event.status == GoogleCalendarEventStatus::cancelled;
 }
 
+// The rule line that leaves out the occurrence a series had at `originalStart`.
+QString exclusionLine(const QDateTime &originalStart, bool allDay, const QTimeZone &localZone)
+{
+    if (allDay) {
+        return QStringLiteral("EXDATE;VALUE=DATE:")
+            + originalStart.toTimeZone(localZone).date().toString(QStringLiteral("yyyyMMdd"));
+    }
+    return QStringLiteral("EXDATE:")
+        + originalStart.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+}
+
 // The copies of one Google calendar share a prefix, so the copies it no longer has can be
 // found even when their mapping rows were lost.
 QString copyPrefix(const QString &googleCalendarId)
@@ -87,6 +99,12 @@ void applyGoogleEvent(const GoogleCalendarEvent &google, LocalEvent &local)
         local.start = *google.start;
     if (google.end)
         local.end = *google.end;
+    // A series repeats on its zone's wall clock, so its copy is written in that zone.
+    local.recurrence = google.recurrence;
+    if (google.isSeriesMaster())
+        local.timeZone = google.startTimeZone.value_or(QString());
+    else
+        local.overrides.clear();
 }
 
 SyncCalendarsSession::SyncCalendarsSession(AppleCalendarClient appleCalendarClient,
@@ -130,7 +148,7 @@ VoidResult SyncCalendarsSession::reconcileGoogleEventsToLocal(
     QSet<QString> wantedCopies;
     for (const GoogleCalendarEvent &event : events) {
         listed.insert(event.id);
-        if (!isDeletion(event))
+        if (!isDeletion(event) && !event.isInstance())
             wantedCopies.insert(copyIdentifier(calendarId, event.id));
     }
     QList<GoogleCalendarEvent> gone;
@@ -203,11 +221,15 @@ Result<std::optional<QDateTime>> SyncCalendarsSession::retryPendingCopies(LocalC
     return next;
 }
 
-VoidResult SyncCalendarsSession::applyAll(
-    const QList<GoogleCalendarEvent> &events, const QString &calendarId, LocalCalendarStore &store)
+VoidResult SyncCalendarsSession::applyAll(const QList<GoogleCalendarEvent> &listedEvents,
+    const QString &calendarId, LocalCalendarStore &store)
 {
-    if (events.isEmpty())
+    if (listedEvents.isEmpty())
         return {};
+    // A series' copy before its changed and cancelled occurrences, which go into it.
+    QList<GoogleCalendarEvent> events = listedEvents;
+    std::stable_partition(events.begin(), events.end(),
+        [](const GoogleCalendarEvent &event) { return !event.isInstance(); });
     TRY_ASSIGN(const QList<PendingCopy> pending, m_databaseClient.pendingCopies());
     QHash<QString, int> attempts;
     for (const PendingCopy &entry : pending)
@@ -263,6 +285,8 @@ VoidResult SyncCalendarsSession::journal(const GoogleCalendarEvent &event,
 VoidResult SyncCalendarsSession::apply(
     const GoogleCalendarEvent &event, const QString &calendarId, LocalCalendarStore &store)
 {
+    if (event.isInstance())
+        return applyOccurrence(event, calendarId, store);
     if (!isDeletion(event))
         return upsert(event, calendarId, store);
     TRY_ASSIGN(const auto mapping, m_databaseClient.retrieveEventMapping(event.id));
@@ -286,6 +310,15 @@ VoidResult SyncCalendarsSession::upsert(
             continue;
         LocalEvent updated = *existing;
         applyGoogleEvent(event, updated);
+        // As the store will read it back: a copy Google did not change is not written again.
+        updated = ics::storedForm(std::move(updated));
+        // Occurrences cancelled one by one are not in the series' own rules: they stay.
+        if (event.isSeriesMaster()) {
+            for (const QString &line : existing->recurrence) {
+                if (line.startsWith(QLatin1String("EXDATE")) && !updated.recurrence.contains(line))
+                    updated.recurrence.append(line);
+            }
+        }
         const bool mapped = mapping && mapping->ekEventIdentifier == existing->identifier;
         if (updated == *existing && mapped)
             return {}; // already up to date: no write, and no change for other readers
@@ -304,6 +337,47 @@ VoidResult SyncCalendarsSession::upsert(
     applyGoogleEvent(event, local);
     TRY_ASSIGN(const LocalEvent saved, store.save(local));
     return m_databaseClient.saveCalendarEventMapping(saved.identifier, event.id, calendarId);
+}
+
+VoidResult SyncCalendarsSession::applyOccurrence(
+    const GoogleCalendarEvent &event, const QString &calendarId, LocalCalendarStore &store)
+{
+    const QString seriesId = event.recurringEventId.value_or(QString());
+    if (!event.originalStartTime) {
+        return failure(ErrorDomain::invalidInput, 0,
+            QStringLiteral("The occurrence %1 has no original start.").arg(event.id));
+    }
+    TRY_ASSIGN(const auto mapping, m_databaseClient.retrieveEventMapping(seriesId));
+    std::optional<LocalEvent> series;
+    for (const QString &identifier :
+        {mapping ? mapping->ekEventIdentifier : QString(), copyIdentifier(calendarId, seriesId)}) {
+        if (!identifier.isEmpty() && (series = store.event(identifier)))
+            break;
+    }
+    if (!series) {
+        if (!m_appleCalendarClient.selectedCalendar())
+            return {}; // the series is not copied either
+        return failure(ErrorDomain::localCalendar, LocalCalendarStore::eventNotFound,
+            QStringLiteral("The series of occurrence %1 has no copy yet.").arg(event.id));
+    }
+    // The occurrence is keyed by the start it had in the series' rule.
+    const QDateTime original = *event.originalStartTime;
+    LocalEvent updated = *series;
+    updated.overrides.removeIf(
+        [&](const LocalOccurrence &occurrence) { return occurrence.recurrenceId == original; });
+    if (isDeletion(event)) {
+        updated.recurrence.append(exclusionLine(original, series->isAllDay, store.localZone()));
+    } else {
+        const QDateTime start = event.start.value_or(original);
+        updated.overrides.append(LocalOccurrence {original, event.summary.value_or(QString()),
+            start, event.end.value_or(start), event.location, event.description});
+    }
+    updated = ics::storedForm(std::move(updated));
+    updated.recurrence.removeDuplicates();
+    if (updated == *series)
+        return {};
+    TRY(store.save(updated));
+    return {};
 }
 
 VoidResult SyncCalendarsSession::remove(const QString &googleEventId, const QString &calendarId,

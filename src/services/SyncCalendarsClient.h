@@ -18,8 +18,9 @@ namespace tolvo {
 
 class LocalCalendarStore;
 
-// Copies the Google event's fields onto a local event: title, notes, location and the all-day
-// flag always; start and end only when the Google event has them.
+// Copies the Google event's fields onto a local event: title, notes, location, the all-day
+// flag and the series' rule lines always; start and end only when the Google event has them; a
+// series' zone; a single event has no changed occurrences.
 void applyGoogleEvent(const GoogleCalendarEvent &google, LocalEvent &local);
 
 // The UID of the local copy of a Google event: derived from the calendar and the event, so a
@@ -63,6 +64,10 @@ private:
     VoidResult apply(
         const GoogleCalendarEvent &event, const QString &calendarId, LocalCalendarStore &store);
     VoidResult upsert(
+        const GoogleCalendarEvent &event, const QString &calendarId, LocalCalendarStore &store);
+    // A changed occurrence becomes an override in its series' copy, a cancelled one an
+    // excluded date.
+    VoidResult applyOccurrence(
         const GoogleCalendarEvent &event, const QString &calendarId, LocalCalendarStore &store);
     VoidResult remove(const QString &googleEventId, const QString &calendarId,
         const std::optional<QString> &mappedIdentifier, LocalCalendarStore &store);

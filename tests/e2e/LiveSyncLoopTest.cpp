@@ -1,6 +1,9 @@
 #include "LiveSyncFixture.h"
 #include "support/TestMain.h"
 
+#include "services/SyncCalendarsClient.h"
+
+#include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
 
@@ -135,6 +138,62 @@ private slots:
         QTRY_VERIFY(changedSummaries(*received).endsWith(QStringLiteral("Later")));
         QCOMPARE(
             changedSummaries(*received), (QStringList {"During the outage", "After", "Later"}));
+    }
+
+    // A weekly series on Google, one occurrence moved and one cancelled, reaches the local
+    // calendar as one series file that reads back with both.
+    void aRecurringSeriesIsCopiedAsOneSeries()
+    {
+        m_loop->google.addEvent(calendarA,
+            {{"id", "weekly"}, {"summary", "Weekly sync"},
+                {"recurrence", QJsonArray {"RRULE:FREQ=WEEKLY;COUNT=6"}},
+                {"start",
+                    QJsonObject {
+                        {"dateTime", "2026-12-16T10:30:00+01:00"}, {"timeZone", "Europe/Berlin"}}},
+                {"end",
+                    QJsonObject {{"dateTime", "2026-12-16T11:00:00+01:00"},
+                        {"timeZone", "Europe/Berlin"}}}});
+        [[maybe_unused]] const auto received = m_loop->open({calendarA}); // kept open
+        const QString uid = copyIdentifier(calendarA, QStringLiteral("weekly"));
+        QTRY_VERIFY(m_loop->store->event(uid));
+        QTRY_COMPARE(m_loop->subscribers(calendarA), std::size_t(1));
+
+        m_loop->google.modifyEvent(calendarA, QStringLiteral("weekly_20261223T093000Z"),
+            {{"summary", "Weekly sync, later"},
+                {"start", QJsonObject {{"dateTime", "2026-12-23T14:00:00Z"}}},
+                {"end", QJsonObject {{"dateTime", "2026-12-23T14:30:00Z"}}}});
+        m_loop->google.deleteEvent(calendarA, QStringLiteral("weekly_20261230T093000Z"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_loop->store->event(uid)->overrides.size() == 1
+                && m_loop->store->event(uid)->recurrence.size() == 2,
+            20000);
+
+        const QDateTime first(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
+        const QList<LocalEvent> listed = m_loop->store->events(first, first.addYears(9000));
+        QCOMPARE(listed.size(), 1);
+        const LocalEvent &series = listed.first();
+        QCOMPARE(series.identifier, uid);
+        QCOMPARE(series.title, QStringLiteral("Weekly sync"));
+        QCOMPARE(series.start, QDateTime(QDate(2026, 12, 16), QTime(9, 30), Qt::UTC));
+        QCOMPARE(series.timeZone, QStringLiteral("Europe/Berlin"));
+        QCOMPARE(series.recurrence,
+            (QStringList {"RRULE:FREQ=WEEKLY;COUNT=6", "EXDATE:20261230T093000Z"}));
+        const LocalOccurrence &moved = series.overrides.first();
+        QCOMPARE(moved.recurrenceId, QDateTime(QDate(2026, 12, 23), QTime(9, 30), Qt::UTC));
+        QCOMPARE(moved.title, QStringLiteral("Weekly sync, later"));
+        QCOMPARE(moved.start, QDateTime(QDate(2026, 12, 23), QTime(14, 0), Qt::UTC));
+
+        // One file, in the series' own zone, which other calendar tools can expand.
+        const QString calendarId = m_loop->store->calendars().first().identifier;
+        const QStringList files = QDir(QDir(m_loop->store->root()).filePath(calendarId))
+                                      .entryList({QStringLiteral("*.ics")}, QDir::Files);
+        QCOMPARE(files.size(), 1);
+        QFile file(QDir(m_loop->store->root()).filePath(calendarId + u'/' + files.first()));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        for (const char *line :
+            {"BEGIN:VTIMEZONE", "TZID:Europe/Berlin", "DTSTART;TZID=Europe/Berlin:20261216T103000",
+                "RECURRENCE-ID;TZID=Europe/Berlin:20261223T103000"})
+            QVERIFY2(text.contains(line), text.constData());
     }
 
     void channelsRenewAndCleanUpStopsEverything()

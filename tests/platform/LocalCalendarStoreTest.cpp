@@ -2,6 +2,7 @@
 #include "platform/IcsEvent.h"
 #include "support/FakeClock.h"
 #include "support/TestMain.h"
+#include "support/Unprivileged.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -11,6 +12,9 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+
+#include <signal.h>
+#include <sys/resource.h>
 
 using namespace tolvo;
 
@@ -719,6 +723,259 @@ private slots:
         changed.clear();
         QVERIFY(store.createCalendar(QStringLiteral("Extra"), {}, LocalCalendarSource::local));
         QVERIFY(changed.wait(5000));
+    }
+
+    // Moving a series moves what names its occurrences, each in the form it was written in.
+    void aMovedSeriesKeepsItsExceptions_data()
+    {
+        QTest::addColumn<QByteArray>("series"); // the master's times and rules
+        QTest::addColumn<QByteArray>("overrides"); // VEVENTs of the same UID
+        QTest::addColumn<QDateTime>("newStart");
+        QTest::addColumn<QByteArrayList>("expected");
+
+        const QTimeZone berlin(QByteArrayLiteral("Europe/Berlin"));
+        QTest::newRow("zoned, an hour later")
+            << QByteArray("DTSTART;TZID=Europe/Berlin:20261209T093000\r\n"
+                          "DTEND;TZID=Europe/Berlin:20261209T100000\r\n"
+                          "RRULE:FREQ=WEEKLY;UNTIL=20270113T083000Z\r\n"
+                          "EXDATE;TZID=Europe/Berlin:20261216T093000\r\n"
+                          "RDATE;TZID=Europe/Berlin:20261226T093000\r\n")
+            << QByteArray("BEGIN:VEVENT\r\nUID:series\r\n"
+                          "RECURRENCE-ID;TZID=Europe/Berlin:20261223T093000\r\n"
+                          "DTSTART;TZID=Europe/Berlin:20261223T093000\r\n"
+                          "DTEND;TZID=Europe/Berlin:20261223T100000\r\n"
+                          "SUMMARY:Renamed once\r\nEND:VEVENT\r\n"
+                          "BEGIN:VEVENT\r\nUID:series\r\n"
+                          "RECURRENCE-ID;TZID=Europe/Berlin:20261230T093000\r\n"
+                          "DTSTART;TZID=Europe/Berlin:20261230T140000\r\n"
+                          "DTEND;TZID=Europe/Berlin:20261230T143000\r\n"
+                          "SUMMARY:Moved once\r\nEND:VEVENT\r\n")
+            << QDateTime(QDate(2026, 12, 9), QTime(10, 30), berlin)
+            << QByteArrayList {"DTSTART;TZID=Europe/Berlin:20261209T103000",
+                   "EXDATE;TZID=Europe/Berlin:20261216T103000",
+                   "RDATE;TZID=Europe/Berlin:20261226T103000", "UNTIL=20270113T093000Z",
+                   // left in place: moves along; moved apart: keeps its own time
+                   "RECURRENCE-ID;TZID=Europe/Berlin:20261223T103000",
+                   "DTSTART;TZID=Europe/Berlin:20261223T103000",
+                   "DTEND;TZID=Europe/Berlin:20261223T110000",
+                   "RECURRENCE-ID;TZID=Europe/Berlin:20261230T103000",
+                   "DTSTART;TZID=Europe/Berlin:20261230T140000", "SEQUENCE:1"};
+        // A week on the wall clock is an hour less across the change to summer time.
+        QTest::newRow("zoned, a week later across a DST change")
+            << QByteArray("DTSTART;TZID=Europe/Berlin:20260325T093000\r\n"
+                          "DTEND;TZID=Europe/Berlin:20260325T100000\r\n"
+                          "RRULE:FREQ=WEEKLY\r\nEXDATE;TZID=Europe/Berlin:20260408T093000\r\n"
+                          "EXDATE:20260415T073000Z\r\n")
+            << QByteArray() << QDateTime(QDate(2026, 4, 1), QTime(9, 30), berlin)
+            << QByteArrayList {
+                   "EXDATE;TZID=Europe/Berlin:20260415T093000", "EXDATE:20260422T073000Z"};
+        QTest::newRow("all-day, a day later")
+            << QByteArray("DTSTART;VALUE=DATE:20261207\r\nDTEND;VALUE=DATE:20261208\r\n"
+                          "RRULE:FREQ=WEEKLY;COUNT=5\r\nEXDATE;VALUE=DATE:20261214\r\n")
+            << QByteArray("BEGIN:VEVENT\r\nUID:series\r\nRECURRENCE-ID;VALUE=DATE:20261221\r\n"
+                          "DTSTART;VALUE=DATE:20261221\r\nSUMMARY:Renamed once\r\n"
+                          "END:VEVENT\r\n")
+            << QDateTime(QDate(2026, 12, 8), QTime(0, 0), m_newYork)
+            << QByteArrayList {"DTSTART;VALUE=DATE:20261208", "EXDATE;VALUE=DATE:20261215",
+                   "RECURRENCE-ID;VALUE=DATE:20261222", "DTSTART;VALUE=DATE:20261222"};
+        QTest::newRow("UTC, half an hour later")
+            << QByteArray("DTSTART:20250303T090000Z\r\nDTEND:20250303T091500Z\r\n"
+                          "RRULE:FREQ=WEEKLY;COUNT=10\r\nEXDATE:20250310T090000Z\r\n")
+            << QByteArray("BEGIN:VEVENT\r\nUID:series\r\nRECURRENCE-ID:20250317T090000Z\r\n"
+                          "DTSTART:20250317T100000Z\r\nSUMMARY:Moved once\r\nEND:VEVENT\r\n")
+            << utc(2025, 3, 3, 9, 30)
+            << QByteArrayList {"EXDATE:20250310T093000Z", "RECURRENCE-ID:20250317T093000Z",
+                   "DTSTART:20250317T100000Z"};
+    }
+
+    void aMovedSeriesKeepsItsExceptions()
+    {
+        QFETCH(QByteArray, series);
+        QFETCH(QByteArray, overrides);
+        QFETCH(QDateTime, newStart);
+        QFETCH(QByteArrayList, expected);
+
+        LocalCalendarStore store(root(), options());
+        const QString calendarId = store.calendars().first().identifier;
+        const QString path = QDir(root()).filePath(calendarId + QStringLiteral("/series.ics"));
+        writeFile(path,
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//EN\r\nBEGIN:VEVENT\r\n"
+            "UID:series\r\nSUMMARY:Series\r\n"
+                + series + "END:VEVENT\r\n" + overrides + "END:VCALENDAR\r\n");
+        auto event = store.event(QStringLiteral("series"));
+        QVERIFY(event);
+        const qint64 length = event->start.secsTo(event->end);
+        event->start = newStart;
+        event->end = newStart.addSecs(length);
+        const auto saved = store.save(*event);
+        QVERIFY2(saved, saved ? "" : qPrintable(saved.error().describe()));
+        QCOMPARE(saved->start, newStart);
+        const QByteArray text = readAll(path);
+        for (const QByteArray &line : expected)
+            QVERIFY2(text.contains(line), qPrintable(line + "\n" + text));
+        QCOMPARE(LocalCalendarStore(root(), options())
+                     .events(utc(2025, 1, 1, 0), utc(2028, 1, 1, 0))
+                     .size(),
+            1);
+    }
+
+    // Notes, titles and places as iCalendar text holds them: what a save writes reads back
+    // unchanged, and no control character reaches the file.
+    void aSaveWritesWhatItReadsBack_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("stored"); // empty: no such property
+
+        QTest::newRow("lone CR") << QStringLiteral("ends\rand") << QStringLiteral("ends\nand");
+        QTest::newRow("CRLF") << QStringLiteral("one\r\ntwo") << QStringLiteral("one\ntwo");
+        QTest::newRow("control characters")
+            << QStringLiteral("a\u0001b\u007fc\td\u001be") << QStringLiteral("abc\tde");
+        QTest::newRow("nothing but controls") << QStringLiteral("\u0001\u0002") << QString();
+        // libical trims a value's line: a space a dropped control left at the end would go.
+        QTest::newRow("blanks at the ends")
+            << QStringLiteral(" \tpadded \u000c") << QStringLiteral("padded");
+    }
+
+    void aSaveWritesWhatItReadsBack()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, stored);
+
+        LocalCalendarStore store(root(), options());
+        LocalEvent event;
+        event.calendarId = store.calendars().first().identifier;
+        event.identifier = QStringLiteral("texts");
+        event.title = text;
+        event.notes = text;
+        event.location = text;
+        event.start = utc(2025, 3, 4, 9);
+        event.end = event.start.addSecs(1800);
+        const auto saved = store.save(event);
+        QVERIFY2(saved, saved ? "" : qPrintable(saved.error().describe()));
+        const auto expected
+            = stored.isEmpty() ? std::optional<QString>() : std::optional<QString>(stored);
+        for (const LocalEvent &read :
+            {*saved, *LocalCalendarStore(root(), options()).event(event.identifier)}) {
+            QCOMPARE(read.title, stored);
+            QCOMPARE(read.notes, expected);
+            QCOMPARE(read.location, expected);
+        }
+        QCOMPARE(ics::storedForm(event).notes, expected);
+        const QByteArray file
+            = readAll(QDir(root()).filePath(event.calendarId + QStringLiteral("/texts.ics")));
+        const QByteArray withoutLineEnds = QByteArray(file).replace("\r\n", "");
+        QVERIFY2(std::none_of(withoutLineEnds.cbegin(), withoutLineEnds.cend(),
+                     [](char c) { return (uchar(c) < 0x20 && c != '\t') || uchar(c) == 0x7f; }),
+            file.constData());
+    }
+
+    // Other clients and servers see a new version when the times change, and only then.
+    void aSaveThatMovesAnEventRaisesItsSequence()
+    {
+        LocalCalendarStore store(root(), options());
+        LocalEvent event;
+        event.calendarId = store.calendars().first().identifier;
+        event.identifier = QStringLiteral("versions");
+        event.title = QStringLiteral("Planning");
+        event.start = utc(2025, 3, 4, 9);
+        event.end = event.start.addSecs(1800);
+        QVERIFY(store.save(event));
+        const QString path = QDir(root()).filePath(event.calendarId + "/versions.ics");
+        QVERIFY(!readAll(path).contains("SEQUENCE"));
+        event.title = QStringLiteral("Planning, renamed");
+        QVERIFY(store.save(event));
+        QVERIFY(!readAll(path).contains("SEQUENCE"));
+        event.start = event.start.addSecs(3600);
+        event.end = event.end.addSecs(3600);
+        QVERIFY(store.save(event));
+        QVERIFY(readAll(path).contains("SEQUENCE:1"));
+        event.end = event.end.addSecs(600);
+        QVERIFY(store.save(event));
+        QVERIFY(readAll(path).contains("SEQUENCE:2"));
+    }
+
+    // A folder the store cannot read is not an empty one: nothing is made in its place and
+    // what was known of it stays.
+    void anUnreadableFolderIsNotAnEmptyOne()
+    {
+        QVERIFY(QDir().mkpath(root()));
+        const test::Unprivileged user(m_dir->path());
+        const QDateTime from = utc(2025, 1, 1, 0);
+        const QDateTime to = utc(2026, 1, 1, 0);
+        LocalCalendarStore store(root(), options());
+        const QString calendarId = store.calendars().first().identifier;
+        const QString folder = QDir(root()).filePath(calendarId);
+        LocalEvent event;
+        event.calendarId = calendarId;
+        event.identifier = QStringLiteral("kept");
+        event.start = utc(2025, 3, 4, 9);
+        event.end = event.start.addSecs(1800);
+        QVERIFY(store.save(event));
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot be read.*Permission denied"));
+        QVERIFY(QFile::setPermissions(folder, {}));
+        QCOMPARE(store.events(from, to).size(), 1);
+        QVERIFY(store.event(event.identifier));
+        QVERIFY(store.hasEventIn(event.identifier, event.start, event.end));
+
+        // Not even a new store over a root it cannot list makes a calendar there.
+        QVERIFY(QFile::setPermissions(
+            root(), QFile::WriteOwner | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot be read.*Permission denied"));
+        LocalCalendarStore fresh(root(), options());
+        QVERIFY(fresh.events(from, to).isEmpty());
+        QVERIFY(
+            QFile::setPermissions(root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QCOMPARE(fresh.calendars().size(), 1);
+        QCOMPARE(fresh.events(from, to).size(), 1);
+    }
+
+    // A failed write or remove says why, in the system's words.
+    void errorsNameTheirCause()
+    {
+        QVERIFY(QDir().mkpath(root()));
+        const test::Unprivileged user(m_dir->path());
+        LocalCalendarStore store(root(), options());
+        LocalEvent event;
+        event.calendarId = store.calendars().first().identifier;
+        event.identifier = QStringLiteral("cause");
+        event.start = utc(2025, 3, 4, 9);
+        event.end = event.start.addSecs(1800);
+        QVERIFY(store.save(event));
+
+        {
+            // A file that cannot grow stands in for a full disk.
+            rlimit limit {};
+            QCOMPARE(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+            const rlimit before = limit;
+            limit.rlim_cur = 512;
+            const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+            event.notes = QString(4096, QLatin1Char('x'));
+            const auto saved = store.save(event);
+            ::setrlimit(RLIMIT_FSIZE, &before);
+            ::signal(SIGXFSZ, previous);
+            QVERIFY(!saved);
+            QVERIFY2(saved.error().message.contains(QStringLiteral("File too large")),
+                qPrintable(saved.error().message));
+        }
+
+        const QString folder = QDir(root()).filePath(event.calendarId);
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        const auto removed = store.remove(event.identifier);
+        QVERIFY(!removed);
+        QVERIFY2(removed.error().message.contains(QStringLiteral("Permission denied")),
+            qPrintable(removed.error().message));
+        event.notes.reset();
+        const auto saved = store.save(event);
+        QVERIFY(!saved);
+        QVERIFY2(saved.error().message.contains(QStringLiteral("Permission denied")),
+            qPrintable(saved.error().message));
+        QVERIFY(
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(store.event(event.identifier));
     }
 };
 

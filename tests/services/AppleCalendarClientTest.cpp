@@ -238,6 +238,48 @@ private slots:
         QCOMPARE(monitor->computeLocalChanges(QStringLiteral("another")).size(), 2);
     }
 
+    // LAST-MODIFIED holds whole seconds: an edit later in the second of a check carries that
+    // second, and the next check still reports it.
+    void anEditLaterInTheSecondOfACheckIsReportedByTheNext()
+    {
+        auto monitor = session();
+        const QString google = QStringLiteral("google-calendar");
+        m_clock.set(utc(2025, 3, 10, 12).addMSecs(200));
+        QCOMPARE(monitor->computeLocalChanges(google).size(), 0);
+        m_clock.advanceMs(300);
+        QVERIFY(m_store->save(LocalEvent {QString(), firstCalendar(), QStringLiteral("late"),
+            m_clock.now().addSecs(3600), m_clock.now().addSecs(7200)}));
+        m_clock.advanceMs(1000);
+        const auto changes = monitor->computeLocalChanges(google);
+        QCOMPARE(changes.size(), 1);
+        QVERIFY(changes.first().kind() == AppleCalendarChange::Kind::added);
+        QCOMPARE(monitor->computeLocalChanges(google).size(), 0);
+    }
+
+    // What was not copied, or was copied elsewhere, is copied again when copying becomes
+    // possible or moves to another calendar.
+    void copyingIsAnnouncedWhenItBecomesPossibleOrMoves()
+    {
+        const AppleCalendarClient client = AppleCalendarClient::over(session());
+        QStringList announced;
+        const Subscription subscription = client.copyTargetChanged.subscribe(nullptr,
+            [&announced](const LocalCalendar &calendar) { announced.append(calendar.title); });
+        const LocalCalendar first = m_store->calendars().first();
+        const auto other
+            = m_store->createCalendar(QStringLiteral("Work"), {}, LocalCalendarSource::local);
+        QVERIFY(other);
+
+        client.storeCalendar(first); // no access yet: nothing is copied anywhere
+        QVERIFY(announced.isEmpty());
+        QCOMPARE(QCoro::waitFor(client.requestAccess()), Result<bool>(true));
+        QCOMPARE(announced, QStringList {first.title});
+        client.storeCalendar(first); // the same target
+        QVERIFY(QCoro::waitFor(client.requestAccess())); // already granted
+        QCOMPARE(announced.size(), 1);
+        client.storeCalendar(*other);
+        QCOMPARE(announced, (QStringList {first.title, QStringLiteral("Work")}));
+    }
+
     void theMonitorYieldsOnStoreChangesUntilCancelled()
     {
         const AppleCalendarClient client = AppleCalendarClient::over(session());

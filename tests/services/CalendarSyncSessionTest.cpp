@@ -34,6 +34,15 @@ QCoro::Task<void> untilCancelled(CancelToken token)
 }
 
 using StreamLog = test::Collected<CalendarSyncUpdate>;
+
+// A copy that stays in progress until `gate` fires.
+QCoro::Task<VoidResult> heldCopy(std::shared_ptr<OneShot> gate, std::shared_ptr<int> entered)
+{
+    ++*entered;
+    if (!gate->hasFired())
+        co_await qCoro(gate.get(), &OneShot::fired);
+    co_return VoidResult {};
+}
 } // namespace
 
 // The engine against the Calendar fake and a scripted event-stream server, over loopback. Its
@@ -53,6 +62,7 @@ class CalendarSyncSessionTest : public QObject
     std::shared_ptr<QList<QList<GoogleCalendarChange>>> m_copies;
     std::shared_ptr<QList<QList<GoogleCalendarEvent>>> m_reconciled;
     bool m_access = false;
+    std::shared_ptr<Subject<LocalCalendar>> m_copyTarget;
     GoogleCalendarClient m_google_client;
     AppleCalendarClient m_apple;
     SyncCalendarsClient m_copier;
@@ -146,6 +156,8 @@ private slots:
         apple.startLocalChangeMonitoring = [](const QString &, SyncStream::Continuation,
                                                CancelToken token) { return untilCancelled(token); };
         apple.isAccessCalendar = [this] { return m_access; };
+        m_copyTarget = Subject<LocalCalendar>::passthrough();
+        apple.copyTargetChanged = m_copyTarget->publisher();
         apple.eventStore = [] { return std::shared_ptr<LocalCalendarStore>(); };
         SyncCalendarsClient copier;
         copier.syncGoogleChangesToLocal
@@ -647,6 +659,58 @@ private slots:
         QTRY_COMPARE(log->items.size(), 1);
         QVERIFY(log->items.first().google()->notify);
         QCOMPARE(m_copies->size(), 1);
+    }
+
+    // Copying turned on after a listing: what was listed before is copied at once and quietly,
+    // and a followed calendar not listening now starts from a whole listing next time.
+    void turningCopyingOnCopiesWhatWasListedBefore()
+    {
+        m_google->addEvent(calendarA, {{"summary", "Before copying"}});
+        const auto log = open({calendarA});
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+        QVERIFY(m_reconciled->isEmpty());
+        QVERIFY(m_google_client.commitSyncToken(calendarB, QStringLiteral("held")));
+        QVERIFY(m_database.storeCalendarChannel(
+            {calendarB, 0, QStringLiteral("r"), QStringLiteral("c")}));
+
+        m_access = true;
+        m_copyTarget->send(LocalCalendar {QStringLiteral("local"), QStringLiteral("Calendar")});
+        QTRY_COMPARE(m_reconciled->size(), 1);
+        QCOMPARE(m_reconciled->first().size(), 1);
+        QCOMPARE(m_reconciled->first().first().summary, std::optional<QString>("Before copying"));
+        QVERIFY(log->items.isEmpty());
+        QVERIFY(m_copies->isEmpty());
+        QVERIFY(m_database.deleteCalendarChannelByCalendarId(calendarB));
+        const auto listings = eventFetches(calendarB);
+        QCoro::waitFor(m_google_client.fetchEventListing(calendarB));
+        const auto fetches = m_google->requestsTo(QStringLiteral("GET"), QStringLiteral("events"));
+        QCOMPARE(eventFetches(calendarB), listings + 1);
+        QVERIFY(!fetches.last().query.hasQueryItem(QStringLiteral("syncToken")));
+    }
+
+    // An unfollow while a listing is being copied leaves no position behind: following again
+    // starts from a whole listing.
+    void anUnfollowDuringACopyLeavesNoPosition()
+    {
+        m_access = true;
+        auto gate = std::make_shared<OneShot>();
+        auto entered = std::make_shared<int>(0);
+        m_copier.reconcileGoogleEventsToLocal
+            = [gate, entered, reconciled = m_reconciled](const QList<GoogleCalendarEvent> &events,
+                  const QString &, std::shared_ptr<LocalCalendarStore>) {
+                  reconciled->append(events);
+                  return heldCopy(gate, entered);
+              };
+        rebuild(m_google_client, m_database);
+        m_google->addEvent(calendarA, {{"summary", "Listed"}});
+        open({calendarA});
+        QTRY_COMPARE(*entered, 1);
+        QVERIFY(QCoro::waitFor(m_client.cleanUp(calendarA)));
+        gate->fire();
+
+        follow(calendarA);
+        QTRY_COMPARE(m_reconciled->size(), 2);
+        QVERIFY(m_copies->isEmpty());
     }
 
     void followingTwiceKeepsOneListener()

@@ -10,6 +10,8 @@
 
 using namespace tolvo;
 
+Q_DECLARE_METATYPE(std::optional<QString>)
+
 namespace {
 QDateTime utc(int year, int month, int day, int hour, int minute = 0)
 {
@@ -312,6 +314,108 @@ private slots:
             m_copier.reconcileGoogleEventsToLocal(listed, QStringLiteral("g"), m_store)));
         QCOMPARE(m_store->event(copyIdentifier("g", "g2"))->lastModified, modified);
         QCOMPARE(m_logged.size(), 0);
+    }
+
+    // Google texts the store keeps in another form still compare equal to the copy: listing
+    // them again writes nothing (no new DTSTAMP for every tool that syncs the folder).
+    void anUnchangedCopyIsNotWrittenAgain_data()
+    {
+        QTest::addColumn<std::optional<QString>>("description");
+        QTest::addColumn<std::optional<QString>>("location");
+
+        QTest::newRow("empty texts") << std::optional<QString>("") << std::optional<QString>("");
+        QTest::newRow("CRLF") << std::optional<QString>("one\r\ntwo")
+                              << std::optional<QString>("Room\r2");
+        QTest::newRow("control characters")
+            << std::optional<QString>("a\u0001b\u007f") << std::optional<QString>("\u0002");
+    }
+
+    void anUnchangedCopyIsNotWrittenAgain()
+    {
+        QFETCH(std::optional<QString>, description);
+        QFETCH(std::optional<QString>, location);
+
+        GoogleCalendarEvent event = googleEvent(QStringLiteral("g1"), QStringLiteral("Texts"));
+        event.description = description;
+        event.location = location;
+        QVERIFY(QCoro::waitFor(
+            m_copier.reconcileGoogleEventsToLocal({event}, QStringLiteral("g"), m_store)));
+        const auto copy = m_store->event(copyIdentifier("g", "g1"));
+        QVERIFY(copy);
+        m_clock.advance(60);
+        QVERIFY(QCoro::waitFor(
+            m_copier.reconcileGoogleEventsToLocal({event}, QStringLiteral("g"), m_store)));
+        QCOMPARE(m_store->event(copyIdentifier("g", "g1")), copy);
+    }
+
+    // A series reaches the local calendar as one series: its rules, a changed occurrence as
+    // an override and a cancelled one as an excluded date, kept through later series changes.
+    void aSeriesIsCopiedAsASeries()
+    {
+        const QTimeZone berlin(QByteArrayLiteral("Europe/Berlin"));
+        GoogleCalendarEvent series = googleEvent(QStringLiteral("weekly"), QStringLiteral("Sync"));
+        series.start = QDateTime(QDate(2026, 12, 16), QTime(10, 30), berlin);
+        series.end = series.start->addSecs(1800);
+        series.startTimeZone = QStringLiteral("Europe/Berlin");
+        series.recurrence = {QStringLiteral("RRULE:FREQ=WEEKLY;COUNT=6")};
+        const auto instance = [&](const QString &key, const QDateTime &original) {
+            GoogleCalendarEvent event = series;
+            event.id = QStringLiteral("weekly_") + key;
+            event.recurrence.clear();
+            event.recurringEventId = QStringLiteral("weekly");
+            event.originalStartTime = original;
+            return event;
+        };
+        const QDateTime secondStart(QDate(2026, 12, 23), QTime(10, 30), berlin);
+        GoogleCalendarEvent moved = instance(QStringLiteral("20261223T093000Z"), secondStart);
+        moved.summary = QStringLiteral("Sync, later");
+        moved.start = utc(2026, 12, 23, 14);
+        moved.end = utc(2026, 12, 23, 15);
+        GoogleCalendarEvent cancelled
+            = instance(QStringLiteral("20261230T093000Z"), secondStart.addDays(7));
+        cancelled.status = GoogleCalendarEventStatus::cancelled;
+
+        // Occurrences listed before their series still go into it.
+        QVERIFY(QCoro::waitFor(m_copier.reconcileGoogleEventsToLocal(
+            {moved, cancelled, series}, QStringLiteral("g"), m_store)));
+        const auto check = [&](const QString &title) {
+            const QList<LocalEvent> all = allEvents();
+            QCOMPARE(all.size(), 1);
+            const LocalEvent &copy = all.first();
+            QCOMPARE(copy.title, title);
+            QCOMPARE(copy.start, *series.start);
+            QCOMPARE(copy.timeZone, QStringLiteral("Europe/Berlin"));
+            QCOMPARE(copy.recurrence,
+                (QStringList {"RRULE:FREQ=WEEKLY;COUNT=6", "EXDATE:20261230T093000Z"}));
+            QCOMPARE(copy.overrides.size(), 1);
+            QCOMPARE(copy.overrides.first().recurrenceId, secondStart);
+            QCOMPARE(copy.overrides.first().title, QStringLiteral("Sync, later"));
+            QCOMPARE(copy.overrides.first().start, utc(2026, 12, 23, 14));
+            QCOMPARE(copy.overrides.first().end, utc(2026, 12, 23, 15));
+        };
+        check(QStringLiteral("Sync"));
+        QCOMPARE(m_logged.size(), 0);
+
+        // The series renamed: its changed and cancelled occurrences stay.
+        series.summary = QStringLiteral("Weekly sync");
+        QVERIFY(copy({GoogleCalendarChange::modified(series)}));
+        check(QStringLiteral("Weekly sync"));
+        // Listing it all again writes nothing.
+        const QDateTime modified = allEvents().first().lastModified;
+        m_clock.advance(60);
+        QVERIFY(QCoro::waitFor(m_copier.reconcileGoogleEventsToLocal(
+            {series, moved, cancelled}, QStringLiteral("g"), m_store)));
+        QCOMPARE(allEvents().first().lastModified, modified);
+
+        // The moved occurrence cancelled after all: excluded, no longer overridden.
+        moved.status = GoogleCalendarEventStatus::cancelled;
+        QVERIFY(copy({GoogleCalendarChange::deleted(moved)}));
+        QCOMPARE(allEvents().first().overrides.size(), 0);
+        QCOMPARE(allEvents().first().recurrence.size(), 3);
+
+        // The series deleted: its whole file goes.
+        QVERIFY(copy({GoogleCalendarChange::deleted(series)}));
+        QVERIFY(allEvents().isEmpty());
     }
 
     void theContainerBuildsTheCopierAndItsServices()
