@@ -289,9 +289,9 @@ int main(int argc, char *argv[])
         QTest::qWait(200);
     };
     const auto findEvent = [&](const QString &title) -> QUuid {
-        for (const auto &model : list->viewModel()->eventsModel()) {
-            if (model->event().summary == title)
-                return model->event().identifier;
+        for (const auto &item : list->viewModel()->eventsModel()) {
+            if (item->event().summary == title)
+                return item->event().identifier;
         }
         return {};
     };
