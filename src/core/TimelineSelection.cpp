@@ -64,17 +64,34 @@ void TimelineSelection::retain(const QList<CalendarEvent> &events)
 {
     if (!m_selected)
         return;
-    for (const CalendarEvent &event : events) {
-        if (event.id != m_selected->id)
-            continue;
-        // The same event, perhaps edited: the selection and its popover show the new values.
-        if (event != *m_selected) {
-            m_selected = event;
-            emit changed();
-        }
+    const std::optional<CalendarEvent> current = sameEventIn(events, *m_selected);
+    if (!current) {
+        clear();
         return;
     }
-    clear();
+    // The same event, perhaps edited or from a new load: the selection and its popover show
+    // the new values.
+    if (*current != *m_selected) {
+        m_selected = current;
+        m_key = current->id;
+        emit changed();
+    }
+}
+
+QString TimelineSelection::keyOf(const CalendarEvent &event)
+{
+    return event.identifier.isEmpty() ? event.id.toString() : event.identifier;
+}
+
+std::optional<CalendarEvent> TimelineSelection::sameEventIn(
+    const QList<CalendarEvent> &events, const CalendarEvent &event)
+{
+    const QString key = keyOf(event);
+    for (const CalendarEvent &candidate : events) {
+        if (keyOf(candidate) == key)
+            return candidate;
+    }
+    return std::nullopt;
 }
 
 } // namespace tolvo

@@ -10,9 +10,10 @@
 namespace tolvo {
 
 // The one selected event of a timeline or month grid, and whether its details popover is up.
-// Keyed by the event's id: a refresh that inserts or reorders events never moves the selection
-// to another event, and when the selected event leaves the list the selection and the popover
-// go with it.
+// A refresh finds the selected event again by its Google event id (every load gives events new
+// per-load ids, and a date step reloads): inserting or reordering events never moves the
+// selection to another event, and when the selected event leaves the list the selection and
+// the popover go with it.
 class TimelineSelection : public QObject
 {
     Q_OBJECT
@@ -41,6 +42,13 @@ public:
     // After a refresh: takes the new values of the selected event, or drops the selection (and
     // the popover) when its event is gone.
     void retain(const QList<CalendarEvent> &events);
+
+    // What stays the same for one event across loads: its Google event id, or its per-load id
+    // where it has none.
+    static QString keyOf(const CalendarEvent &event);
+    // The value in `events` of the same event as `event`, if it is still there.
+    static std::optional<CalendarEvent> sameEventIn(
+        const QList<CalendarEvent> &events, const CalendarEvent &event);
 
 signals:
     void changed();

@@ -93,6 +93,18 @@ private slots:
         edited.title = "a, edited";
         selection.retain({edited});
         QCOMPARE(selection.selected(), edited);
+        // A new load gives every event a new per-load id: the Google event id finds it again.
+        CalendarEvent reloaded = edited;
+        reloaded.id = QUuid::createUuid();
+        selection.retain({b, reloaded});
+        QVERIFY(selection.showsPopoverFor(reloaded.id));
+        QCOMPARE(selection.readFor(reloaded.id), reloaded);
+        // Another Google event under the old per-load id is not the selected event.
+        CalendarEvent impostor = b;
+        impostor.id = reloaded.id;
+        selection.retain({impostor});
+        QVERIFY(!selection.selected());
+        selection.doubleClick(a);
         selection.retain({b});
         QVERIFY(!selection.selected());
         QVERIFY(!selection.isPopoverShown());

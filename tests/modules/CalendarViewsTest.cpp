@@ -287,6 +287,11 @@ private slots:
         QCOMPARE(openPopover()->anchor(), view->blockFor(a.id));
         QCOMPARE(qobject_cast<EventDetailsWidget *>(openPopover()->content())->event().title,
             "a, renamed");
+        // So does a reload, which gives every event a new per-load id.
+        renamed.id = QUuid::createUuid();
+        view->setEvents({b, renamed});
+        QVERIFY(openPopover());
+        QCOMPARE(openPopover()->anchor(), view->blockFor(renamed.id));
 
         view->setEvents({b});
         QTRY_VERIFY(!openPopover());
@@ -382,6 +387,55 @@ private slots:
         QVERIFY(view.selection()->isSelected(b.id));
         MonthDayCell *cell = view.cells()[10];
         QTest::mouseClick(cell, Qt::LeftButton, {}, QPoint(cell->width() / 2, cell->height() - 5));
+        QVERIFY(!view.selection()->selected());
+    }
+
+    void monthClicksActOnThePressedEventAcrossReloads()
+    {
+        MonthView view(newYork(testClock()));
+        view.setDate(ny(1, 15, 12));
+        const CalendarEvent a = meeting("a", ny(1, 21, 9), ny(1, 21, 10));
+        const CalendarEvent b = meeting("b", ny(1, 20, 11), ny(1, 20, 12));
+        view.setEvents({a, b});
+        view.resize(900, 700);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+
+        // A push lands between the press on "b" and the click's report: the chip that was
+        // pressed now shows "early", and the click still selects "b", under its new load's id.
+        const auto reload = [](CalendarEvent event) {
+            event.id = QUuid::createUuid();
+            return event;
+        };
+        EventChipWidget *chip = view.chipFor(b.id);
+        QTest::mouseClick(chip, Qt::LeftButton, {}, chip->rect().center());
+        const CalendarEvent early = meeting("early", ny(1, 20, 7), ny(1, 20, 8));
+        const CalendarEvent b2 = reload(b);
+        view.setEvents({early, reload(a), b2});
+        QCOMPARE(chip->event().identifier, "early");
+        QTRY_VERIFY(view.selection()->selected());
+        QCOMPARE(view.selection()->selected()->identifier, "b");
+        QVERIFY(view.chipFor(b2.id)->isSelected());
+        QVERIFY(!chip->isSelected());
+
+        // A reload (a date step) keeps the open popover on its event.
+        QTest::mouseDClick(view.chipFor(b2.id), Qt::LeftButton);
+        QVERIFY(openPopover());
+        const CalendarEvent b3 = reload(b2);
+        view.setDate(ny(1, 16, 12));
+        view.setEvents({reload(early), b3});
+        QVERIFY(view.selection()->showsPopoverFor(b3.id));
+        QVERIFY(openPopover());
+        QCOMPARE(openPopover()->anchor(), view.chipFor(b3.id));
+
+        // A pressed event that a push removed before the report selects nothing.
+        view.selection()->clear();
+        QTRY_VERIFY(!openPopover());
+        EventChipWidget *gone = view.chipFor(b3.id);
+        QSignalSpy reported(gone, &EventChipWidget::clicked);
+        QTest::mouseClick(gone, Qt::LeftButton, {}, gone->rect().center());
+        view.setEvents({early});
+        QTRY_COMPARE(reported.size(), 1);
         QVERIFY(!view.selection()->selected());
     }
 

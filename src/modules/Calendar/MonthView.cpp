@@ -65,7 +65,19 @@ EventChipWidget::EventChipWidget(const CalendarContext &context, QWidget *parent
     , m_context(context)
 {
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    new ClickCountDetector(this, [this](MouseClickType type) { emit clicked(type); });
+    new ClickCountDetector(
+        this, [this](MouseClickType type) { emit clicked(type, m_pressedEvent); });
+    // Installed after the detector, so it sees each press before the detector consumes it.
+    installEventFilter(this);
+}
+
+bool EventChipWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == this
+        && (event->type() == QEvent::MouseButtonPress
+            || event->type() == QEvent::MouseButtonDblClick))
+        m_pressedEvent = m_event;
+    return QWidget::eventFilter(watched, event);
 }
 
 void EventChipWidget::setEvent(const CalendarEvent &event)
@@ -156,12 +168,7 @@ MonthDayCell::MonthDayCell(
     for (int i = 0; i < chipCount; ++i) {
         auto *chip = new EventChipWidget(context, this);
         chip->hide();
-        connect(chip, &EventChipWidget::clicked, this, [this, chip](MouseClickType type) {
-            if (type == MouseClickType::double_)
-                m_selection->doubleClick(chip->event());
-            else
-                m_selection->singleClick(chip->event());
-        });
+        connect(chip, &EventChipWidget::clicked, this, &MonthDayCell::chipClicked);
         m_chips.append(chip);
         chips->addWidget(chip);
     }
@@ -281,6 +288,7 @@ MonthView::MonthView(const CalendarContext &context, QWidget *parent)
     gridLayout->setSpacing(0);
     for (int i = 0; i < 42; ++i) {
         auto *cell = new MonthDayCell(m_selection, context, grid);
+        connect(cell, &MonthDayCell::chipClicked, this, &MonthView::chipClicked);
         gridLayout->addWidget(cell, i / 7, i % 7);
         m_cells.append(cell);
     }
@@ -325,8 +333,25 @@ void MonthView::setDate(const QDateTime &date)
 void MonthView::setEvents(const QList<CalendarEvent> &events)
 {
     m_events = events;
-    m_selection->retain(events);
+    {
+        // The blocks and the popover follow the selection once they show the new events: told
+        // before, the popover would look for a reloaded event among the old ones and close.
+        const QSignalBlocker quiet(m_selection);
+        m_selection->retain(events);
+    }
     distributeEvents();
+}
+
+void MonthView::chipClicked(MouseClickType type, const CalendarEvent &pressed)
+{
+    // Acts on the event that was pressed, as it is now; nothing when a push took it away.
+    const std::optional<CalendarEvent> current = TimelineSelection::sameEventIn(m_events, pressed);
+    if (!current)
+        return;
+    if (type == MouseClickType::double_)
+        m_selection->doubleClick(*current);
+    else
+        m_selection->singleClick(*current);
 }
 
 void MonthView::distributeEvents()

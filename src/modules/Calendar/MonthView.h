@@ -28,14 +28,18 @@ public:
     QSize minimumSizeHint() const override;
 
 signals:
-    void clicked(tolvo::MouseClickType type);
+    // `event` is what the chip showed when it was pressed: a click is reported 0.2 s after its
+    // press, and a push in between may have given the chip another event.
+    void clicked(tolvo::MouseClickType type, const tolvo::CalendarEvent &event);
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
     CalendarContext m_context;
     CalendarEvent m_event;
+    CalendarEvent m_pressedEvent;
     bool m_selected = false;
 };
 
@@ -59,6 +63,9 @@ public:
     EventChipWidget *chipFor(const QUuid &eventId) const;
     QLabel *overflowLabel() const { return m_overflow; }
     void refreshSelection();
+
+signals:
+    void chipClicked(tolvo::MouseClickType type, const tolvo::CalendarEvent &event);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -95,6 +102,7 @@ public:
 
 private:
     void distributeEvents();
+    void chipClicked(MouseClickType type, const CalendarEvent &pressed);
 
     QDate m_month;
     QList<CalendarEvent> m_events;

@@ -93,7 +93,12 @@ void TimelineView::setDate(const QDateTime &date)
 void TimelineView::setEvents(const QList<CalendarEvent> &events)
 {
     m_events = events;
-    m_selection->retain(events);
+    {
+        // The blocks and the popover follow the selection once they show the new events: told
+        // before, the popover would look for a reloaded event among the old ones and close.
+        const QSignalBlocker quiet(m_selection);
+        m_selection->retain(events);
+    }
     distributeEvents();
 }
 

@@ -87,28 +87,28 @@ EventBlockWidget *DayColumnWidget::blockFor(const QUuid &eventId) const
 void DayColumnWidget::relayout()
 {
     const QList<PositionedEvent> laid = layoutOverlappingEvents(m_events, m_layoutWidth);
-    QHash<QUuid, EventBlockWidget *> existing;
+    // A block stays with its event across loads (which give events new per-load ids), so that
+    // a reload keeps an open popover on it and a pending click on the event it was pressed on.
+    QMultiHash<QString, EventBlockWidget *> existing;
     for (EventBlockWidget *block : std::as_const(m_blocks))
-        existing.insert(block->event().id, block);
+        existing.insert(TimelineSelection::keyOf(block->event()), block);
 
     QList<EventBlockWidget *> blocks;
     blocks.reserve(laid.size());
     bool changed = false;
     for (const PositionedEvent &entry : laid) {
-        EventBlockWidget *block = existing.take(entry.event.id);
+        EventBlockWidget *block = existing.take(TimelineSelection::keyOf(entry.event));
         if (block) {
             block->setEvent(entry.event);
         } else {
             block = new EventBlockWidget(entry.event, m_context, this);
-            const QUuid id = entry.event.id;
-            connect(block, &EventBlockWidget::clicked, this, [this, id](MouseClickType type) {
-                EventBlockWidget *target = blockFor(id);
-                if (!target || !m_selection)
+            connect(block, &EventBlockWidget::clicked, this, [this, block](MouseClickType type) {
+                if (!m_selection)
                     return;
                 if (type == MouseClickType::double_)
-                    m_selection->doubleClick(target->event());
+                    m_selection->doubleClick(block->event());
                 else
-                    m_selection->singleClick(target->event());
+                    m_selection->singleClick(block->event());
             });
             changed = true;
         }
