@@ -73,12 +73,14 @@ SingleInstance::Outcome SingleInstance::start()
     if (!lock.tryLock(int(m_limits.lockTimeout.count()))) {
         qCWarning(lcInstance, "The start-up lock %s could not be taken (error %d)",
             qUtf8Printable(m_serverName + QStringLiteral(".lock")), int(lock.error()));
+        // A live start holds the lock (a dead one's lock would have been taken over): it may be
+        // about to listen, so its socket is not touched.
         switch (askToRaise()) {
         case Asked::raised: return Outcome::raisedOther;
         case Asked::silent: return Outcome::otherSilent;
         case Asked::notRunning: break;
         }
-        return listen() ? Outcome::primary : Outcome::unguarded;
+        return Outcome::unguarded;
     }
     switch (askToRaise()) {
     case Asked::raised: return Outcome::raisedOther;

@@ -4,6 +4,7 @@
 
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 
@@ -113,6 +114,20 @@ private slots:
         SingleInstance later(folder, limits);
         QCOMPARE(later.start(), SingleInstance::Outcome::otherSilent);
         QVERIFY(hung.isListening());
+    }
+
+    // Another start that holds the start-up lock for too long is waited for only so long; its
+    // socket-to-be is left alone and this one runs unguarded.
+    void aStuckStartIsNotWaitedForForEver()
+    {
+        const QString folder = location(QStringLiteral("stuck"));
+        QLockFile held(SingleInstance::serverNameFor(folder) + QStringLiteral(".lock"));
+        QVERIFY(held.tryLock(0));
+        SingleInstance::Limits limits;
+        limits.lockTimeout = std::chrono::milliseconds(100);
+        SingleInstance instance(folder, limits);
+        QCOMPARE(instance.start(), SingleInstance::Outcome::unguarded);
+        QVERIFY(!instance.isListening());
     }
 
     // Anything else on the socket neither raises the window nor stays open.
