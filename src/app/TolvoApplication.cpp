@@ -13,10 +13,15 @@
 #include "modules/Main/MainView.h"
 #include "modules/Settings/SettingsView.h"
 #include "platform/ColorSchemePortal.h"
+#include "platform/SingleInstance.h"
+#include "services/AppDatabase.h"
 #include "services/AppleCalendarClient.h"
 
+#include <QFileInfo>
 #include <QFont>
 #include <QSysInfo>
+
+#include <cstdio>
 
 namespace tolvo {
 
@@ -36,6 +41,21 @@ TolvoApplication::TolvoApplication(int &argc, char **argv)
     setOrganizationDomain(QStringLiteral("tolvo.app"));
     setApplicationVersion(QString::fromLatin1(buildconfig::appVersion));
     setDesktopFileName(QStringLiteral("app.tolvo.Tolvo"));
+
+    // Before anything registers channels, reminds or opens the database: two instances would
+    // each do all of it, on the same files.
+    m_instance = new SingleInstance(instanceLocation(), this);
+    switch (m_instance->start()) {
+    case SingleInstance::Outcome::raisedOther: m_leaveWith = 0; return;
+    case SingleInstance::Outcome::otherSilent:
+        std::fprintf(stderr, "Tolvo is already running but does not answer.\n");
+        m_leaveWith = 1;
+        return;
+    case SingleInstance::Outcome::primary:
+    case SingleInstance::Outcome::unguarded: break;
+    }
+    connect(m_instance, &SingleInstance::raiseRequested, this, &TolvoApplication::raiseMainWindow);
+
     setWindowIcon(resources::icon(QStringLiteral("app_icon"), {256, 256}));
     // An explicit family keeps the look independent of whatever fontconfig prefers.
     QFont font(QStringLiteral("Inter"));
@@ -97,8 +117,25 @@ void TolvoApplication::preferX11()
         qputenv("QT_QPA_PLATFORM", "xcb;wayland");
 }
 
+QString TolvoApplication::instanceLocation()
+{
+    return QFileInfo(AppDatabase::defaultPath()).absolutePath();
+}
+
+void TolvoApplication::raiseMainWindow()
+{
+    if (!m_window)
+        return;
+    m_window->setWindowState((m_window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
 int TolvoApplication::run()
 {
+    if (m_leaveWith)
+        return *m_leaveWith;
     m_window->show();
     return exec();
 }

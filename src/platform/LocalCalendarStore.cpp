@@ -1,6 +1,8 @@
 #include "platform/LocalCalendarStore.h"
 
+#include "core/LogCategories.h"
 #include "platform/IcsEvent.h"
+#include "platform/PrivateFiles.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -61,8 +63,9 @@ VoidResult writeAtomically(const QString &path, const QByteArray &bytes)
     {
     };
     const bool replacing = ::stat(QFile::encodeName(path).constData(), &existing) == 0;
+    // A new file is the user's alone; a replaced one keeps what its owner chose.
     int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-        replacing ? existing.st_mode & 07777 : 0666);
+        replacing ? existing.st_mode & 07777 : privatefiles::fileMode);
     const bool created = fd >= 0;
     const auto failed = [&](int code) {
         if (fd >= 0)
@@ -120,7 +123,8 @@ void removeLeftoverTemps(const QDir &folder)
             continue;
         const bool alive = ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
         if (!alive && !QFile::remove(folder.filePath(name)))
-            qWarning("The leftover %s could not be removed", qUtf8Printable(folder.filePath(name)));
+            qCWarning(lcStore, "The leftover %s could not be removed",
+                qUtf8Printable(folder.filePath(name)));
     }
 }
 
@@ -178,8 +182,9 @@ QString LocalCalendarStore::defaultRoot()
 
 void LocalCalendarStore::ensureRoot()
 {
-    if (!QDir().mkpath(m_root)) {
-        qWarning("The calendar folder %s cannot be created", qUtf8Printable(m_root));
+    if (const auto made = privatefiles::makeFolder(m_root); !made) {
+        qCWarning(lcStore, "The calendar folder %s cannot be created: %s", qUtf8Printable(m_root),
+            qUtf8Printable(made.error().message));
         return;
     }
     // A root that cannot be listed may well hold calendars: making one would add another at
@@ -190,7 +195,7 @@ void LocalCalendarStore::ensureRoot()
         auto created = createCalendar(QString::fromLatin1(defaultCalendarTitle),
             QStringLiteral("#2F80ED"), LocalCalendarSource::local);
         if (!created)
-            qWarning("%s", qUtf8Printable(created.error().describe()));
+            qCWarning(lcStore, "%s", qUtf8Printable(created.error().describe()));
     }
 }
 
@@ -237,7 +242,7 @@ Result<LocalCalendar> LocalCalendarStore::createCalendar(
 {
     const QString identifier = QUuid::createUuid().toString(QUuid::WithoutBraces);
     const QDir folder(QDir(m_root).filePath(identifier));
-    if (::mkdir(QFile::encodeName(folder.path()).constData(), 0777) != 0) {
+    if (::mkdir(QFile::encodeName(folder.path()).constData(), privatefiles::folderMode) != 0) {
         return failure(ErrorDomain::localCalendar, writeFailed,
             QStringLiteral("The calendar folder %1 could not be created: %2")
                 .arg(folder.path(), systemError(errno)));
@@ -366,10 +371,10 @@ Result<LocalEvent> LocalCalendarStore::save(LocalEvent event)
             if (!rest
                 || !writeChecked(
                     existing, oldCalendarId, *rest, {}, m_files.value(existing).events.size() - 1))
-                qWarning("The moved event stays in %s too", qUtf8Printable(existing));
+                qCWarning(lcStore, "The moved event stays in %s too", qUtf8Printable(existing));
         } else if (!QFile::remove(existing)) {
-            qWarning(
-                "The moved event's old file %s could not be removed", qUtf8Printable(existing));
+            qCWarning(lcStore, "The moved event's old file %s could not be removed",
+                qUtf8Printable(existing));
         } else {
             forget(existing);
         }
@@ -490,7 +495,8 @@ bool LocalCalendarStore::checkListable(const QString &folder)
     }
     // Once until it changes: every read would log it again.
     if (!m_unlistable.contains(folder)) {
-        qWarning("The calendar folder %s cannot be read (%s): its events are not listed anew",
+        qCWarning(lcStore,
+            "The calendar folder %s cannot be read (%s): its events are not listed anew",
             qUtf8Printable(folder), qUtf8Printable(*reason));
         m_unlistable.insert(folder);
     }
@@ -541,11 +547,13 @@ void LocalCalendarStore::remember(
         // Logged once per change of the file: an unchanged file is not read again.
         QFile input(path);
         if (!input.open(QIODevice::ReadOnly)) {
-            qWarning("Skipping %s: %s", qUtf8Printable(path), qUtf8Printable(input.errorString()));
+            qCWarning(lcStore, "Skipping %s: %s", qUtf8Printable(path),
+                qUtf8Printable(input.errorString()));
             if (cached != m_files.end())
                 known = cached->events; // unreadable for now, not emptied
         } else if (auto read = ics::readEvents(input.readAll(), m_options.localZone); !read) {
-            qWarning("Skipping %s: %s", qUtf8Printable(path), qUtf8Printable(read.error().message));
+            qCWarning(lcStore, "Skipping %s: %s", qUtf8Printable(path),
+                qUtf8Printable(read.error().message));
         } else {
             known = std::move(*read);
         }

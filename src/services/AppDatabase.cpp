@@ -1,6 +1,8 @@
 #include "services/AppDatabase.h"
 
 #include "core/Dependencies.h"
+#include "core/LogCategories.h"
+#include "platform/PrivateFiles.h"
 #include "platform/SqliteMigrator.h"
 #include "services/LoggerClient.h"
 
@@ -165,11 +167,21 @@ QString AppDatabase::defaultPath()
 Result<std::shared_ptr<AppDatabase>> AppDatabase::open(const QString &path)
 {
     const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
-        return failure(
-            ErrorDomain::io, 0, QStringLiteral("The folder %1 could not be created.").arg(folder));
+    if (const auto made = privatefiles::makeFolder(folder); !made) {
+        return failure(ErrorDomain::io, made.error().code,
+            QStringLiteral("The folder %1 could not be created.").arg(folder));
+    }
+    // SQLite gives its log, shared-memory and journal files the mode of the database file, so
+    // a private database file made here first keeps them all private. Those of an older, looser
+    // file are tightened with it.
+    for (const char *suffix : {"", "-wal", "-shm", "-journal"}) {
+        const QString file = path + QLatin1String(suffix);
+        const auto made = *suffix ? privatefiles::tighten(file) : privatefiles::makeFile(file);
+        if (!made)
+            qCWarning(lcDb, "%s", qUtf8Printable(made.error().message));
     }
     TRY_ASSIGN(auto pool, SqlitePool::open(path));
+    qCDebug(lcDb, "Opened %s", qUtf8Printable(path));
     SqliteMigrator migrator;
     migrator.registerMigration(QStringLiteral("v1"), migrationV1);
     migrator.registerMigration(QStringLiteral("v2"), migrationV2);

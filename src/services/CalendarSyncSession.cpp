@@ -2,6 +2,7 @@
 
 #include "core/BackendAddresses.h"
 #include "core/ChangeClassification.h"
+#include "core/LogCategories.h"
 #include "core/StartTask.h"
 #include "core/TaskGroup.h"
 
@@ -227,6 +228,9 @@ QCoro::Task<VoidResult> CalendarSyncSession::watchAndListen(Ptr self, QString ca
         if (channel) {
             const VoidResult stored = self->m_services.database.storeCalendarChannel(*channel);
             if (stored) {
+                qCDebug(lcSync, "Channel %s registered for %s until %s",
+                    qUtf8Printable(channel->channelId), qUtf8Printable(calendarId),
+                    qUtf8Printable(channel->expirationDate().toString(Qt::ISODate)));
                 self->m_retryDelays.remove(calendarId);
                 self->armRenewal(*channel, channel->expirationDate(), generation);
                 break;
@@ -237,6 +241,10 @@ QCoro::Task<VoidResult> CalendarSyncSession::watchAndListen(Ptr self, QString ca
             startDetached(self->m_services.google.stop(channel->channelId, channel->resourceId));
         }
         const auto delay = self->nextRetryDelay(calendarId);
+        qCDebug(lcSync, "No channel for %s (%s); trying again in %lld ms",
+            qUtf8Printable(calendarId),
+            qUtf8Printable(channel ? QStringLiteral("not recorded") : channel.error().describe()),
+            static_cast<long long>(delay.count()));
         const VoidResult waited = co_await sleepFor(self->m_services.scheduler, delay, token);
         if (!waited)
             co_return waited;
@@ -299,10 +307,15 @@ QCoro::Task<VoidResult> CalendarSyncSession::stopChannel(Ptr self, CalendarChann
 {
     const auto stopped
         = co_await self->m_services.google.stop(channel.channelId, channel.resourceId);
-    if (!stopped)
+    if (!stopped) {
+        qCDebug(lcSync, "Channel %s of %s not stopped: %s", qUtf8Printable(channel.channelId),
+            qUtf8Printable(channel.calendarId), qUtf8Printable(stopped.error().describe()));
         co_return failure(stopped.error());
+    }
     if (!*stopped)
         co_return VoidResult {};
+    qCDebug(lcSync, "Channel %s of %s stopped", qUtf8Printable(channel.channelId),
+        qUtf8Printable(channel.calendarId));
     const VoidResult deleted
         = self->m_services.database.deleteCalendarChannelByCalendarId(channel.calendarId);
     if (!deleted)
@@ -349,9 +362,15 @@ QCoro::Task<> CalendarSyncSession::renewChannel(
         if (renewed)
             self->m_services.logger.logError(stored.error());
         const auto delay = self->nextRetryDelay(calendarId);
+        qCDebug(lcSync, "Channel %s of %s not renewed (%s); trying again in %lld ms",
+            qUtf8Printable(previous.channelId), qUtf8Printable(calendarId),
+            qUtf8Printable(stored.error().describe()), static_cast<long long>(delay.count()));
         self->armRenewal(previous, self->m_timers.now().addMSecs(delay.count()), generation);
         co_return;
     }
+    qCDebug(lcSync, "Channel %s of %s renewed as %s until %s", qUtf8Printable(previous.channelId),
+        qUtf8Printable(calendarId), qUtf8Printable(renewed->channelId),
+        qUtf8Printable(renewed->expirationDate().toString(Qt::ISODate)));
     self->m_retryDelays.remove(calendarId);
     self->armRenewal(*renewed, renewed->expirationDate(), generation);
 }
@@ -429,8 +448,12 @@ QCoro::Task<CalendarSyncSession::Pass> CalendarSyncSession::listenOnce(Ptr self,
         pass.end = PassEnd::cancelled;
         co_return pass;
     }
-    if (!reader)
+    if (!reader) {
+        qCDebug(lcSync, "The event stream of %s could not be opened: %s",
+            qUtf8Printable(calendarId), qUtf8Printable(reader.error().describe()));
         co_return pass;
+    }
+    qCDebug(lcSync, "Event stream of %s open", qUtf8Printable(calendarId));
     const auto ended = [&pass](const VoidResult &handled) {
         pass.end = isCancellation(handled) ? PassEnd::cancelled : PassEnd::failed;
         return pass;
@@ -450,8 +473,11 @@ QCoro::Task<CalendarSyncSession::Pass> CalendarSyncSession::listenOnce(Ptr self,
             pass.end = PassEnd::cancelled;
             co_return pass;
         }
-        if (!line)
+        if (!line) {
+            qCDebug(lcSync, "The event stream of %s failed: %s", qUtf8Printable(calendarId),
+                qUtf8Printable(line.error().describe()));
             co_return pass;
+        }
         const bool bodyEnded = !line->has_value();
         if (!bodyEnded) {
             pass.deliveredLine = true;
@@ -464,11 +490,13 @@ QCoro::Task<CalendarSyncSession::Pass> CalendarSyncSession::listenOnce(Ptr self,
         }
         if (eventPending) {
             eventPending = false;
+            qCDebug(lcSync, "Change signalled for %s", qUtf8Printable(calendarId));
             const VoidResult handled = co_await handleSignal(self, calendarId, continuation, token);
             if (!handled)
                 co_return ended(handled);
         }
         if (bodyEnded) {
+            qCDebug(lcSync, "The event stream of %s ended", qUtf8Printable(calendarId));
             pass.end = PassEnd::endedNormally;
             co_return pass;
         }
@@ -481,6 +509,14 @@ QCoro::Task<VoidResult> CalendarSyncSession::handleSignal(
     // The position this listing leads to belongs to the follow that asked for it.
     quint64 generation = self->generation(calendarId);
     auto listing = co_await self->m_services.google.fetchEventListing(calendarId);
+    if (listing) {
+        qCDebug(lcSync, "Listing of %s fetched: %lld events, %s", qUtf8Printable(calendarId),
+            static_cast<long long>(listing->events.size()),
+            listing->complete ? "whole" : "changes since the last one");
+    } else {
+        qCDebug(lcSync, "Listing of %s failed: %s", qUtf8Printable(calendarId),
+            qUtf8Printable(listing.error().describe()));
+    }
     if (!listing) {
         if (token.isCancelled())
             co_return failure(Error::cancellation());

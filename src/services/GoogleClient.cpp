@@ -2,6 +2,7 @@
 
 #include "BuildConfig.h"
 #include "core/Endpoints.h"
+#include "core/LogCategories.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
@@ -53,6 +54,10 @@ QCoro::Task<VoidResult> setAuthSession(
     if (!self)
         co_return failure(gone());
     self->environment.current->setSession(session);
+    qCDebug(lcSession, "Session %s",
+        !session                      ? "cleared"
+            : session->canAuthorize() ? "held and stored"
+                                      : "held; it cannot authorise, so not stored");
     const SecretStore secrets = self->environment.secrets;
     if (session && session->canAuthorize())
         co_return co_await secrets.write(account(), session->toJson());
@@ -79,6 +84,7 @@ QCoro::Task<Result<bool>> authorize(SessionRef self)
         // Replaced by a newer sign-in: that one decides what is held.
         if (tokens.error().isCancellation())
             co_return false;
+        qCDebug(lcSession, "Sign-in failed: %s", qUtf8Printable(tokens.error().describe()));
         self->environment.logger.logError(tokens.error());
         CO_TRY(co_await setAuthSession(self, nullptr));
         co_return false;
@@ -98,6 +104,7 @@ QCoro::Task<Result<std::shared_ptr<AuthorizationSession>>> load(SessionRef self)
     const OAuthClientConfig config = self->environment.oauth;
     const Clock clock = self->environment.clock;
     CO_TRY_ASSIGN(const std::optional<QByteArray> stored, secrets.read(account()));
+    qCDebug(lcSession, "Stored session %s", stored ? "found" : "missing");
     if (!stored)
         co_return failure(ErrorDomain::keychain, keychaincode::notFound,
             QStringLiteral("No Google sign-in is stored."));
@@ -121,6 +128,7 @@ QCoro::Task<VoidResult> signOut(SessionRef self)
     if (self)
         self->environment.current->signOut();
     CO_TRY(co_await setAuthSession(self, nullptr));
+    qCDebug(lcSession, "Signed out");
     if (self)
         self->subject->send(false);
     co_return VoidResult {};

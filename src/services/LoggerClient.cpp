@@ -1,5 +1,6 @@
 #include "services/LoggerClient.h"
 
+#include "core/LogCategories.h"
 #include "platform/CrashReporter.h"
 
 namespace tolvo {
@@ -34,8 +35,13 @@ LoggerClient LoggerClient::over(CrashSink sink)
 {
     return LoggerClient {
         [capture = sink.captureMessage](const QString &message, LogLevel level) {
-            if (level == LogLevel::error)
-                capture(QStringLiteral("[ERROR] ") + message);
+            // Lower levels never reach the reporter; a logging rule can show them on the
+            // console while a fault is looked into.
+            switch (level) {
+            case LogLevel::info: qCInfo(lcLog).noquote() << message; break;
+            case LogLevel::warning: qCWarning(lcLog).noquote() << message; break;
+            case LogLevel::error: capture(QStringLiteral("[ERROR] ") + message); break;
+            }
         },
         sink.captureError,
     };

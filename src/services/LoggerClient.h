@@ -40,8 +40,10 @@ private:
 };
 
 // Error logging through the crash reporter. Only level `error` is recorded, as the captured
-// message "[ERROR] " + message; info and warning go nowhere (no console, no file). An error
-// reaches the reporter as its domain, code and description only. Any thread.
+// message "[ERROR] " + message. Info and warning reach neither the reporter nor a file; they
+// go to the logging category "tolvo.log", which is silent unless a rule turns it on
+// (QT_LOGGING_RULES="tolvo.log.info=true"). An error reaches the reporter as its domain, code
+// and description only. Any thread.
 struct LoggerClient
 {
     static constexpr const char *dependencyKey = "loggerClient";

@@ -3,6 +3,7 @@
 #include "core/Unimplemented.h"
 
 #include "core/Dependencies.h"
+#include "core/LogCategories.h"
 #include "core/Requests.h"
 #include "platform/IcsEvent.h"
 #include "platform/LocalCalendarStore.h"
@@ -322,8 +323,11 @@ VoidResult SyncCalendarsSession::upsert(
         const bool mapped = mapping && mapping->ekEventIdentifier == existing->identifier;
         if (updated == *existing && mapped)
             return {}; // already up to date: no write, and no change for other readers
-        if (!(updated == *existing))
+        if (!(updated == *existing)) {
             TRY(store.save(updated));
+            qCDebug(lcStore, "Copy %s of %s updated", qUtf8Printable(existing->identifier),
+                qUtf8Printable(event.id));
+        }
         return m_databaseClient.saveCalendarEventMapping(
             existing->identifier, event.id, calendarId);
     }
@@ -336,6 +340,8 @@ VoidResult SyncCalendarsSession::upsert(
     local.calendarId = calendar->identifier;
     applyGoogleEvent(event, local);
     TRY_ASSIGN(const LocalEvent saved, store.save(local));
+    qCDebug(lcStore, "Copy %s of %s written", qUtf8Printable(saved.identifier),
+        qUtf8Printable(event.id));
     return m_databaseClient.saveCalendarEventMapping(saved.identifier, event.id, calendarId);
 }
 
@@ -377,6 +383,8 @@ VoidResult SyncCalendarsSession::applyOccurrence(
     if (updated == *series)
         return {};
     TRY(store.save(updated));
+    qCDebug(lcStore, "Copy %s updated for the occurrence %s", qUtf8Printable(updated.identifier),
+        qUtf8Printable(event.id));
     return {};
 }
 
@@ -388,8 +396,11 @@ VoidResult SyncCalendarsSession::remove(const QString &googleEventId, const QStr
         candidates.append(*mappedIdentifier);
     candidates.append(copyIdentifier(calendarId, googleEventId));
     for (const QString &identifier : std::as_const(candidates)) {
-        if (store.event(identifier))
+        if (store.event(identifier)) {
             TRY(store.remove(identifier));
+            qCDebug(lcStore, "Copy %s of %s removed", qUtf8Printable(identifier),
+                qUtf8Printable(googleEventId));
+        }
     }
     return m_databaseClient.deleteEventMapping(googleEventId);
 }

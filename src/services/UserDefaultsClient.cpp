@@ -1,7 +1,9 @@
 #include "services/UserDefaultsClient.h"
 
 #include "core/Dependencies.h"
+#include "core/LogCategories.h"
 #include "core/Unimplemented.h"
+#include "platform/PrivateFiles.h"
 #include "services/LoggerClient.h"
 
 #include <QDir>
@@ -162,20 +164,30 @@ VoidResult saved(QSettings &settings, const std::function<void(const Error &)> &
 UserDefaultsClient UserDefaultsClient::atPath(
     const QString &path, std::function<void(const Error &)> logError)
 {
+    // A file left readable to others by an older version is closed now, not at the next write.
+    if (const auto tightened = privatefiles::tighten(path); !tightened)
+        qCWarning(lcStore, "%s", qUtf8Printable(tightened.error().message));
     // A fresh handle per operation, as the suite may be written by another handle between
     // calls; QSettings shares and syncs the underlying file itself.
     const auto open = [path] { return std::make_unique<QSettings>(path, QSettings::IniFormat); };
+    // QSettings saves through a temporary file that takes the mode of the file it replaces:
+    // one made private before the first write stays private.
+    const auto openForWriting = [path, open] {
+        if (const auto made = privatefiles::makeFile(path); !made)
+            qCWarning(lcStore, "%s", qUtf8Printable(made.error().message));
+        return open();
+    };
     return over({
         .value = [open](const QString &key) { return open()->value(key); },
         .setValue =
-            [open, logError](const QString &key, const QVariant &value) {
-                const auto settings = open();
+            [openForWriting, logError](const QString &key, const QVariant &value) {
+                const auto settings = openForWriting();
                 settings->setValue(key, value);
                 return saved(*settings, logError);
             },
         .remove =
-            [open, logError](const QString &key) {
-                const auto settings = open();
+            [openForWriting, logError](const QString &key) {
+                const auto settings = openForWriting();
                 settings->remove(key);
                 return saved(*settings, logError);
             },
