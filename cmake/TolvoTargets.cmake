@@ -1,6 +1,8 @@
 # One static library per src/ folder; the sources are globbed so that adding a file needs no
 # edit here. The link lines below are the dependency direction:
 #   core <- platform <- services <- viewmodels <- components, views <- app
+# and, beside the views, reserve (components and services that no screen opens yet), which
+# only the gallery and the tests link.
 
 set(TOLVO_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wno-missing-field-initializers)
 # CI turns warnings into errors for our own targets (scripts/setup passes it on from the
@@ -38,6 +40,30 @@ function(tolvo_add_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
   tolvo_track_sources(${name} "${sources}")
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
+endfunction()
+
+# Fails the configuration when `target` links `forbidden`, directly or through its libraries:
+# the include check (cmake/CheckLayering.cmake) cannot see a link line.
+function(tolvo_forbid_link target forbidden)
+  set(pending ${target})
+  set(seen "")
+  while(pending)
+    list(POP_FRONT pending current)
+    if(current IN_LIST seen OR NOT TARGET ${current})
+      continue()
+    endif()
+    list(APPEND seen ${current})
+    if(current STREQUAL forbidden)
+      message(FATAL_ERROR "${target} must not link ${forbidden}")
+    endif()
+    get_target_property(links ${current} LINK_LIBRARIES)
+    get_target_property(interface_links ${current} INTERFACE_LINK_LIBRARIES)
+    foreach(link IN LISTS links interface_links)
+      if(link AND NOT link MATCHES "-NOTFOUND$")
+        list(APPEND pending ${link})
+      endif()
+    endforeach()
+  endwhile()
 endfunction()
 
 # Zones the date-sensitive tests run in once more, whatever the machine's own: west of UTC with

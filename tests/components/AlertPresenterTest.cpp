@@ -29,6 +29,31 @@ QLabel *labelShowing(QMessageBox *box, const QString &text)
     return nullptr;
 }
 
+// A host window, shown as soon as it is made.
+class ShownHost : public QWidget
+{
+public:
+    explicit ShownHost(QSize size = {})
+    {
+        if (size.isValid())
+            resize(size);
+        show();
+    }
+};
+
+// The shown host, the alert item and the presenter attached to both, made in that order.
+struct PresentedAlert
+{
+    explicit PresentedAlert(QSize size = {})
+        : host(size)
+    {
+    }
+
+    ShownHost host;
+    AlertItem item;
+    AlertPresenter presenter {&item, &host};
+};
+
 } // namespace
 
 class AlertPresenterTest : public QObject
@@ -39,13 +64,10 @@ private slots:
 
     void showsTheAlertTexts()
     {
-        QWidget host;
-        host.show();
-        AlertItem item;
-        AlertPresenter presenter(&item, &host);
-        QVERIFY(!presenter.messageBox());
-        item.set(AlertType::error(Error::make(ErrorDomain::http, 500, "<b>not markup</b>")));
-        QMessageBox *box = presenter.messageBox();
+        PresentedAlert alert;
+        QVERIFY(!alert.presenter.messageBox());
+        alert.item.set(AlertType::error(Error::make(ErrorDomain::http, 500, "<b>not markup</b>")));
+        QMessageBox *box = alert.presenter.messageBox();
         QVERIFY(box);
         QVERIFY(box->isVisible());
         QCOMPARE(box->windowModality(), Qt::WindowModal);
@@ -67,62 +89,53 @@ private slots:
     {
         QFETCH(QString, label);
         QFETCH(int, runs);
-        QWidget host;
-        host.show();
-        AlertItem item;
-        AlertPresenter presenter(&item, &host);
+        PresentedAlert alert;
         int handled = 0;
         bool clearedFirst = false;
-        item.set(AlertType::expiredToken([&] {
+        alert.item.set(AlertType::expiredToken([&] {
             ++handled;
-            clearedFirst = !item.isSet();
+            clearedFirst = !alert.item.isSet();
             // A retry that fails again raises the next alert; it must survive.
-            item.set(AlertType::simpleError());
+            alert.item.set(AlertType::simpleError());
         }));
-        QMessageBox *box = presenter.messageBox();
+        QMessageBox *box = alert.presenter.messageBox();
         QVERIFY(box);
         QPointer<QMessageBox> guard(box);
         buttonLabelled(box, label)->click();
         QCOMPARE(handled, runs);
         if (runs) {
             QVERIFY(clearedFirst);
-            QVERIFY(item.isSet());
-            QCOMPARE(item.value()->kind(), AlertType::Kind::simpleError);
-            QVERIFY(presenter.messageBox());
-            QCOMPARE(
-                presenter.messageBox()->informativeText(), QStringLiteral("Something went wrong"));
+            QVERIFY(alert.item.isSet());
+            QCOMPARE(alert.item.value()->kind(), AlertType::Kind::simpleError);
+            QVERIFY(alert.presenter.messageBox());
+            QCOMPARE(alert.presenter.messageBox()->informativeText(),
+                QStringLiteral("Something went wrong"));
         } else {
-            QVERIFY(!item.isSet());
-            QVERIFY(!presenter.messageBox());
+            QVERIFY(!alert.item.isSet());
+            QVERIFY(!alert.presenter.messageBox());
         }
         QTRY_VERIFY(!guard || !guard->isVisible());
     }
 
     void okRunsTheSuccessHandlerOnce()
     {
-        QWidget host;
-        host.show();
-        AlertItem item;
-        AlertPresenter presenter(&item, &host);
+        PresentedAlert alert;
         int handled = 0;
-        item.set(AlertType::eventCreatedSuccessfully([&] { ++handled; }));
-        buttonLabelled(presenter.messageBox(), "OK")->click();
+        alert.item.set(AlertType::eventCreatedSuccessfully([&] { ++handled; }));
+        buttonLabelled(alert.presenter.messageBox(), "OK")->click();
         QCOMPARE(handled, 1);
-        QVERIFY(!item.isSet());
-        QVERIFY(!presenter.messageBox());
+        QVERIFY(!alert.item.isSet());
+        QVERIFY(!alert.presenter.messageBox());
     }
 
     void clearingFromCodeClosesWithoutRunningAnything()
     {
-        QWidget host;
-        host.show();
-        AlertItem item;
-        AlertPresenter presenter(&item, &host);
+        PresentedAlert alert;
         int handled = 0;
-        item.set(AlertType::reportSendedSuccessfully([&] { ++handled; }));
-        QPointer<QMessageBox> box = presenter.messageBox();
-        item.clear();
-        QVERIFY(!presenter.messageBox());
+        alert.item.set(AlertType::reportSendedSuccessfully([&] { ++handled; }));
+        QPointer<QMessageBox> box = alert.presenter.messageBox();
+        alert.item.clear();
+        QVERIFY(!alert.presenter.messageBox());
         QTRY_VERIFY(!box || !box->isVisible());
         QCoreApplication::processEvents();
         QCOMPARE(handled, 0);
@@ -130,14 +143,11 @@ private slots:
 
     void closingTheBoxClearsTheAlert()
     {
-        QWidget host;
-        host.show();
-        AlertItem item;
-        AlertPresenter presenter(&item, &host);
+        PresentedAlert alert;
         int handled = 0;
-        item.set(AlertType::expiredToken([&] { ++handled; }));
-        presenter.messageBox()->reject();
-        QVERIFY(!item.isSet());
+        alert.item.set(AlertType::expiredToken([&] { ++handled; }));
+        alert.presenter.messageBox()->reject();
+        QVERIFY(!alert.item.isSet());
         QCOMPARE(handled, 0);
     }
 
@@ -157,69 +167,60 @@ private slots:
     {
         QFETCH(bool, scopes);
         QFETCH(bool, replace);
-        QWidget host;
-        host.show();
-        AlertItem item;
-        AlertPresenter presenter(&item, &host);
+        PresentedAlert alert;
         const auto make = [scopes](std::function<void()> handler) {
             return scopes ? AlertType::authenticationScopesError(std::move(handler))
                           : AlertType::expiredToken(std::move(handler));
         };
         int firstRuns = 0;
         int secondRuns = 0;
-        item.set(make([&] { ++firstRuns; }));
-        QPointer<QMessageBox> first = presenter.messageBox();
+        alert.item.set(make([&] { ++firstRuns; }));
+        QPointer<QMessageBox> first = alert.presenter.messageBox();
         QVERIFY(first && first->isVisible());
         QCOMPARE(first->buttons().size(), 2);
         if (replace)
-            item.set(make([&] { ++secondRuns; }));
+            alert.item.set(make([&] { ++secondRuns; }));
         else
-            item.clear();
+            alert.item.clear();
         QTRY_VERIFY(!first || !first->isVisible());
         QCOMPARE(firstRuns, 0);
         if (!replace) {
-            QVERIFY(!presenter.messageBox());
+            QVERIFY(!alert.presenter.messageBox());
             return;
         }
-        QMessageBox *second = presenter.messageBox();
+        QMessageBox *second = alert.presenter.messageBox();
         QVERIFY(second && second != first && second->isVisible());
         buttonLabelled(second, "Refresh")->click();
         QCOMPARE(secondRuns, 1);
         QCOMPARE(firstRuns, 0);
-        QVERIFY(!item.isSet());
+        QVERIFY(!alert.item.isSet());
     }
 
     void escapeDismissesATwoButtonAlertWithoutItsAction()
     {
-        QWidget host;
-        host.show();
-        AlertItem item;
-        AlertPresenter presenter(&item, &host);
+        PresentedAlert alert;
         int handled = 0;
-        item.set(AlertType::expiredToken([&] { ++handled; }));
-        QPointer<QMessageBox> box = presenter.messageBox();
+        alert.item.set(AlertType::expiredToken([&] { ++handled; }));
+        QPointer<QMessageBox> box = alert.presenter.messageBox();
         QTest::keyClick(box, Qt::Key_Escape);
         QTRY_VERIFY(!box || !box->isVisible());
-        QVERIFY(!item.isSet());
+        QVERIFY(!alert.item.isSet());
         QCOMPARE(handled, 0);
     }
 
     void aNewAlertReplacesTheShownOne()
     {
-        QWidget host;
-        host.show();
-        AlertItem item;
-        AlertPresenter presenter(&item, &host);
+        PresentedAlert alert;
         int handled = 0;
-        item.set(AlertType::eventUpdatedSuccessfully([&] { ++handled; }));
-        QPointer<QMessageBox> first = presenter.messageBox();
-        item.set(AlertType::equalDates());
-        QVERIFY(presenter.messageBox() != first);
-        QCOMPARE(presenter.messageBox()->informativeText(),
+        alert.item.set(AlertType::eventUpdatedSuccessfully([&] { ++handled; }));
+        QPointer<QMessageBox> first = alert.presenter.messageBox();
+        alert.item.set(AlertType::equalDates());
+        QVERIFY(alert.presenter.messageBox() != first);
+        QCOMPARE(alert.presenter.messageBox()->informativeText(),
             QStringLiteral("Start time cannot be equal end time"));
         QTRY_VERIFY(!first || !first->isVisible());
         QCOMPARE(handled, 0);
-        QVERIFY(item.isSet());
+        QVERIFY(alert.item.isSet());
     }
 
     // The box is as wide as its texts need: the title is whole and a short message stays on
@@ -235,16 +236,12 @@ private slots:
     {
         QFETCH(QString, message);
         QFETCH(bool, oneLine);
-        QWidget host;
-        host.resize(500, 600);
-        host.show();
-        AlertItem item;
-        AlertPresenter presenter(&item, &host);
+        PresentedAlert alert({500, 600});
         if (message.isEmpty())
-            item.set(AlertType::emptyInputs());
+            alert.item.set(AlertType::emptyInputs());
         else
-            item.set(AlertType::error(Error::make(ErrorDomain::http, 500, message)));
-        QMessageBox *box = presenter.messageBox();
+            alert.item.set(AlertType::error(Error::make(ErrorDomain::http, 500, message)));
+        QMessageBox *box = alert.presenter.messageBox();
         QVERIFY(QTest::qWaitForWindowExposed(box));
         const QFontMetrics metrics(box->font());
         QLabel *title = labelShowing(box, box->text());
@@ -265,29 +262,23 @@ private slots:
 
     void returnPressesTheDefaultButton()
     {
-        QWidget host;
-        host.show();
-        AlertItem item;
-        AlertPresenter presenter(&item, &host);
+        PresentedAlert alert;
         int handled = 0;
-        item.set(AlertType::expiredToken([&] { ++handled; }));
-        QPointer<QMessageBox> box = presenter.messageBox();
+        alert.item.set(AlertType::expiredToken([&] { ++handled; }));
+        QPointer<QMessageBox> box = alert.presenter.messageBox();
         QVERIFY(QTest::qWaitForWindowActive(box));
         QTest::keyClick(box, Qt::Key_Return);
         QTRY_COMPARE(handled, 1);
-        QVERIFY(!item.isSet());
+        QVERIFY(!alert.item.isSet());
     }
 
     // Qt draws the box itself: the application palette has to turn dark with the appearance.
     void theBoxFollowsTheAppearance()
     {
-        QWidget host;
-        host.show();
-        AlertItem item;
-        AlertPresenter presenter(&item, &host);
+        PresentedAlert alert;
         Appearance::instance().setOverride(ColorScheme::dark);
-        item.set(AlertType::emptyInputs());
-        QMessageBox *box = presenter.messageBox();
+        alert.item.set(AlertType::emptyInputs());
+        QMessageBox *box = alert.presenter.messageBox();
         QVERIFY(box->palette().color(QPalette::Window).lightness() < 100);
         QVERIFY(box->palette().color(QPalette::WindowText).lightness() > 200);
         QVERIFY(box->buttons().first()->palette().color(QPalette::ButtonText).lightness() > 200);

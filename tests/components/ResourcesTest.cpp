@@ -1,5 +1,4 @@
 #include "components/Resources.h"
-#include "core/TolvoStrings.h"
 #include "support/TestMain.h"
 
 using namespace tolvo;
@@ -37,14 +36,6 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, "Unable to load image asset named nowhere.");
         QVERIFY(resources::image(QStringLiteral("nowhere"), {24, 24}).isNull());
         QVERIFY(resources::icon(QStringLiteral("nowhere"), {24, 24}).isNull());
-    }
-
-    void countedDurations()
-    {
-        QCOMPARE(TolvoStrings::minutes(5), QStringLiteral("5 minutes"));
-        QCOMPARE(TolvoStrings::hours(2), QStringLiteral("2 hours"));
-        QCOMPARE(TolvoStrings::days(3), QStringLiteral("3 days"));
-        QCOMPARE(TolvoStrings::seconds(10), QStringLiteral("10 seconds"));
     }
 };
 

@@ -17,7 +17,7 @@
 #include "modules/Onboarding/OnboardingAppleCalendarSupportView.h"
 #include "modules/Onboarding/OnboardingCalendarRow.h"
 #include "modules/Onboarding/OnboardingView.h"
-#include "support/FakeClock.h"
+#include "support/ClockedScope.h"
 #include "support/FakeOAuthServer.h"
 #include "support/TestMain.h"
 
@@ -88,18 +88,9 @@ class AppJourneyTest : public QObject
 
     std::unique_ptr<LiveSyncFixture> m_loop;
     std::unique_ptr<test::FakeOAuthServer> m_oauth;
-    std::unique_ptr<DependencyScope> m_scope;
-    std::shared_ptr<TimerScheduler> m_scheduler;
-    test::FakeClock m_clock {QDateTime::currentDateTimeUtc()};
+    std::unique_ptr<test::ClockedScope> m_time;
     QStringList m_notifications;
     std::shared_ptr<AnalyticsRecorder> m_analytics = std::make_shared<AnalyticsRecorder>();
-
-    void advanceTo(const QDateTime &moment)
-    {
-        m_clock.set(moment);
-        m_scheduler->checkNow();
-        QCoreApplication::processEvents();
-    }
 
 private slots:
     void init()
@@ -111,9 +102,7 @@ private slots:
         test::FakeOAuthServer *oauth = m_oauth.get();
         m_loop->google.acceptAccessTokensFrom(
             [oauth](const QString &token) { return oauth->isValidAccessToken(token); });
-        const QDateTime now = QDateTime::currentDateTimeUtc();
-        m_clock = test::FakeClock(now.addMSecs(-now.time().msec()));
-        m_scheduler = std::make_shared<TimerScheduler>(m_clock.clock());
+        m_time = std::make_unique<test::ClockedScope>();
         m_notifications.clear();
 
         const auto current = std::make_shared<CurrentAuthSession>();
@@ -142,9 +131,7 @@ private slots:
         UserDefaultsClient defaults
             = UserDefaultsClient::atPath(m_loop->folder.filePath(QStringLiteral("defaults.ini")));
 
-        m_scope = std::make_unique<DependencyScope>();
-        m_scope->set(m_scheduler)
-            .set(CalendarContext {QTimeZone::utc(), QLocale::c(), Qt::Monday, m_clock.clock()})
+        m_time->open()
             .set(EventsTimerManager::liveValue())
             .set(CacheManager::liveValue())
             .set(DateManager::liveValue())
@@ -172,7 +159,7 @@ private slots:
             view->close();
         if (m_loop->ready)
             QCoro::waitFor(m_loop->client.cleanUpAll());
-        m_scope.reset();
+        m_time.reset();
         m_oauth.reset();
         m_loop.reset();
     }
@@ -215,7 +202,7 @@ private slots:
         QTest::mouseClick(main->calendarRows().first()->symbolButton(), Qt::LeftButton);
         QTRY_COMPARE(m_loop->subscribers(team), std::size_t(1));
         QTRY_VERIFY(!list->viewModel()->isLoading());
-        const QDateTime start = m_clock.now().addSecs(45 * 60);
+        const QDateTime start = m_time->now().addSecs(45 * 60);
         const QString id
             = m_loop->google.addEvent(team, timed("Planning", start, 30)).value("id").toString();
         QTRY_COMPARE(list->viewModel()->eventsModel().size(), 1);
@@ -224,16 +211,16 @@ private slots:
         grabInBothAppearances(&window, QStringLiteral("main-screen"));
 
         // The reminder covers the screen at its time; snoozed, it comes back a minute later.
-        advanceTo(start.addSecs(-30 * 60 - 1));
+        m_time->advanceTo(start.addSecs(-30 * 60 - 1));
         QVERIFY(reminders().isEmpty());
-        advanceTo(start.addSecs(-30 * 60));
+        m_time->advanceTo(start.addSecs(-30 * 60));
         QTRY_COMPARE(reminders().size(), 1);
         QVERIFY(reminders().first()->isFullScreen());
         reminders().first()->snoozeButton(SnoozeTime::minute)->click();
         QTRY_VERIFY(reminders().isEmpty());
-        advanceTo(start.addSecs(-29 * 60 - 1));
+        m_time->advanceTo(start.addSecs(-29 * 60 - 1));
         QVERIFY(reminders().isEmpty());
-        advanceTo(start.addSecs(-29 * 60));
+        m_time->advanceTo(start.addSecs(-29 * 60));
         QTRY_COMPARE(reminders().size(), 1);
         reminders().first()->dismissButton()->click();
         QTRY_VERIFY(reminders().isEmpty());
@@ -248,8 +235,8 @@ private slots:
         QVERIFY(m_loop->rows().isEmpty());
         const int requests = m_loop->google.requests().size();
         // No timer is left on the app's clock, so moving it past the meeting wakes nothing.
-        QTRY_COMPARE(m_scheduler->pendingCount(), std::size_t(0));
-        advanceTo(start.addSecs(3600));
+        QTRY_COMPARE(m_time->scheduler()->pendingCount(), std::size_t(0));
+        m_time->advanceTo(start.addSecs(3600));
         QVERIFY(reminders().isEmpty());
         QCOMPARE(m_loop->google.requests().size(), requests);
         QVERIFY(m_analytics->events().size() >= 3);

@@ -118,6 +118,11 @@ QDateTime googleMoment(const QJsonObject &boundary)
 }
 } // namespace
 
+QCoro::Task<Result<std::shared_ptr<AuthorizationSession>>> storedLiveSession()
+{
+    co_return sessionWithToken(QStringLiteral("live"));
+}
+
 QStringList googleEventLines(
     const FakeGoogleCalendar &google, const QString &calendarId, const QStringList &ids)
 {

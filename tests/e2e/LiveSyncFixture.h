@@ -80,6 +80,10 @@ QStringList googleEventLines(
     const FakeGoogleCalendar &google, const QString &calendarId, const QStringList &ids);
 QStringList localEventLines(LocalCalendarStore &store);
 
+// The session a signed-in start finds stored: the "live" access token, which the loop's Calendar
+// fake accepts. For `GoogleClient::authSession`.
+QCoro::Task<Result<std::shared_ptr<AuthorizationSession>>> storedLiveSession();
+
 // Google changes of one calendar, empty signals left out.
 QList<GoogleCalendarChange> changesOf(
     const Collected<CalendarSyncUpdate> &received, const QString &calendarId);

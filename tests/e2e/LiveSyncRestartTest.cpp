@@ -1,7 +1,7 @@
 #include "LiveSyncFixture.h"
 #include "modules/Main/MainViewModel.h"
 #include "modules/Meetings/MeetingsListViewModel.h"
-#include "support/FakeClock.h"
+#include "support/ClockedScope.h"
 #include "support/TestMain.h"
 
 using namespace tolvo;
@@ -9,11 +9,6 @@ using test::LiveSyncFixture;
 
 namespace {
 const QString team = QStringLiteral("team@group.calendar.google.com");
-
-QCoro::Task<Result<std::shared_ptr<AuthorizationSession>>> storedSession()
-{
-    co_return test::sessionWithToken(QStringLiteral("live"));
-}
 
 QJsonObject meeting(const QString &summary, const QDateTime &start)
 {
@@ -31,14 +26,13 @@ class LiveSyncRestartTest : public QObject
     Q_OBJECT
 
     std::unique_ptr<LiveSyncFixture> m_loop;
-    std::unique_ptr<DependencyScope> m_scope;
     std::unique_ptr<MainViewModel> m_main;
     std::unique_ptr<MeetingsListViewModel> m_list;
-    test::FakeClock m_clock {QDateTime::currentDateTimeUtc()};
+    std::unique_ptr<test::ClockedScope> m_time;
     QStringList m_notifications;
     QStringList m_ids;
 
-    QDateTime inHours(int hours) const { return m_clock.now().addSecs(3600 * hours); }
+    QDateTime inHours(int hours) const { return m_time->now().addSecs(3600 * hours); }
 
     QString add(const QString &summary, int inHoursFromNow)
     {
@@ -53,7 +47,7 @@ class LiveSyncRestartTest : public QObject
     {
         QJsonObject changes = meeting(summary, inHours(inHoursFromNow));
         // Later than the creation, so that Google's times tell a change from an addition.
-        changes.insert("updated", m_clock.now().addSecs(60).toString(Qt::ISODate));
+        changes.insert("updated", m_time->now().addSecs(60).toString(Qt::ISODate));
         m_loop->google.modifyEvent(team, id, changes);
     }
 
@@ -69,18 +63,15 @@ class LiveSyncRestartTest : public QObject
     {
         if (!m_loop->session)
             QVERIFY(m_loop->start());
-        auto scheduler = std::make_shared<TimerScheduler>(m_clock.clock());
-        m_scope = std::make_unique<DependencyScope>();
+        DependencyScope &scope = m_time->open();
         GoogleClient google = GoogleClient::testValue();
-        google.authSession = storedSession;
+        google.authSession = test::storedLiveSession;
         UserDefaultsClient defaults = UserDefaultsClient::testValue();
         defaults.boolValue = [](const QString &) { return false; };
         AppUpdater updater = AppUpdater::testValue();
         updater.startUpdater = [] {};
         const LoggerClient logger = LoggerClient::recording(m_loop->log);
-        m_scope->set(scheduler)
-            .set(CalendarContext {QTimeZone::utc(), QLocale::c(), Qt::Monday, m_clock.clock()})
-            .set(EventsTimerManager::liveValue())
+        scope.set(EventsTimerManager::liveValue())
             .set(CacheManager::liveValue())
             .set(DateManager::liveValue())
             .set(SyncBus::liveValue())
@@ -109,7 +100,7 @@ class LiveSyncRestartTest : public QObject
     {
         m_list.reset();
         m_main.reset();
-        m_scope.reset();
+        m_time->close();
         QVERIFY(m_loop->stop());
         QTRY_COMPARE(m_loop->subscribers(team), std::size_t(0));
     }
@@ -129,8 +120,7 @@ private slots:
         m_loop = std::make_unique<LiveSyncFixture>();
         QVERIFY(m_loop->ready);
         m_loop->google.addCalendar(team, QStringLiteral("Team"));
-        const QDateTime now = QDateTime::currentDateTimeUtc();
-        m_clock = test::FakeClock(now.addMSecs(-now.time().msec()));
+        m_time = std::make_unique<test::ClockedScope>();
         m_notifications.clear();
         m_ids.clear();
     }
@@ -139,7 +129,7 @@ private slots:
     {
         m_list.reset();
         m_main.reset();
-        m_scope.reset();
+        m_time.reset();
         if (m_loop->session)
             m_loop->stop();
         m_loop.reset();

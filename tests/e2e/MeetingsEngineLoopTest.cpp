@@ -1,7 +1,7 @@
 #include "LiveSyncFixture.h"
 #include "modules/Main/MainViewModel.h"
 #include "modules/Meetings/MeetingsListViewModel.h"
-#include "support/FakeClock.h"
+#include "support/ClockedScope.h"
 #include "support/TestMain.h"
 
 #include <QJsonArray>
@@ -12,11 +12,6 @@ using test::LiveSyncFixture;
 
 namespace {
 const QString team = QStringLiteral("team@group.calendar.google.com");
-
-QCoro::Task<Result<std::shared_ptr<AuthorizationSession>>> storedSession()
-{
-    co_return test::sessionWithToken(QStringLiteral("live"));
-}
 
 QJsonObject timed(const QDateTime &start, int minutes)
 {
@@ -41,9 +36,7 @@ class MeetingsEngineLoopTest : public QObject
     Q_OBJECT
 
     std::unique_ptr<LiveSyncFixture> m_loop;
-    std::unique_ptr<DependencyScope> m_scope;
-    std::shared_ptr<TimerScheduler> m_scheduler;
-    test::FakeClock m_clock {QDateTime::currentDateTimeUtc()};
+    std::unique_ptr<test::ClockedScope> m_time;
     EventsTimerManager m_timers;
     QStringList m_notifications;
     bool m_deleteOnEnded = false;
@@ -61,13 +54,6 @@ class MeetingsEngineLoopTest : public QObject
         QCOMPARE(list.currentHandleCalendars().size(), 1);
     }
 
-    void advanceTo(const QDateTime &moment)
-    {
-        m_clock.set(moment);
-        m_scheduler->checkNow();
-        QCoreApplication::processEvents();
-    }
-
 private slots:
     void init()
     {
@@ -77,17 +63,12 @@ private slots:
         m_notifications.clear();
         m_deleteOnEnded = false;
         m_signOuts = 0;
-        // Whole seconds, as Google's times are.
-        const QDateTime now = QDateTime::currentDateTimeUtc();
-        m_clock = test::FakeClock(now.addMSecs(-now.time().msec()));
-
-        m_scheduler = std::make_shared<TimerScheduler>(m_clock.clock());
-        m_scope = std::make_unique<DependencyScope>();
-        m_scope->set(m_scheduler);
+        m_time = std::make_unique<test::ClockedScope>();
+        DependencyScope &scope = m_time->open();
         m_timers = EventsTimerManager::liveValue();
         const QUrl relay(QStringLiteral("http://127.0.0.1:%1").arg(m_loop->backend.port()));
         GoogleClient google = GoogleClient::testValue();
-        google.authSession = storedSession;
+        google.authSession = test::storedLiveSession;
         google.signOut = [this]() -> QCoro::Task<VoidResult> {
             ++m_signOuts;
             return readyTask(VoidResult());
@@ -99,8 +80,7 @@ private slots:
         };
         AppUpdater updater = AppUpdater::testValue();
         updater.startUpdater = [] {};
-        m_scope->set(CalendarContext {QTimeZone::utc(), QLocale::c(), Qt::Monday, m_clock.clock()})
-            .set(m_timers)
+        scope.set(m_timers)
             .set(CacheManager::liveValue())
             .set(DateManager::liveValue())
             .set(SyncBus::liveValue())
@@ -124,7 +104,7 @@ private slots:
     {
         if (m_loop->ready)
             QCoro::waitFor(m_loop->client.cleanUpAll());
-        m_scope.reset();
+        m_time.reset();
         m_loop.reset();
     }
 
@@ -140,7 +120,7 @@ private slots:
         MeetingsListViewModel list;
         follow(main, list);
 
-        const QDateTime start = m_clock.now().addSecs(90 * 60);
+        const QDateTime start = m_time->now().addSecs(90 * 60);
         QJsonObject planning = timed(start, 30);
         planning.insert("summary", "Planning");
         const QString id = m_loop->google.addEvent(team, planning).value("id").toString();
@@ -152,9 +132,9 @@ private slots:
         QCOMPARE(m_notifications, QStringList {"New event added: Planning"});
 
         // Thirty minutes before the start the reminder shows.
-        advanceTo(start.addSecs(-30 * 60 - 1));
+        m_time->advanceTo(start.addSecs(-30 * 60 - 1));
         QVERIFY(list.notificationStatus().isIdle());
-        advanceTo(start.addSecs(-30 * 60));
+        m_time->advanceTo(start.addSecs(-30 * 60));
         QVERIFY(!list.notificationStatus().isIdle());
         QCOMPARE(list.notificationStatus().event->id, id);
         list.setNotificationStatus(NotificationStatus::idle());
@@ -175,7 +155,7 @@ private slots:
         // A cancelled event comes back from Google without its title.
         QCOMPARE(m_notifications.last(), "Event deleted: ");
         QVERIFY(!m_timers.pair(id).has_value());
-        advanceTo(moved.addSecs(-30 * 60));
+        m_time->advanceTo(moved.addSecs(-30 * 60));
         QVERIFY(list.notificationStatus().isIdle());
         QVERIFY(m_loop->google.unexpectedRequests().isEmpty());
     }
@@ -188,13 +168,13 @@ private slots:
         MeetingsListViewModel list;
         follow(main, list);
 
-        const QDateTime start = m_clock.now().addSecs(5 * 60);
+        const QDateTime start = m_time->now().addSecs(5 * 60);
         QJsonObject standUp = timed(start, 10);
         standUp.insert("summary", "Stand-up");
         const QString id = m_loop->google.addEvent(team, standUp).value("id").toString();
         QTRY_COMPARE(list.eventsModel().size(), 1);
 
-        advanceTo(start.addSecs(10 * 60));
+        m_time->advanceTo(start.addSecs(10 * 60));
         QVERIFY(list.eventsModel().isEmpty());
         // Google's deletion comes back as a pushed change, which finds nothing left to remove.
         QTRY_COMPARE(m_notifications.last(), "Event deleted: ");
@@ -214,7 +194,7 @@ private slots:
 
         // Made elsewhere: the change feed brings the master, under the series' id with its
         // first occurrence's times.
-        const QDateTime first = m_clock.now().addSecs(5 * 60);
+        const QDateTime first = m_time->now().addSecs(5 * 60);
         QJsonObject weekly = timed(first, 10);
         weekly.insert("summary", "Weekly sync");
         weekly.insert("recurrence", QJsonArray {"RRULE:FREQ=WEEKLY;COUNT=3"});
@@ -232,7 +212,7 @@ private slots:
         QVERIFY(m_timers.pair(firstId).has_value());
 
         // The first occurrence ends: the series stays whole; what goes is that occurrence alone.
-        advanceTo(first.addSecs(10 * 60));
+        m_time->advanceTo(first.addSecs(10 * 60));
         QTRY_COMPARE(m_loop->google.requestsTo("DELETE", firstId).size(), 1);
         QTRY_VERIFY(!list.isLoading());
         QVERIFY(m_loop->google.requestsTo("DELETE", series).isEmpty());
@@ -247,11 +227,11 @@ private slots:
             "confirmed");
 
         // A single meeting beside it still goes once it ends.
-        const QDateTime start = m_clock.now().addSecs(5 * 60);
+        const QDateTime start = m_time->now().addSecs(5 * 60);
         const QString single
             = m_loop->google.addEvent(team, timed(start, 10)).value("id").toString();
         QTRY_VERIFY(m_timers.pair(single).has_value());
-        advanceTo(start.addSecs(10 * 60));
+        m_time->advanceTo(start.addSecs(10 * 60));
         QTRY_COMPARE(m_loop->google.requestsTo("DELETE", single).size(), 1);
         QTRY_VERIFY(!list.isLoading());
         QCOMPARE(deletes(m_loop->google), 2);

@@ -1,5 +1,6 @@
 #include "FormTestSupport.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include "components/AlertPresenter.h"
 #include "components/CardButton.h"
@@ -87,12 +88,7 @@ private slots:
 
     void cleanup()
     {
-        // Deleting one window can take others (its popovers, its alert) with it.
-        QList<QPointer<QWidget>> windows;
-        for (QWidget *window : QApplication::topLevelWidgets())
-            windows.append(window);
-        for (const QPointer<QWidget> &window : windows)
-            delete window.data();
+        test::deleteTopLevelWindows();
         m_scope.reset();
     }
 

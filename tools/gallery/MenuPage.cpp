@@ -1,13 +1,13 @@
 #include "MenuPage.h"
 
-#include "components/AppMenu.h"
 #include "components/Appearance.h"
-#include "components/EventListView.h"
 #include "components/Fonts.h"
 #include "components/Icons.h"
-#include "components/MenuWindow.h"
 #include "components/Palette.h"
 #include "components/StyledButton.h"
+#include "reserve/AppMenu.h"
+#include "reserve/EventListView.h"
+#include "reserve/MenuWindow.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

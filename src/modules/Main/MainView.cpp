@@ -7,12 +7,10 @@
 #include "components/Palette.h"
 #include "components/Resources.h"
 #include "components/WindowReader.h"
-#include "core/CalendarContext.h"
 #include "modules/Main/CalendarMenuItem.h"
 #include "modules/Main/EmptyStateView.h"
 #include "modules/Main/MainViewModel.h"
 #include "modules/Meetings/MeetingsListView.h"
-#include "services/DateManager.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -80,16 +78,12 @@ QWidget *MainView::buildSidebar()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
 
-    const CalendarContext context = Dependencies::current<CalendarContext>();
-    QDateTime date = m_viewModel->selectedDate();
-    if (!date.isValid())
-        date = context.clock();
-    m_picker = new MiniMonthPicker(context, date, CalendarTheme::dark);
+    m_picker = new MiniMonthPicker(
+        m_viewModel->calendarContext(), m_viewModel->pickerDate(), CalendarTheme::dark);
     m_picker->setContentsMargins(10, 10, 10, 10);
     layout->addWidget(m_picker);
-    connect(m_picker, &MiniMonthPicker::checkedDateChanged, this,
-        [dateManager = Dependencies::current<DateManager>()](
-            const QDateTime &picked) { dateManager.selectDate(picked); });
+    connect(
+        m_picker, &MiniMonthPicker::checkedDateChanged, m_viewModel, &MainViewModel::selectDate);
 
     m_header = new QLabel(tr("My Calendars"));
     m_header->setFont(uiFont(16, QFont::DemiBold));

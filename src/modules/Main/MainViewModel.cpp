@@ -44,6 +44,16 @@ MainViewModel::MainViewModel(QObject *parent)
     }
 }
 
+QDateTime MainViewModel::pickerDate() const
+{
+    return m_selectedDate.isValid() ? m_selectedDate : m_context->now();
+}
+
+void MainViewModel::selectDate(const QDateTime &date)
+{
+    m_dateManager->selectDate(date);
+}
+
 MainViewModel::~MainViewModel()
 {
     closeStream();

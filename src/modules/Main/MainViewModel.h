@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AlertType.h"
+#include "core/CalendarContext.h"
 #include "core/Dependencies.h"
 #include "core/GoogleCalendar.h"
 #include "core/Requests.h"
@@ -46,6 +47,10 @@ public:
     const QList<GoogleCalendar> &calendars() const { return m_calendars; }
     // Mirrors DateManager's selected date.
     QDateTime selectedDate() const { return m_selectedDate; }
+    // The zone, locale, week start and clock the sidebar's month is drawn in.
+    const CalendarContext &calendarContext() const { return *m_context; }
+    // The date the sidebar's month opens at: the selected date, or now before one is set.
+    QDateTime pickerDate() const;
     // The outcome of each start-up request (only `googleCalendarInit` is written).
     const QHash<RequestType, RequestInfo> &requests() const { return m_requests; }
     bool someRequestFailed() const;
@@ -60,6 +65,8 @@ public:
     void startIfNeeded();
     // The empty state's "Refresh": starts again unless a start is running.
     void refresh();
+    // The sidebar's date pick: goes to DateManager, and selectedDate follows.
+    void selectDate(const QDateTime &date);
     // A sidebar row: follows an unfollowed calendar and unfollows a followed one.
     void toggleCalendar(const GoogleCalendar &calendar);
     // Ends a start that is still running, stops every channel, then signs out (which returns
@@ -105,6 +112,7 @@ private:
     Dependency<GoogleCalendarSyncClient> m_calendarSyncClient;
     Dependency<AnalyticsManager> m_analyticsManager;
     Dependency<SyncBus> m_syncBus;
+    Dependency<CalendarContext> m_context;
 
     QHash<RequestType, RequestInfo> m_requests;
     AppState m_appState = AppState::idle;

@@ -32,19 +32,18 @@ const EventModel *firstModelWithId(const QList<EventModelPtr> &models, const QSt
     return nullptr;
 }
 
-MeetingsListView::Windows defaultWindows()
+MeetingsListView::Windows defaultWindows(const CalendarContext &context)
 {
     MeetingsListView::Windows windows;
     // The form windows own their controllers; a save changes nothing here: the change comes
     // back through live sync.
-    windows.openAdd = [] {
-        auto *controller
-            = new AddMeetingWindowController([] {}, Dependencies::current<CalendarContext>());
+    windows.openAdd = [context] {
+        auto *controller = new AddMeetingWindowController([] {}, context);
         controller->showWindow();
     };
-    windows.openEdit = [](const GoogleCalendarEvent &event, const QString &calendarId) {
+    windows.openEdit = [context](const GoogleCalendarEvent &event, const QString &calendarId) {
         auto *controller = new EditMeetingWindowController(
-            event, calendarId, [] {}, Dependencies::current<CalendarContext>());
+            event, calendarId, [] {}, context);
         controller->showWindow();
     };
     windows.openReminder
@@ -65,10 +64,10 @@ MeetingsListView::MeetingsListView(QWidget *parent, Windows windows)
     , m_windows(std::move(windows))
     , m_title(new ThemedLabel(tr("Meetings"), titleColor(), 20, QFont::DemiBold))
     , m_add(new QToolButton)
-    , m_calendar(new CalendarScreen(Dependencies::current<CalendarContext>()))
+    , m_calendar(new CalendarScreen(m_viewModel->calendarContext()))
     , m_alerts(new AlertPresenter(m_viewModel->alertType(), this))
 {
-    const Windows fallback = defaultWindows();
+    const Windows fallback = defaultWindows(m_viewModel->calendarContext());
     if (!m_windows.openAdd)
         m_windows.openAdd = fallback.openAdd;
     if (!m_windows.openEdit)
@@ -100,9 +99,7 @@ MeetingsListView::MeetingsListView(QWidget *parent, Windows windows)
 
     // The calendar screen shows the view model's date, view and events, and asks it for changes.
     m_calendar->setViewType(m_viewModel->selectedView());
-    const QDateTime date = m_viewModel->selectedDate();
-    m_calendar->setDate(
-        date.isValid() ? date : Dependencies::current<DateManager>().selectedDate());
+    m_calendar->setDate(m_viewModel->displayedDate());
     showEvents();
     connect(m_viewModel, &MeetingsListViewModel::eventsModelChanged, this,
         &MeetingsListView::showEvents);
@@ -110,9 +107,8 @@ MeetingsListView::MeetingsListView(QWidget *parent, Windows windows)
         &CalendarScreen::setDate);
     connect(m_viewModel, &MeetingsListViewModel::selectedViewChanged, m_calendar,
         &CalendarScreen::setViewType);
-    connect(m_calendar, &CalendarScreen::dateChangeRequested, this,
-        [dates = Dependencies::current<DateManager>()](
-            const QDateTime &picked) { dates.selectDate(picked); });
+    connect(m_calendar, &CalendarScreen::dateChangeRequested, m_viewModel,
+        &MeetingsListViewModel::pickDate);
     connect(m_calendar, &CalendarScreen::viewTypeChangeRequested, m_viewModel,
         &MeetingsListViewModel::selectView);
     connect(m_calendar, &CalendarScreen::editRequested, this, &MeetingsListView::openEditor);
@@ -121,14 +117,8 @@ MeetingsListView::MeetingsListView(QWidget *parent, Windows windows)
 
 void MeetingsListView::showEvents()
 {
-    const QList<GoogleCalendar> calendars = Dependencies::current<CacheManager>().calendars();
-    const QDateTime now = Dependencies::current<CalendarContext>().clock();
-    QList<CalendarEvent> items;
-    for (const EventModelPtr &model : m_viewModel->eventsModel()) {
-        if (model)
-            items.append(makeCalendarEvent(model->event(), model->calendarId(), calendars, now));
-    }
-    m_calendar->setEvents(items);
+    m_calendar->setEvents(
+        makeCalendarEvents(m_viewModel->eventsModel(), m_viewModel->calendarContext().now()));
 }
 
 MeetingsListView::~MeetingsListView() = default;

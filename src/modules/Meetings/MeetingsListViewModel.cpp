@@ -58,6 +58,16 @@ MeetingsListViewModel::MeetingsListViewModel(QObject *parent)
     armMidnight();
 }
 
+QDateTime MeetingsListViewModel::displayedDate() const
+{
+    return m_selectedDate.isValid() ? m_selectedDate : m_dateManager->selectedDate();
+}
+
+void MeetingsListViewModel::pickDate(const QDateTime &date)
+{
+    m_dateManager->selectDate(date);
+}
+
 MeetingsListViewModel::~MeetingsListViewModel()
 {
     // This list is the only user of the event timers: what it armed must not fire for a screen

@@ -60,16 +60,24 @@ public:
     AlertItem *alertType() { return &m_alert; }
     CalendarViewType selectedView() const { return m_selectedView; }
     // The date whose period is displayed; set once the reload for a picked date has finished.
-    // Pick dates through DateManager::selectDate, not here.
+    // Pick dates with pickDate, not here.
     QDateTime selectedDate() const { return m_selectedDate; }
     // The calendars whose events the list holds or is loading.
     const QList<GoogleCalendar> &currentHandleCalendars() const { return m_currentHandleCalendars; }
     // Whether a reload is running or waiting.
     bool isLoading() const { return m_reloadRunning || !m_reloads.empty(); }
+    // The zone, locale, week start and clock the list's dates are in.
+    const CalendarContext &calendarContext() const { return *m_context; }
+    // The date the calendar screen shows: the selected date, or DateManager's pick before one is
+    // set.
+    QDateTime displayedDate() const;
 
     // --- commands ---
     // Another calendar view: its period is loaded.
     void selectView(CalendarViewType view);
+    // The user picked a date on the calendar screen: it goes to DateManager, and selectedDate
+    // follows once its period is loaded.
+    void pickDate(const QDateTime &date);
     // The user's Delete: asks Google to delete the event. The list changes when the deletion
     // comes back as a pushed change or at the next reload.
     void deleteEvent(const GoogleCalendarEvent &event, const QString &calendarId);
