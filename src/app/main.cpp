@@ -1,8 +1,8 @@
-#include "app/TolvoApplication.h"
+#include "app/TolvoApp.h"
 
 int main(int argc, char *argv[])
 {
-    tolvo::TolvoApplication::preferX11();
-    tolvo::TolvoApplication app(argc, argv);
+    tolvo::TolvoApp::preferX11();
+    tolvo::TolvoApp app(argc, argv);
     return app.run();
 }

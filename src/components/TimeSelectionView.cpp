@@ -1,6 +1,6 @@
 #include "components/TimeSelectionView.h"
 
-#include "components/MiniMonthPicker.h"
+#include "components/CalView.h"
 #include "components/StyledButton.h"
 
 #include <QHBoxLayout>
@@ -16,7 +16,7 @@ TimeSelectionView::TimeSelectionView(std::function<void()> closeHandler,
     , m_closeHandler(std::move(closeHandler))
     , m_saveHandler(std::move(saveHandler))
     , m_selectedDate(selectedDate)
-    , m_picker(new MiniMonthPicker(context, selectedDate, CalendarTheme::light, this))
+    , m_picker(new CalView(context, selectedDate, CalendarTheme::light, this))
     , m_cancelButton(new StyledButton(ButtonStyle::gray, tr("Cancel"), this))
     , m_saveButton(new StyledButton(ButtonStyle::blue, tr("Save"), this))
 {
@@ -34,7 +34,7 @@ TimeSelectionView::TimeSelectionView(std::function<void()> closeHandler,
     }
     column->addLayout(buttons);
 
-    connect(m_picker, &MiniMonthPicker::checkedDateChanged, this,
+    connect(m_picker, &CalView::checkedDateChanged, this,
         [this](const QDateTime &date) { m_selectedDate = date; });
     connect(m_cancelButton, &QAbstractButton::clicked, this, [this] {
         if (m_closeHandler)

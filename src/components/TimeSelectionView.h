@@ -9,7 +9,7 @@
 
 namespace tolvo {
 
-class MiniMonthPicker;
+class CalView;
 class StyledButton;
 
 // The meeting forms' day picker: the light month picker above "Cancel" and "Save". It starts
@@ -28,7 +28,7 @@ public:
         const CalendarContext &context, QWidget *parent = nullptr);
 
     QDateTime selectedDate() const { return m_selectedDate; }
-    MiniMonthPicker *picker() const { return m_picker; }
+    CalView *picker() const { return m_picker; }
     StyledButton *cancelButton() const { return m_cancelButton; }
     StyledButton *saveButton() const { return m_saveButton; }
 
@@ -39,7 +39,7 @@ private:
     std::function<void()> m_closeHandler;
     std::function<void(const QDateTime &)> m_saveHandler;
     QDateTime m_selectedDate;
-    MiniMonthPicker *m_picker;
+    CalView *m_picker;
     StyledButton *m_cancelButton;
     StyledButton *m_saveButton;
 };

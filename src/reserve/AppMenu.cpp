@@ -1,7 +1,7 @@
 #include "reserve/AppMenu.h"
 
+#include "reserve/ContentViewController.h"
 #include "reserve/EventMonitor.h"
-#include "reserve/MenuContentView.h"
 #include "reserve/MenuTiming.h"
 #include "reserve/MenuWindow.h"
 #include "reserve/WindowFade.h"
@@ -29,9 +29,9 @@ AppMenu::~AppMenu()
     closeWindow(false);
 }
 
-MenuContentView *AppMenu::contentView() const
+ContentViewController *AppMenu::contentView() const
 {
-    return m_window ? qobject_cast<MenuContentView *>(m_window->contentView()) : nullptr;
+    return m_window ? qobject_cast<ContentViewController *>(m_window->contentView()) : nullptr;
 }
 
 void AppMenu::popUp(QWidget *target)
@@ -40,9 +40,9 @@ void AppMenu::popUp(QWidget *target)
         return;
     m_targetView = target;
     m_closing = false;
-    auto *content = new MenuContentView(m_title, m_items, m_style, m_selectedId);
+    auto *content = new ContentViewController(m_title, m_items, m_style, m_selectedId);
     content->setMinimumWidth(target->width());
-    connect(content, &MenuContentView::didSelectItem, this, &AppMenu::didSelectItem);
+    connect(content, &ContentViewController::didSelectItem, this, &AppMenu::didSelectItem);
 
     auto *window = new MenuWindow(m_style, target->window());
     window->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -67,7 +67,7 @@ void AppMenu::popUp(QWidget *target)
 
     m_localMonitor = std::make_unique<EventMonitor>(EventMonitor::MonitorType::local,
         EventMonitor::EventKind::keyDown, nullptr, [this](QEvent *event) -> QEvent * {
-            MenuContentView *shown = contentView();
+            ContentViewController *shown = contentView();
             if (!shown || m_closing)
                 return event;
             switch (static_cast<QKeyEvent *>(event)->key()) {

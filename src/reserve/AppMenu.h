@@ -16,7 +16,7 @@ class QWidget;
 namespace tolvo {
 
 class EventMonitor;
-class MenuContentView;
+class ContentViewController;
 class MenuWindow;
 
 // One popup menu: opens below a control, lets the pointer or the keyboard choose an entry,
@@ -41,7 +41,7 @@ public:
 
     bool isOpen() const { return m_window; }
     MenuWindow *window() const { return m_window; }
-    MenuContentView *contentView() const;
+    ContentViewController *contentView() const;
     EventMonitor *localMonitor() const { return m_localMonitor.get(); }
     QWidget *targetView() const { return m_targetView; }
     const QList<MenuItem> &items() const { return m_items; }

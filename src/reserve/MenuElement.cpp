@@ -1,8 +1,8 @@
 #include "reserve/MenuElement.h"
 
 #include "reserve/CheckmarkView.h"
+#include "reserve/Control.h"
 #include "reserve/MenuLabel.h"
-#include "reserve/RowControl.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -97,7 +97,7 @@ void MenuElement::setupStandardLayout(const MenuItem &item)
     setFixedHeight(int(style.itemHeight()));
 
     // The control lies behind the content; the content lets the pointer through to it.
-    m_control = new RowControl(style, this);
+    m_control = new Control(style, this);
     m_control->hover = [this](bool hovered) {
         updateHoverAppearance(hovered);
         emit this->hovered(this, hovered);

@@ -11,7 +11,7 @@ namespace tolvo {
 
 class CheckmarkView;
 class MenuLabel;
-class RowControl;
+class Control;
 
 // One row of a popup menu, built once for one entry and one selection state: the entry's
 // image and title with the check mark on the other side, over a layer that lights up under
@@ -29,7 +29,7 @@ public:
 
     // Null where the row has none (a custom row; no check marks in the style; no image).
     CheckmarkView *checkmark() const { return m_checkmark; }
-    RowControl *control() const { return m_control; }
+    Control *control() const { return m_control; }
     MenuLabel *titleLabel() const { return m_title; }
     QWidget *imageView() const { return m_image; }
     QWidget *customView() const { return m_custom; }
@@ -62,7 +62,7 @@ private:
     bool m_selected;
     std::function<void()> m_handler;
     CheckmarkView *m_checkmark = nullptr;
-    RowControl *m_control = nullptr;
+    Control *m_control = nullptr;
     MenuLabel *m_title = nullptr;
     QWidget *m_image = nullptr;
     QWidget *m_custom = nullptr;

@@ -1,7 +1,7 @@
 // Cold start to the first painted window, in a fresh home each time: prints figures, asserts
 // nothing. Run: ctest --test-dir build -C bench -L bench -V -R ColdStart (or the executable).
 #include "app/MainWindow.h"
-#include "app/TolvoApplication.h"
+#include "app/TolvoApp.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -60,7 +60,7 @@ int runOnce(int argc, char **argv)
 {
     QElapsedTimer sinceMain;
     sinceMain.start();
-    tolvo::TolvoApplication app(argc, argv);
+    tolvo::TolvoApp app(argc, argv);
     FirstPaint watcher([&] {
         const double fromStart = bootSecondsNow() - processStartSeconds();
         std::printf("%.1f %.1f\n", fromStart * 1000.0, sinceMain.nsecsElapsed() / 1e6);

@@ -3,9 +3,9 @@
 #include "components/WindowReader.h"
 #include "core/StartTask.h"
 #include "modules/App/AppViewModel.h"
-#include "modules/Calendar/CalendarHeader.h"
+#include "modules/Calendar/CalendarHeaderView.h"
 #include "modules/Calendar/CalendarPeriodView.h"
-#include "modules/Calendar/CalendarScreen.h"
+#include "modules/Calendar/IntuitiveCalendarView.h"
 #include "modules/Main/MainView.h"
 #include "modules/Main/MainViewModel.h"
 #include "modules/Meetings/MeetingsListView.h"
@@ -91,7 +91,7 @@ int measureMainWindow()
     if (!list)
         return 5;
     QTest::qWait(50);
-    CalendarHeader *header = list->calendarScreen()->header();
+    CalendarHeaderView *header = list->calendarScreen()->header();
 
     QJsonObject out;
     out["screen"] = rectJson(window.screen()->availableGeometry());

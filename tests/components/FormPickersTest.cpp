@@ -1,8 +1,8 @@
 #include "support/TestMain.h"
 
+#include "components/CalView.h"
 #include "components/CalendarSelectionView.h"
 #include "components/CardButton.h"
-#include "components/MiniMonthPicker.h"
 #include "components/ReminderTimeView.h"
 #include "components/StyledButton.h"
 #include "components/TimeSelectionView.h"
@@ -177,7 +177,7 @@ private slots:
 
         // Two days picked: the second comes back, at the start of its day.
         saved.clear();
-        MiniMonthPicker *picker = panel->picker();
+        CalView *picker = panel->picker();
         QTest::mouseClick(picker, Qt::LeftButton, {}, picker->dayRect(QDate(2025, 3, 18)).center());
         QTest::mouseClick(picker, Qt::LeftButton, {}, picker->dayRect(QDate(2025, 3, 20)).center());
         QTest::mouseClick(panel->saveButton(), Qt::LeftButton);

@@ -1,6 +1,6 @@
 #include "components/StyledButton.h"
+#include "components/AppKitProgressView.h"
 #include "components/Appearance.h"
-#include "components/BusySpinner.h"
 #include "components/Palette.h"
 #include "support/TestMain.h"
 
@@ -155,9 +155,9 @@ private slots:
     void spinnerSpinsOnceShownInItsCreationColour()
     {
         Appearance::instance().setOverride(ColorScheme::dark);
-        BusySpinner dark;
+        AppKitProgressView dark;
         Appearance::instance().setOverride(ColorScheme::light);
-        BusySpinner light;
+        AppKitProgressView light;
         QCOMPARE(dark.color(), QColor(Qt::white));
         QCOMPARE(light.color(), QColor(48, 48, 48));
         // Made once: a later change of appearance keeps the colour.

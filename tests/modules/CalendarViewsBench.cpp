@@ -2,7 +2,7 @@
 // events and the week view with 200. The goal is a frame, 16 ms, on a developer machine.
 
 #include "core/CalendarMath.h"
-#include "modules/Calendar/MonthView.h"
+#include "modules/Calendar/MonthCalendarView.h"
 #include "modules/Calendar/TimelineView.h"
 
 #include <QApplication>
@@ -85,7 +85,7 @@ int main(int argc, char *argv[])
     context.clock = [shown] { return shown; };
     const int rounds = 30;
 
-    MonthView month(context);
+    MonthCalendarView month(context);
     month.resize(1200, 900);
     month.setDate(shown);
     const QList<CalendarEvent> monthEvents = makeEvents(500, QDate(2025, 1, 1), 31, context.zone);

@@ -5,12 +5,12 @@
 #include "core/TimelineGeometry.h"
 #include "core/TimelineSelection.h"
 #include "modules/Calendar/AgendaView.h"
-#include "modules/Calendar/CalendarHeader.h"
-#include "modules/Calendar/CalendarScreen.h"
-#include "modules/Calendar/EventBlockWidget.h"
-#include "modules/Calendar/EventDetailsWidget.h"
+#include "modules/Calendar/CalendarHeaderView.h"
+#include "modules/Calendar/EventBlock.h"
+#include "modules/Calendar/EventDetailsView.h"
 #include "modules/Calendar/EventPopoverPresenter.h"
-#include "modules/Calendar/MonthView.h"
+#include "modules/Calendar/IntuitiveCalendarView.h"
+#include "modules/Calendar/MonthCalendarView.h"
 #include "modules/Calendar/TimelineView.h"
 #include "modules/Calendar/TimelineWidgets.h"
 #include "support/CalendarContexts.h"
@@ -101,7 +101,7 @@ private slots:
             meeting("yesterday", ny(1, 9, 22), ny(1, 10, 1))});
         setContentWidth(*view, 1000);
 
-        EventBlockWidget *standup = view->blockFor(meeting("standup", {}, {}).id);
+        EventBlock *standup = view->blockFor(meeting("standup", {}, {}).id);
         QVERIFY(standup);
         // The event area starts right after the 54-pixel labels, below the first label's room.
         QCOMPARE(standup->mapTo(view->content(), QPoint(0, 0)),
@@ -112,7 +112,7 @@ private slots:
         QCOMPARE(view->timeGrid()->label(0), QStringLiteral("12 AM"));
         QVERIFY(view->timeGrid()->labelRect(0).top() >= 0);
         // Starts late and runs 80 pixels past the end of the day.
-        EventBlockWidget *late = view->blockFor(meeting("late", {}, {}).id);
+        EventBlock *late = view->blockFor(meeting("late", {}, {}).id);
         QCOMPARE(late->geometry().top(), 23 * 80);
         QCOMPARE(late->height(), 160);
         // Only events that start on the day are shown.
@@ -135,7 +135,7 @@ private slots:
         QCOMPARE(columns.size(), 7);
         QCOMPARE(columns[0]->geometry(), QRect(54, 6, 100, 1920));
         QCOMPARE(columns[3]->blocks().size(), 2);
-        for (EventBlockWidget *block : columns[3]->blocks()) {
+        for (EventBlock *block : columns[3]->blocks()) {
             QCOMPARE(block->width(), 50);
             QVERIFY(!block->showsDetails());
         }
@@ -161,9 +161,9 @@ private slots:
         view->setEvents({meeting("a", ny(1, 15, 9), ny(1, 15, 10)),
             meeting("b", ny(1, 15, 9, 30), ny(1, 15, 11))});
         setContentWidth(*view, contentWidth);
-        const QList<EventBlockWidget *> blocks = view->columns().first()->blocks();
+        const QList<EventBlock *> blocks = view->columns().first()->blocks();
         QCOMPARE(blocks.size(), 2);
-        for (EventBlockWidget *block : blocks)
+        for (EventBlock *block : blocks)
             QCOMPARE(block->showsDetails(), details);
     }
 
@@ -178,13 +178,13 @@ private slots:
         view->setEvents({quick, hour});
         setContentWidth(*view, 800);
 
-        EventBlockWidget *shortBlock = view->blockFor(quick.id);
+        EventBlock *shortBlock = view->blockFor(quick.id);
         QCOMPARE(shortBlock->height(), 20);
-        const EventBlockWidget::Lines lines = shortBlock->lines();
+        const EventBlock::Lines lines = shortBlock->lines();
         QCOMPARE(lines.title.top(), 0);
         QVERIFY(lines.title.bottom() < shortBlock->height());
         // A block with room for every line centres them as a group.
-        const EventBlockWidget::Lines roomy = view->blockFor(hour.id)->lines();
+        const EventBlock::Lines roomy = view->blockFor(hour.id)->lines();
         QVERIFY(roomy.title.top() > 0);
         QVERIFY(qAbs(roomy.title.top() - (80 - roomy.time.bottom() - 1)) <= 1);
     }
@@ -220,8 +220,8 @@ private slots:
         view->setEvents({a, b});
         setContentWidth(*view, 1055);
         TimelineSelection *selection = view->selection();
-        EventBlockWidget *blockA = view->blockFor(a.id);
-        EventBlockWidget *blockB = view->blockFor(b.id);
+        EventBlock *blockA = view->blockFor(a.id);
+        EventBlock *blockB = view->blockFor(b.id);
 
         QTest::mouseClick(blockA, Qt::LeftButton, {}, blockA->rect().center());
         QTRY_VERIFY(selection->isSelected(a.id));
@@ -242,7 +242,7 @@ private slots:
         QVERIFY(!popover->isFlipped());
         QCOMPARE(popover->geometry().right(), blockRect.left() - 1 - Popover::gap);
         QVERIFY(blockB->screen()->availableGeometry().contains(popover->geometry()));
-        auto *details = qobject_cast<EventDetailsWidget *>(popover->content());
+        auto *details = qobject_cast<EventDetailsView *>(popover->content());
         QVERIFY(details);
         QCOMPARE(details->event(), b);
         QVERIFY(details->joinButton()->isVisibleTo(details)); // an empty link still offers Join
@@ -285,7 +285,7 @@ private slots:
         view->setEvents({b, renamed});
         QVERIFY(openPopover());
         QCOMPARE(openPopover()->anchor(), view->blockFor(a.id));
-        QCOMPARE(qobject_cast<EventDetailsWidget *>(openPopover()->content())->event().title,
+        QCOMPARE(qobject_cast<EventDetailsView *>(openPopover()->content())->event().title,
             "a, renamed");
         // So does a reload, which gives every event a new per-load id.
         renamed.id = QUuid::createUuid();
@@ -301,7 +301,7 @@ private slots:
 
     void monthCellsShowTwoChipsAndTheRest()
     {
-        MonthView view(newYork(testClock()));
+        MonthCalendarView view(newYork(testClock()));
         view.setDate(ny(1, 15, 12));
         QList<CalendarEvent> events;
         for (int i = 0; i < 5; ++i)
@@ -336,7 +336,7 @@ private slots:
 
     void monthSelectionFollowsItsEvent()
     {
-        MonthView view(newYork(testClock()));
+        MonthCalendarView view(newYork(testClock()));
         view.setDate(ny(1, 15, 12));
         const CalendarEvent a = meeting("a", ny(1, 21, 9), ny(1, 21, 10));
         const CalendarEvent b = meeting("b", ny(1, 20, 11), ny(1, 20, 12));
@@ -361,7 +361,7 @@ private slots:
         view.setEvents({early, a, b});
         QVERIFY(openPopover());
         QCOMPARE(openPopover()->anchor(), view.chipFor(b.id));
-        auto *details = qobject_cast<EventDetailsWidget *>(openPopover()->content());
+        auto *details = qobject_cast<EventDetailsView *>(openPopover()->content());
         QCOMPARE(details->event(), b);
         QSignalSpy deletes(&view, &CalendarPeriodView::deleteRequested);
         details->deleteButton()->click();
@@ -392,7 +392,7 @@ private slots:
 
     void monthClicksActOnThePressedEventAcrossReloads()
     {
-        MonthView view(newYork(testClock()));
+        MonthCalendarView view(newYork(testClock()));
         view.setDate(ny(1, 15, 12));
         const CalendarEvent a = meeting("a", ny(1, 21, 9), ny(1, 21, 10));
         const CalendarEvent b = meeting("b", ny(1, 20, 11), ny(1, 20, 12));
@@ -482,12 +482,12 @@ private slots:
 
     void theScreenAsksItsOwner()
     {
-        CalendarScreen screen(newYork(testClock()));
+        IntuitiveCalendarView screen(newYork(testClock()));
         screen.setDate(ny(1, 31, 10));
         screen.setViewType(CalendarViewType::month);
         QCOMPARE(screen.header()->title(), "January 2025");
-        QSignalSpy dates(&screen, &CalendarScreen::dateChangeRequested);
-        QSignalSpy types(&screen, &CalendarScreen::viewTypeChangeRequested);
+        QSignalSpy dates(&screen, &IntuitiveCalendarView::dateChangeRequested);
+        QSignalSpy types(&screen, &IntuitiveCalendarView::viewTypeChangeRequested);
 
         screen.header()->forwardButton()->click();
         QCOMPARE(dates.last().first().toDateTime(), ny(2, 28, 10));
@@ -511,7 +511,7 @@ private slots:
 
     void aNewViewTypeStartsAFreshSelection()
     {
-        CalendarScreen screen(newYork(testClock()));
+        IntuitiveCalendarView screen(newYork(testClock()));
         screen.setDate(ny(1, 15, 10));
         screen.setViewType(CalendarViewType::week);
         const CalendarEvent a = meeting("a", ny(1, 15, 9), ny(1, 15, 10));
@@ -540,7 +540,7 @@ private slots:
             ny(1, 10, 13, 5), ny(1, 10, 14));
         e.location = QString();
         e.notes = QStringLiteral("word ").repeated(200);
-        EventDetailsWidget details(e, context);
+        EventDetailsView details(e, context);
         details.adjustSize();
         QCOMPARE(details.width(), 400);
         QCOMPARE(details.timeLabel()->text(), "Jan 10, 2025, 1:05 PM - Jan 10, 2025, 2:00 PM");
@@ -569,7 +569,7 @@ private slots:
         for (const char *scheme : {"https", "http", "file", "zoommtg"})
             QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
         CalendarEvent e = meeting("call", ny(1, 10, 9), ny(1, 10, 10));
-        EventDetailsWidget details(e, newYork(testClock()));
+        EventDetailsView details(e, newYork(testClock()));
         for (const char *link : {"https://meet.google.com/abc", "file:///etc/passwd",
                  "zoommtg://zoom.us/join", "", "http://example.com/x"}) {
             e.hangoutLink = QString::fromLatin1(link);
@@ -585,7 +585,7 @@ private slots:
 
     void aSmallWindowKeepsEveryViewUsable()
     {
-        CalendarScreen screen(newYork(testClock()));
+        IntuitiveCalendarView screen(newYork(testClock()));
         screen.setDate(ny(1, 15, 10));
         screen.setEvents({meeting(
                               QStringLiteral("A title ").repeated(40), ny(1, 15, 9), ny(1, 15, 10)),
@@ -600,7 +600,7 @@ private slots:
             QVERIFY(screen.view()->isVisible());
             QVERIFY(screen.view()->height() > 0);
             // Every block keeps some width and stays within the window's width.
-            for (EventBlockWidget *block : screen.view()->findChildren<EventBlockWidget *>()) {
+            for (EventBlock *block : screen.view()->findChildren<EventBlock *>()) {
                 if (!block->isVisible())
                     continue;
                 const QRect shown(block->mapTo(&screen, QPoint(0, 0)), block->size());
@@ -651,7 +651,7 @@ private slots:
             Appearance::instance().setOverride(scheme);
             const QString suffix = scheme == ColorScheme::light ? "light" : "dark";
             for (const auto &view : views) {
-                CalendarScreen screen(newYork(testClock()));
+                IntuitiveCalendarView screen(newYork(testClock()));
                 screen.setDate(ny(1, 15, 10));
                 screen.setViewType(view.type);
                 screen.setEvents(events);

@@ -1,8 +1,8 @@
 #include "modules/Main/MainView.h"
 #include "components/AlertPresenter.h"
-#include "components/BusySpinner.h"
+#include "components/AppKitProgressView.h"
+#include "components/CalView.h"
 #include "components/ElidedLabel.h"
-#include "components/MiniMonthPicker.h"
 #include "components/StyledButton.h"
 #include "modules/Main/CalendarMenuItem.h"
 #include "modules/Main/EmptyStateView.h"
@@ -50,7 +50,8 @@ private slots:
             MainScreenFakes::calendar("b", QString(300, QLatin1Char('L')), std::nullopt)};
         fakes.channelCalendarIds = {QStringLiteral("a")};
         Screen screen;
-        QCOMPARE(screen.view->currentDetail()->findChild<BusySpinner *>(), screen.view->spinner());
+        QCOMPARE(screen.view->currentDetail()->findChild<AppKitProgressView *>(),
+            screen.view->spinner());
         QVERIFY(fakes.syncCalls.isEmpty()); // nothing before the window shows it
         screen.window.show();
         QTRY_COMPARE(screen.view->viewModel()->appState(), AppState::configured);

@@ -3,9 +3,9 @@
 #include "support/TopLevelWindows.h"
 
 #include "components/AlertPresenter.h"
+#include "components/CalView.h"
 #include "components/CardButton.h"
 #include "components/MacEditorTextView.h"
-#include "components/MiniMonthPicker.h"
 #include "components/StyledButton.h"
 #include "components/TimeSelectionView.h"
 #include "components/ToggleSwitch.h"

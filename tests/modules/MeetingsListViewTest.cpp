@@ -2,7 +2,7 @@
 #include "components/Appearance.h"
 #include "core/StartTask.h"
 #include "modules/Calendar/CalendarPeriodView.h"
-#include "modules/Calendar/CalendarScreen.h"
+#include "modules/Calendar/IntuitiveCalendarView.h"
 #include "modules/Meetings/MeetingsListViewModel.h"
 #include "support/FakeClock.h"
 #include "support/TestMain.h"

@@ -1,10 +1,10 @@
 #include "reserve/CheckmarkView.h"
+#include "reserve/Control.h"
 #include "reserve/MenuConfiguration.h"
 #include "reserve/MenuElement.h"
-#include "reserve/MenuItemProxy.h"
 #include "reserve/MenuLabel.h"
 #include "reserve/MenuTiming.h"
-#include "reserve/RowControl.h"
+#include "reserve/NSMenuItemProxy.h"
 #include "support/TestMain.h"
 
 #include <QAction>
@@ -285,7 +285,7 @@ private slots:
     {
         int runs = 0;
         ShownRow shown(entry("Edit", [&] { ++runs; }), false, std::make_shared<MenuConfig>());
-        RowControl *control = shown.row->control();
+        Control *control = shown.row->control();
         QTest::mousePress(control, Qt::LeftButton, {}, QPoint(100, 20));
         QTest::mouseRelease(control, Qt::LeftButton, {}, QPoint(100, 52));
         QVERIFY(!control->isActionPending()); // so nothing can run later
@@ -345,16 +345,16 @@ private slots:
     void theProxyRunsItsActionAndMakesMenuEntries()
     {
         int runs = 0;
-        MenuItemProxy empty("Nothing", "", nullptr);
+        NSMenuItemProxy empty("Nothing", "", nullptr);
         empty.handleAction(); // no action: nothing happens
-        MenuItemProxy proxy("Refresh", "r", [&] { ++runs; });
+        NSMenuItemProxy proxy("Refresh", "r", [&] { ++runs; });
         QObject owner;
         QAction *action = proxy.makeAction(&owner);
         QCOMPARE(action->text(), QStringLiteral("Refresh"));
         QCOMPARE(action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
         action->trigger();
         QCOMPARE(runs, 1);
-        MenuItemProxy separator("", "", nullptr, true);
+        NSMenuItemProxy separator("", "", nullptr, true);
         QVERIFY(separator.makeAction(&owner)->isSeparator());
     }
 };

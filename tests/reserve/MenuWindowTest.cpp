@@ -1,14 +1,14 @@
 #include "reserve/MenuWindow.h"
 #include "reserve/AppMenu.h"
-#include "reserve/EventListView.h"
+#include "reserve/CollectionViewController.h"
+#include "reserve/ContentViewController.h"
+#include "reserve/Control.h"
 #include "reserve/EventMonitor.h"
-#include "reserve/MenuContentView.h"
 #include "reserve/MenuElement.h"
 #include "reserve/MenuLabel.h"
 #include "reserve/MenuScrollView.h"
 #include "reserve/MenuScroller.h"
 #include "reserve/MenuTiming.h"
-#include "reserve/RowControl.h"
 #include "reserve/WindowFade.h"
 #include "support/TestMain.h"
 
@@ -103,8 +103,8 @@ private slots:
         QFETCH(bool, app);
         const MenuStyle style = app ? MenuStyle(std::make_shared<MenuConfig>())
                                     : MenuStyle(std::make_shared<MenuConfiguration>());
-        MenuContentView view(title ? std::optional<QString>("Calendars") : std::nullopt, entries(3),
-            style, std::nullopt);
+        ContentViewController view(title ? std::optional<QString>("Calendars") : std::nullopt,
+            entries(3), style, std::nullopt);
         view.resize(view.sizeHint());
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -144,7 +144,7 @@ private slots:
         QFETCH(bool, scroller);
         const MenuStyle style = maximum ? MenuStyle(std::make_shared<Limited>(*maximum))
                                         : MenuStyle(std::make_shared<MenuConfig>());
-        MenuContentView view(std::nullopt, entries(count), style, std::nullopt);
+        ContentViewController view(std::nullopt, entries(count), style, std::nullopt);
         view.resize(view.sizeHint());
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -163,7 +163,7 @@ private slots:
         QScrollArea outer;
         auto *page = new QWidget;
         auto *layout = new QVBoxLayout(page);
-        auto *view = new MenuContentView(
+        auto *view = new ContentViewController(
             std::nullopt, entries(3), std::make_shared<MenuConfig>(), std::nullopt);
         layout->addWidget(view);
         layout->addSpacing(2000);
@@ -182,8 +182,8 @@ private slots:
     void onlyTheSelectedEntryIsBuiltSelected()
     {
         QList<MenuItem> items = entries(4);
-        MenuContentView none(std::nullopt, items, std::make_shared<MenuConfiguration>(), {});
-        MenuContentView one(
+        ContentViewController none(std::nullopt, items, std::make_shared<MenuConfiguration>(), {});
+        ContentViewController one(
             std::nullopt, items, std::make_shared<MenuConfiguration>(), items[2].id);
         for (int i = 0; i < 4; ++i) {
             QVERIFY(!none.elementAt(i)->isSelected());
@@ -195,8 +195,8 @@ private slots:
     {
         QList<MenuItem> items = entries(3);
         items.insert(1, MenuItem::separator());
-        MenuContentView view(std::nullopt, items, std::make_shared<MenuConfiguration>(), {});
-        QSignalSpy chosen(&view, &MenuContentView::didSelectItem);
+        ContentViewController view(std::nullopt, items, std::make_shared<MenuConfiguration>(), {});
+        QSignalSpy chosen(&view, &ContentViewController::didSelectItem);
         QCOMPARE(view.menuElements().size(), 4);
         QCOMPARE(view.menuElements().at(1)->height(), 9);
         view.menuElementDidClick(view.menuElements().at(2));
@@ -214,7 +214,7 @@ private slots:
                 "B", [] {}, false),
             entry("C"), entry("D")};
         items[4].customView = [] { return new QLabel("custom"); };
-        MenuContentView view(std::nullopt, items, std::make_shared<MenuConfig>(), {});
+        ContentViewController view(std::nullopt, items, std::make_shared<MenuConfig>(), {});
         QList<qsizetype> visited;
         for (int i = 0; i < 3; ++i) {
             view.moveHighlight(1);
@@ -470,7 +470,7 @@ private slots:
                                       return label;
                                   }};
         };
-        EventListView empty;
+        CollectionViewController empty;
         QCOMPARE(empty.count(), 0);
         QVERIFY(!empty.autoFillBackground());
         QVERIFY(!empty.viewport()->autoFillBackground());
@@ -478,7 +478,7 @@ private slots:
         QCOMPARE(empty.verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
         QCOMPARE(empty.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 
-        EventListView list({item(ids[0], "a"), item(ids[1], "b"), item(ids[2], "c")});
+        CollectionViewController list({item(ids[0], "a"), item(ids[1], "b"), item(ids[2], "c")});
         list.resize(300, 400);
         list.show();
         QVERIFY(QTest::qWaitForWindowExposed(&list));

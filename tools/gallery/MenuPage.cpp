@@ -6,7 +6,7 @@
 #include "components/Palette.h"
 #include "components/StyledButton.h"
 #include "reserve/AppMenu.h"
-#include "reserve/EventListView.h"
+#include "reserve/CollectionViewController.h"
 #include "reserve/MenuWindow.h"
 
 #include <QHBoxLayout>
@@ -197,7 +197,7 @@ QWidget *menuPage()
     QObject::connect(openLong, &QAbstractButton::clicked, longMenuObject,
         [longMenuObject, openLong] { longMenuObject->popUp(openLong); });
 
-    auto *list = new EventListView(sampleEvents());
+    auto *list = new CollectionViewController(sampleEvents());
     list->setFixedSize(360, 420);
     layout->addWidget(list, 0, Qt::AlignTop);
     layout->addStretch();

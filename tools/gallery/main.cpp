@@ -1,8 +1,8 @@
 // Every shared control on one page, in the light or the dark appearance, for a person to look
 // at (or to grab to PNG offscreen: QT_QPA_PLATFORM=offscreen tolvo-gallery --grab out.png).
 
+#include "components/AppKitProgressView.h"
 #include "components/Appearance.h"
-#include "components/BusySpinner.h"
 #include "components/CalendarSelectionView.h"
 #include "components/Fonts.h"
 #include "components/Icons.h"
@@ -159,7 +159,7 @@ QWidget *gallery()
 
     auto *backdrop = new VisualEffectView;
     backdrop->setFixedSize(120, 60);
-    addRow(QStringLiteral("Spinner, backdrop"), {new BusySpinner, backdrop});
+    addRow(QStringLiteral("Spinner, backdrop"), {new AppKitProgressView, backdrop});
     grid->setRowStretch(row, 1);
     return page;
 }

@@ -11,11 +11,11 @@
 #include "components/Appearance.h"
 #include "components/StyledButton.h"
 #include "modules/App/AppViewModel.h"
-#include "modules/Calendar/CalendarHeader.h"
+#include "modules/Calendar/CalendarHeaderView.h"
 #include "modules/Calendar/CalendarPeriodView.h"
-#include "modules/Calendar/CalendarScreen.h"
-#include "modules/Calendar/EventBlockWidget.h"
-#include "modules/Calendar/MonthView.h"
+#include "modules/Calendar/EventBlock.h"
+#include "modules/Calendar/IntuitiveCalendarView.h"
+#include "modules/Calendar/MonthCalendarView.h"
 #include "modules/Calendar/TimelineView.h"
 #include "modules/Main/CalendarMenuItem.h"
 #include "modules/Main/MainView.h"
@@ -283,7 +283,7 @@ int main(int argc, char *argv[])
     waitFor([&] { return !list->viewModel()->isLoading(); });
     grab(QStringLiteral("05-month"));
 
-    CalendarScreen *screen = list->calendarScreen();
+    IntuitiveCalendarView *screen = list->calendarScreen();
     const auto show = [&](CalendarViewType type) {
         screen->header()->viewTypeButton(type)->click();
         QTest::qWait(200);
@@ -300,7 +300,7 @@ int main(int argc, char *argv[])
     if (auto *week = qobject_cast<TimelineView *>(screen->view())) {
         week->scrollArea()->verticalScrollBar()->setValue(9 * 80);
         grab(QStringLiteral("06-week"));
-        if (EventBlockWidget *block = week->blockFor(findEvent(QStringLiteral("Design review")))) {
+        if (EventBlock *block = week->blockFor(findEvent(QStringLiteral("Design review")))) {
             QTest::mouseDClick(block, Qt::LeftButton, {}, block->rect().center());
             grab(QStringLiteral("07-week-popover"));
             if (QWidget *popup = QApplication::activePopupWidget())
@@ -316,7 +316,7 @@ int main(int argc, char *argv[])
     show(CalendarViewType::agenda);
     grab(QStringLiteral("10-agenda"));
     show(CalendarViewType::month);
-    if (auto *month = qobject_cast<MonthView *>(screen->view())) {
+    if (auto *month = qobject_cast<MonthCalendarView *>(screen->view())) {
         if (QWidget *chip = month->chipFor(findEvent(QStringLiteral("Interview 1")))) {
             QTest::mouseDClick(chip, Qt::LeftButton, {}, chip->rect().center());
             grab(QStringLiteral("11-month-popover"));

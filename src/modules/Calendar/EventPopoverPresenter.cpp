@@ -2,7 +2,7 @@
 
 #include "components/Popover.h"
 #include "core/TimelineSelection.h"
-#include "modules/Calendar/EventDetailsWidget.h"
+#include "modules/Calendar/EventDetailsView.h"
 
 namespace tolvo {
 
@@ -41,11 +41,10 @@ void EventPopoverPresenter::sync()
         return;
     }
     close();
-    auto *details = new EventDetailsWidget(*selected, m_context);
+    auto *details = new EventDetailsView(*selected, m_context);
+    connect(details, &EventDetailsView::editRequested, this, &EventPopoverPresenter::editRequested);
     connect(
-        details, &EventDetailsWidget::editRequested, this, &EventPopoverPresenter::editRequested);
-    connect(details, &EventDetailsWidget::deleteRequested, this,
-        &EventPopoverPresenter::deleteRequested);
+        details, &EventDetailsView::deleteRequested, this, &EventPopoverPresenter::deleteRequested);
     auto *popover = new Popover(details, anchor->window());
     popover->setAttribute(Qt::WA_DeleteOnClose);
     connect(popover, &Popover::closed, this, [this, popover] {

@@ -3,7 +3,7 @@
 #include "components/Popover.h"
 #include "core/CalendarContext.h"
 #include "core/CalendarEvent.h"
-#include "modules/Calendar/EventDetailsWidget.h"
+#include "modules/Calendar/EventDetailsView.h"
 
 #include <QObject>
 #include <QPointer>
@@ -36,7 +36,7 @@ public:
     void sync();
 
     Popover *popover() const { return m_popover; }
-    EventDetailsWidget *details() const { return m_details; }
+    EventDetailsView *details() const { return m_details; }
 
 signals:
     void editRequested(const tolvo::CalendarEvent &event);
@@ -51,7 +51,7 @@ private:
     AnchorLookup m_anchorFor;
     Popover::Side m_side;
     QPointer<Popover> m_popover;
-    QPointer<EventDetailsWidget> m_details;
+    QPointer<EventDetailsView> m_details;
     QPointer<QWidget> m_anchor;
     bool m_closing = false;
 };

@@ -4,7 +4,7 @@
 #include "core/TimelineGeometry.h"
 #include "core/TimelineSelection.h"
 #include "modules/Calendar/CalendarStyle.h"
-#include "modules/Calendar/EventBlockWidget.h"
+#include "modules/Calendar/EventBlock.h"
 #include "modules/Calendar/EventPopoverPresenter.h"
 #include "modules/Calendar/TimelineWidgets.h"
 
@@ -34,7 +34,7 @@ TimelineView::TimelineView(const CalendarContext &context, int dayCount, QWidget
     , m_selection(new TimelineSelection(this))
     , m_scroll(new QScrollArea)
     , m_content(new QWidget)
-    , m_timeGrid(new TimeGridWidget(context, topInset, m_content))
+    , m_timeGrid(new TimeGrid(context, topInset, m_content))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -111,10 +111,10 @@ void TimelineView::distributeEvents()
         m_popovers->sync();
 }
 
-EventBlockWidget *TimelineView::blockFor(const QUuid &eventId) const
+EventBlock *TimelineView::blockFor(const QUuid &eventId) const
 {
     for (DayColumnWidget *column : m_columns) {
-        if (EventBlockWidget *block = column->blockFor(eventId))
+        if (EventBlock *block = column->blockFor(eventId))
             return block;
     }
     return nullptr;
@@ -125,7 +125,7 @@ void TimelineView::layoutColumns()
     // A scroll bar takes its own width out of the content's.
     const int contentWidth = m_content->width();
     const double columnWidth = double(contentWidth - layoutGutter) / m_dayCount;
-    m_timeGrid->setGeometry(0, 0, TimeGridWidget::columnWidth, m_content->height());
+    m_timeGrid->setGeometry(0, 0, TimeGrid::columnWidth, m_content->height());
     for (int i = 0; i < m_columns.size(); ++i) {
         const int left = leadingWidth + int(std::round(i * columnWidth));
         const int right = leadingWidth + int(std::round((i + 1) * columnWidth));

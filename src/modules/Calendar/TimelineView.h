@@ -10,9 +10,9 @@ class QScrollArea;
 namespace tolvo {
 
 class DayColumnWidget;
-class EventBlockWidget;
+class EventBlock;
 class EventPopoverPresenter;
-class TimeGridWidget;
+class TimeGrid;
 class TimelineSelection;
 class WeekDayHeader;
 
@@ -40,10 +40,10 @@ public:
 
     QList<QDate> days() const;
     QList<DayColumnWidget *> columns() const { return m_columns; }
-    EventBlockWidget *blockFor(const QUuid &eventId) const;
+    EventBlock *blockFor(const QUuid &eventId) const;
     QScrollArea *scrollArea() const { return m_scroll; }
     QWidget *content() const { return m_content; }
-    TimeGridWidget *timeGrid() const { return m_timeGrid; }
+    TimeGrid *timeGrid() const { return m_timeGrid; }
     WeekDayHeader *header() const { return m_header; }
     EventPopoverPresenter *popovers() const { return m_popovers; }
 
@@ -61,7 +61,7 @@ private:
     TimelineSelection *m_selection;
     QScrollArea *m_scroll;
     QWidget *m_content;
-    TimeGridWidget *m_timeGrid;
+    TimeGrid *m_timeGrid;
     QList<DayColumnWidget *> m_columns;
     WeekDayHeader *m_header = nullptr;
     EventPopoverPresenter *m_popovers = nullptr;

@@ -3,7 +3,7 @@
 #include "core/TimelineGeometry.h"
 #include "core/TimelineSelection.h"
 #include "modules/Calendar/CalendarStyle.h"
-#include "modules/Calendar/EventBlockWidget.h"
+#include "modules/Calendar/EventBlock.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,7 +12,7 @@
 
 namespace tolvo {
 
-TimeGridWidget::TimeGridWidget(const CalendarContext &context, int topInset, QWidget *parent)
+TimeGrid::TimeGrid(const CalendarContext &context, int topInset, QWidget *parent)
     : QWidget(parent)
     , m_context(context)
     , m_topInset(topInset)
@@ -21,18 +21,18 @@ TimeGridWidget::TimeGridWidget(const CalendarContext &context, int topInset, QWi
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-QString TimeGridWidget::label(int hour) const
+QString TimeGrid::label(int hour) const
 {
     return hourLabel(hour, m_context.locale);
 }
 
-QRect TimeGridWidget::labelRect(int hour) const
+QRect TimeGrid::labelRect(int hour) const
 {
     const int rowHeight = int(hourHeight);
     return QRect(0, m_topInset + hour * rowHeight + textOffset, labelWidth, rowHeight);
 }
 
-void TimeGridWidget::paintEvent(QPaintEvent *event)
+void TimeGrid::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     painter.setFont(calendarstyle::caption());
@@ -70,14 +70,14 @@ void DayColumnWidget::setLayoutWidth(double width)
     relayout();
 }
 
-QList<EventBlockWidget *> DayColumnWidget::blocks() const
+QList<EventBlock *> DayColumnWidget::blocks() const
 {
     return m_blocks;
 }
 
-EventBlockWidget *DayColumnWidget::blockFor(const QUuid &eventId) const
+EventBlock *DayColumnWidget::blockFor(const QUuid &eventId) const
 {
-    for (EventBlockWidget *block : m_blocks) {
+    for (EventBlock *block : m_blocks) {
         if (block->event().id == eventId)
             return block;
     }
@@ -89,20 +89,20 @@ void DayColumnWidget::relayout()
     const QList<PositionedEvent> laid = layoutOverlappingEvents(m_events, m_layoutWidth);
     // A block stays with its event across loads (which give events new per-load ids), so that
     // a reload keeps an open popover on it and a pending click on the event it was pressed on.
-    QMultiHash<QString, EventBlockWidget *> existing;
-    for (EventBlockWidget *block : std::as_const(m_blocks))
+    QMultiHash<QString, EventBlock *> existing;
+    for (EventBlock *block : std::as_const(m_blocks))
         existing.insert(TimelineSelection::keyOf(block->event()), block);
 
-    QList<EventBlockWidget *> blocks;
+    QList<EventBlock *> blocks;
     blocks.reserve(laid.size());
     bool changed = false;
     for (const PositionedEvent &entry : laid) {
-        EventBlockWidget *block = existing.take(TimelineSelection::keyOf(entry.event));
+        EventBlock *block = existing.take(TimelineSelection::keyOf(entry.event));
         if (block) {
             block->setEvent(entry.event);
         } else {
-            block = new EventBlockWidget(entry.event, m_context, this);
-            connect(block, &EventBlockWidget::clicked, this, [this, block](MouseClickType type) {
+            block = new EventBlock(entry.event, m_context, this);
+            connect(block, &EventBlock::clicked, this, [this, block](MouseClickType type) {
                 if (!m_selection)
                     return;
                 if (type == MouseClickType::double_)
@@ -123,7 +123,7 @@ void DayColumnWidget::relayout()
         block->raise(); // later blocks on top
         blocks.append(block);
     }
-    for (EventBlockWidget *gone : std::as_const(existing)) {
+    for (EventBlock *gone : std::as_const(existing)) {
         changed = true;
         delete gone;
     }
@@ -134,7 +134,7 @@ void DayColumnWidget::relayout()
 
 void DayColumnWidget::refreshSelection()
 {
-    for (EventBlockWidget *block : std::as_const(m_blocks))
+    for (EventBlock *block : std::as_const(m_blocks))
         block->setSelected(m_selection && m_selection->isSelected(block->event().id));
 }
 

@@ -11,11 +11,11 @@
 
 namespace tolvo {
 
-class EventBlockWidget;
+class EventBlock;
 class TimelineSelection;
 
 // The hour labels left of a timeline: "12 AM" ... "11 PM", each raised 6 pixels above its line.
-class TimeGridWidget : public QWidget
+class TimeGrid : public QWidget
 {
     Q_OBJECT
 public:
@@ -23,7 +23,7 @@ public:
     static constexpr int columnWidth = 54; // the labels and their 4 pixels of trailing padding
     static constexpr int textOffset = -6;
 
-    TimeGridWidget(const CalendarContext &context, int topInset, QWidget *parent);
+    TimeGrid(const CalendarContext &context, int topInset, QWidget *parent);
     QString label(int hour) const;
     // Where the label of `hour` is drawn, in the widget's coordinates.
     QRect labelRect(int hour) const;
@@ -51,8 +51,8 @@ public:
     // The width the overlap layout shares out (the column may be a pixel wider).
     void setLayoutWidth(double width);
 
-    QList<EventBlockWidget *> blocks() const;
-    EventBlockWidget *blockFor(const QUuid &eventId) const;
+    QList<EventBlock *> blocks() const;
+    EventBlock *blockFor(const QUuid &eventId) const;
 
 signals:
     // Blocks came or went: an open popover may have lost its anchor.
@@ -70,7 +70,7 @@ private:
     CalendarContext m_context;
     QDate m_day;
     QList<CalendarEvent> m_events;
-    QList<EventBlockWidget *> m_blocks; // in drawing order
+    QList<EventBlock *> m_blocks; // in drawing order
     double m_layoutWidth = 0;
 };
 

@@ -1,9 +1,9 @@
 #include "modules/Main/MainView.h"
 
 #include "components/AlertPresenter.h"
-#include "components/BusySpinner.h"
+#include "components/AppKitProgressView.h"
+#include "components/CalView.h"
 #include "components/Fonts.h"
-#include "components/MiniMonthPicker.h"
 #include "components/Palette.h"
 #include "components/Resources.h"
 #include "components/WindowReader.h"
@@ -40,7 +40,7 @@ MainView::MainView(QWidget *parent, DetailFactory makeMeetingsList)
               : [] { return static_cast<QWidget *>(new MeetingsListView); })
     , m_detail(new QStackedLayout)
     , m_spinnerPage(new QWidget)
-    , m_spinner(new BusySpinner)
+    , m_spinner(new AppKitProgressView)
     , m_emptyState(new EmptyStateView([this] { m_viewModel->refresh(); }))
     , m_alerts(new AlertPresenter(m_viewModel->alertType(), this))
 {
@@ -78,12 +78,11 @@ QWidget *MainView::buildSidebar()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
 
-    m_picker = new MiniMonthPicker(
+    m_picker = new CalView(
         m_viewModel->calendarContext(), m_viewModel->pickerDate(), CalendarTheme::dark);
     m_picker->setContentsMargins(10, 10, 10, 10);
     layout->addWidget(m_picker);
-    connect(
-        m_picker, &MiniMonthPicker::checkedDateChanged, m_viewModel, &MainViewModel::selectDate);
+    connect(m_picker, &CalView::checkedDateChanged, m_viewModel, &MainViewModel::selectDate);
 
     m_header = new QLabel(tr("My Calendars"));
     m_header->setFont(uiFont(16, QFont::DemiBold));

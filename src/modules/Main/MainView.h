@@ -14,11 +14,11 @@ class QVBoxLayout;
 namespace tolvo {
 
 class AlertPresenter;
-class BusySpinner;
+class AppKitProgressView;
 class CalendarMenuItem;
 class EmptyStateView;
 class MainViewModel;
-class MiniMonthPicker;
+class CalView;
 
 // The signed-in window's content: a fixed 310-wide dark sidebar (the month picker, "My
 // Calendars" with one row per Google calendar, and "Logout") beside the detail, which follows
@@ -39,12 +39,12 @@ public:
 
     MainViewModel *viewModel() const { return m_viewModel; }
     QWidget *sidebar() const { return m_sidebar; }
-    MiniMonthPicker *monthPicker() const { return m_picker; }
+    CalView *monthPicker() const { return m_picker; }
     QLabel *calendarsHeader() const { return m_header; }
     QList<CalendarMenuItem *> calendarRows() const { return m_rows; }
     QPushButton *logoutButton() const { return m_logout; }
     QWidget *currentDetail() const;
-    BusySpinner *spinner() const { return m_spinner; }
+    AppKitProgressView *spinner() const { return m_spinner; }
     QWidget *meetingsList() const { return m_meetingsList; }
     EmptyStateView *emptyState() const { return m_emptyState; }
     AlertPresenter *alertPresenter() const { return m_alerts; }
@@ -62,14 +62,14 @@ private:
     MainViewModel *m_viewModel;
     DetailFactory m_makeMeetingsList;
     QWidget *m_sidebar = nullptr;
-    MiniMonthPicker *m_picker = nullptr;
+    CalView *m_picker = nullptr;
     QLabel *m_header = nullptr;
     QVBoxLayout *m_rowsLayout = nullptr;
     QList<CalendarMenuItem *> m_rows;
     QPushButton *m_logout = nullptr;
     QStackedLayout *m_detail;
     QWidget *m_spinnerPage;
-    BusySpinner *m_spinner;
+    AppKitProgressView *m_spinner;
     EmptyStateView *m_emptyState;
     QPointer<QWidget> m_meetingsList;
     AlertPresenter *m_alerts;

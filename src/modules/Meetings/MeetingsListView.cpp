@@ -9,7 +9,7 @@
 #include "modules/AddMeeting/AddMeetingWindowController.h"
 #include "modules/Calendar/CalendarEventMapping.h"
 #include "modules/Calendar/CalendarPeriodView.h"
-#include "modules/Calendar/CalendarScreen.h"
+#include "modules/Calendar/IntuitiveCalendarView.h"
 #include "modules/EditMeeting/EditMeetingWindowController.h"
 #include "modules/FullScreenNotification/FullScreenView.h"
 #include "modules/FullScreenNotification/FullScreenWindowController.h"
@@ -64,7 +64,7 @@ MeetingsListView::MeetingsListView(QWidget *parent, Windows windows)
     , m_windows(std::move(windows))
     , m_title(new ThemedLabel(tr("Meetings"), titleColor(), 20, QFont::DemiBold))
     , m_add(new QToolButton)
-    , m_calendar(new CalendarScreen(m_viewModel->calendarContext()))
+    , m_calendar(new IntuitiveCalendarView(m_viewModel->calendarContext()))
     , m_alerts(new AlertPresenter(m_viewModel->alertType(), this))
 {
     const Windows fallback = defaultWindows(m_viewModel->calendarContext());
@@ -104,15 +104,16 @@ MeetingsListView::MeetingsListView(QWidget *parent, Windows windows)
     connect(m_viewModel, &MeetingsListViewModel::eventsModelChanged, this,
         &MeetingsListView::showEvents);
     connect(m_viewModel, &MeetingsListViewModel::selectedDateChanged, m_calendar,
-        &CalendarScreen::setDate);
+        &IntuitiveCalendarView::setDate);
     connect(m_viewModel, &MeetingsListViewModel::selectedViewChanged, m_calendar,
-        &CalendarScreen::setViewType);
-    connect(m_calendar, &CalendarScreen::dateChangeRequested, m_viewModel,
+        &IntuitiveCalendarView::setViewType);
+    connect(m_calendar, &IntuitiveCalendarView::dateChangeRequested, m_viewModel,
         &MeetingsListViewModel::pickDate);
-    connect(m_calendar, &CalendarScreen::viewTypeChangeRequested, m_viewModel,
+    connect(m_calendar, &IntuitiveCalendarView::viewTypeChangeRequested, m_viewModel,
         &MeetingsListViewModel::selectView);
-    connect(m_calendar, &CalendarScreen::editRequested, this, &MeetingsListView::openEditor);
-    connect(m_calendar, &CalendarScreen::deleteRequested, this, &MeetingsListView::requestDelete);
+    connect(m_calendar, &IntuitiveCalendarView::editRequested, this, &MeetingsListView::openEditor);
+    connect(m_calendar, &IntuitiveCalendarView::deleteRequested, this,
+        &MeetingsListView::requestDelete);
 }
 
 void MeetingsListView::showEvents()

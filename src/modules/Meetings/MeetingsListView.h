@@ -17,7 +17,7 @@ class QToolButton;
 namespace tolvo {
 
 class AlertPresenter;
-class CalendarScreen;
+class IntuitiveCalendarView;
 class MeetingsListViewModel;
 
 // The configured main screen's detail: "Meetings" with the add button over the calendar screen.
@@ -44,7 +44,7 @@ public:
     MeetingsListViewModel *viewModel() const { return m_viewModel; }
     QLabel *titleLabel() const { return m_title; }
     QToolButton *addButton() const { return m_add; }
-    CalendarScreen *calendarScreen() const { return m_calendar; }
+    IntuitiveCalendarView *calendarScreen() const { return m_calendar; }
     AlertPresenter *alertPresenter() const { return m_alerts; }
     int remindersOpened() const { return m_remindersOpened; }
 
@@ -63,7 +63,7 @@ private:
     Windows m_windows;
     QLabel *m_title;
     QToolButton *m_add;
-    CalendarScreen *m_calendar;
+    IntuitiveCalendarView *m_calendar;
     AlertPresenter *m_alerts;
     NotificationStatus m_shownStatus;
     int m_remindersOpened = 0;

@@ -11,11 +11,11 @@ namespace tolvo {
 
 // A menu-bar entry described in one value (title, key, separator flag) whose action is a
 // closure: it answers the QAction it makes.
-class MenuItemProxy : public QObject
+class NSMenuItemProxy : public QObject
 {
     Q_OBJECT
 public:
-    MenuItemProxy(QString title, QString keyEquivalent, std::function<void()> action,
+    NSMenuItemProxy(QString title, QString keyEquivalent, std::function<void()> action,
         bool isSeparator = false, QObject *parent = nullptr);
 
     QString title() const { return m_title; }

@@ -20,13 +20,13 @@ struct EventListItem
 // A vertical, transparent list of events, each drawn by the widget its item makes, 10 px
 // apart and 10 px inside the edges. Setting new items keeps the widget of every identifier
 // that stays and makes widgets only for new ones.
-class EventListView : public QScrollArea
+class CollectionViewController : public QScrollArea
 {
     Q_OBJECT
 public:
     static constexpr int spacing = 10;
 
-    explicit EventListView(QList<EventListItem> items = {}, QWidget *parent = nullptr);
+    explicit CollectionViewController(QList<EventListItem> items = {}, QWidget *parent = nullptr);
 
     void setItems(QList<EventListItem> items);
     QList<QUuid> identifiers() const;

@@ -35,11 +35,11 @@ private:
 
 // "Today", the chevrons, the period's title and the view-type buttons. It shows what its owner
 // sets and asks for changes; it never changes the date or the view type by itself.
-class CalendarHeader : public QWidget
+class CalendarHeaderView : public QWidget
 {
     Q_OBJECT
 public:
-    explicit CalendarHeader(const CalendarContext &context, QWidget *parent = nullptr);
+    explicit CalendarHeaderView(const CalendarContext &context, QWidget *parent = nullptr);
 
     void setState(const QDateTime &date, CalendarViewType type);
     QString title() const;

@@ -1,10 +1,10 @@
-#include "modules/Calendar/CalendarScreen.h"
+#include "modules/Calendar/IntuitiveCalendarView.h"
 
 #include "components/Appearance.h"
 #include "modules/Calendar/AgendaView.h"
-#include "modules/Calendar/CalendarHeader.h"
+#include "modules/Calendar/CalendarHeaderView.h"
 #include "modules/Calendar/CalendarStyle.h"
-#include "modules/Calendar/MonthView.h"
+#include "modules/Calendar/MonthCalendarView.h"
 #include "modules/Calendar/TimelineView.h"
 
 #include <QApplication>
@@ -13,11 +13,11 @@
 
 namespace tolvo {
 
-CalendarScreen::CalendarScreen(const CalendarContext &context, QWidget *parent)
+IntuitiveCalendarView::IntuitiveCalendarView(const CalendarContext &context, QWidget *parent)
     : QWidget(parent)
     , m_context(context)
     , m_date(context.now())
-    , m_header(new CalendarHeader(context))
+    , m_header(new CalendarHeaderView(context))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -27,17 +27,18 @@ CalendarScreen::CalendarScreen(const CalendarContext &context, QWidget *parent)
     headerRow->addWidget(m_header);
     headerRow->addStretch(1);
     layout->addLayout(headerRow);
+    connect(m_header, &CalendarHeaderView::dateChangeRequested, this,
+        &IntuitiveCalendarView::dateChangeRequested);
+    connect(m_header, &CalendarHeaderView::viewTypeChangeRequested, this,
+        &IntuitiveCalendarView::viewTypeChangeRequested);
     connect(
-        m_header, &CalendarHeader::dateChangeRequested, this, &CalendarScreen::dateChangeRequested);
-    connect(m_header, &CalendarHeader::viewTypeChangeRequested, this,
-        &CalendarScreen::viewTypeChangeRequested);
-    connect(&Appearance::instance(), &Appearance::changed, this, &CalendarScreen::applyPalette);
+        &Appearance::instance(), &Appearance::changed, this, &IntuitiveCalendarView::applyPalette);
     applyPalette();
     m_header->setState(m_date, m_type);
     buildView();
 }
 
-void CalendarScreen::setDate(const QDateTime &date)
+void IntuitiveCalendarView::setDate(const QDateTime &date)
 {
     if (!date.isValid() || date == m_date)
         return;
@@ -47,7 +48,7 @@ void CalendarScreen::setDate(const QDateTime &date)
         m_view->setDate(m_date);
 }
 
-void CalendarScreen::setViewType(CalendarViewType type)
+void IntuitiveCalendarView::setViewType(CalendarViewType type)
 {
     if (type == m_type)
         return;
@@ -56,32 +57,33 @@ void CalendarScreen::setViewType(CalendarViewType type)
     buildView();
 }
 
-void CalendarScreen::setEvents(const QList<CalendarEvent> &events)
+void IntuitiveCalendarView::setEvents(const QList<CalendarEvent> &events)
 {
     m_events = events;
     if (m_view)
         m_view->setEvents(m_events);
 }
 
-void CalendarScreen::buildView()
+void IntuitiveCalendarView::buildView()
 {
     delete m_view;
     CalendarPeriodView *view = nullptr;
     switch (m_type) {
     case CalendarViewType::day: view = TimelineView::dayView(m_context); break;
     case CalendarViewType::week: view = TimelineView::weekView(m_context); break;
-    case CalendarViewType::month: view = new MonthView(m_context); break;
+    case CalendarViewType::month: view = new MonthCalendarView(m_context); break;
     case CalendarViewType::agenda: view = new AgendaView(m_context); break;
     }
     view->setDate(m_date);
     view->setEvents(m_events);
-    connect(view, &CalendarPeriodView::editRequested, this, &CalendarScreen::editRequested);
-    connect(view, &CalendarPeriodView::deleteRequested, this, &CalendarScreen::deleteRequested);
+    connect(view, &CalendarPeriodView::editRequested, this, &IntuitiveCalendarView::editRequested);
+    connect(
+        view, &CalendarPeriodView::deleteRequested, this, &IntuitiveCalendarView::deleteRequested);
     static_cast<QVBoxLayout *>(layout())->addWidget(view, 1);
     m_view = view;
 }
 
-void CalendarScreen::applyPalette()
+void IntuitiveCalendarView::applyPalette()
 {
     // The scroll areas of the views paint the window colour; the views paint in the rest.
     QPalette colors = palette();

@@ -1,11 +1,11 @@
-#include "reserve/MenuItemProxy.h"
+#include "reserve/NSMenuItemProxy.h"
 
 #include <QAction>
 #include <QKeySequence>
 
 namespace tolvo {
 
-MenuItemProxy::MenuItemProxy(QString title, QString keyEquivalent, std::function<void()> action,
+NSMenuItemProxy::NSMenuItemProxy(QString title, QString keyEquivalent, std::function<void()> action,
     bool isSeparator, QObject *parent)
     : QObject(parent)
     , m_title(std::move(title))
@@ -15,7 +15,7 @@ MenuItemProxy::MenuItemProxy(QString title, QString keyEquivalent, std::function
 {
 }
 
-QAction *MenuItemProxy::makeAction(QObject *parent) const
+QAction *NSMenuItemProxy::makeAction(QObject *parent) const
 {
     auto *action = new QAction(parent);
     if (m_isSeparator) {
@@ -25,11 +25,11 @@ QAction *MenuItemProxy::makeAction(QObject *parent) const
     action->setText(m_title);
     if (!m_keyEquivalent.isEmpty())
         action->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + m_keyEquivalent.toUpper()));
-    connect(action, &QAction::triggered, this, &MenuItemProxy::handleAction);
+    connect(action, &QAction::triggered, this, &NSMenuItemProxy::handleAction);
     return action;
 }
 
-void MenuItemProxy::handleAction()
+void NSMenuItemProxy::handleAction()
 {
     if (m_action)
         m_action();

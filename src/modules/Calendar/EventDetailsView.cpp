@@ -1,4 +1,4 @@
-#include "modules/Calendar/EventDetailsWidget.h"
+#include "modules/Calendar/EventDetailsView.h"
 
 #include "components/Icons.h"
 #include "core/EventTexts.h"
@@ -88,7 +88,7 @@ QString elideToLines(const QString &text, const QFont &font, int width, int maxL
     return lines.join(QLatin1Char('\n'));
 }
 
-EventDetailsWidget::EventDetailsWidget(
+EventDetailsView::EventDetailsView(
     const CalendarEvent &event, const CalendarContext &context, QWidget *parent)
     : QWidget(parent)
     , m_event(event)
@@ -133,13 +133,12 @@ EventDetailsWidget::EventDetailsWidget(
 
     layout->addWidget(m_actions);
 
-    connect(m_actions, &EventActionsRow::editRequested, this, &EventDetailsWidget::editRequested);
-    connect(
-        m_actions, &EventActionsRow::deleteRequested, this, &EventDetailsWidget::deleteRequested);
+    connect(m_actions, &EventActionsRow::editRequested, this, &EventDetailsView::editRequested);
+    connect(m_actions, &EventActionsRow::deleteRequested, this, &EventDetailsView::deleteRequested);
     refresh();
 }
 
-void EventDetailsWidget::setEvent(const CalendarEvent &event)
+void EventDetailsView::setEvent(const CalendarEvent &event)
 {
     if (event == m_event)
         return;
@@ -147,7 +146,7 @@ void EventDetailsWidget::setEvent(const CalendarEvent &event)
     refresh();
 }
 
-void EventDetailsWidget::refresh()
+void EventDetailsView::refresh()
 {
     m_title->setText(m_event.title);
     m_time->setText(detailsTimeText(m_event, m_context));
@@ -162,20 +161,20 @@ void EventDetailsWidget::refresh()
     applyColors();
 }
 
-StyledButton *EventDetailsWidget::joinButton() const
+StyledButton *EventDetailsView::joinButton() const
 {
     return m_actions->joinButton();
 }
-StyledButton *EventDetailsWidget::editButton() const
+StyledButton *EventDetailsView::editButton() const
 {
     return m_actions->editButton();
 }
-StyledButton *EventDetailsWidget::deleteButton() const
+StyledButton *EventDetailsView::deleteButton() const
 {
     return m_actions->deleteButton();
 }
 
-void EventDetailsWidget::applyColors()
+void EventDetailsView::applyColors()
 {
     const QColor text = calendarstyle::primaryText();
     for (QLabel *label : {m_title, m_time, m_location, m_notes}) {
@@ -191,7 +190,7 @@ void EventDetailsWidget::applyColors()
         symbolPixmap(QStringLiteral("file-text"), icon, text, devicePixelRatioF()));
 }
 
-void EventDetailsWidget::changeEvent(QEvent *event)
+void EventDetailsView::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
         applyColors();

@@ -1,4 +1,4 @@
-#include "reserve/EventListView.h"
+#include "reserve/CollectionViewController.h"
 
 #include <QHash>
 #include <QVBoxLayout>
@@ -7,7 +7,7 @@
 
 namespace tolvo {
 
-EventListView::EventListView(QList<EventListItem> items, QWidget *parent)
+CollectionViewController::CollectionViewController(QList<EventListItem> items, QWidget *parent)
     : QScrollArea(parent)
     , m_list(new QWidget)
     , m_layout(new QVBoxLayout(m_list))
@@ -26,7 +26,7 @@ EventListView::EventListView(QList<EventListItem> items, QWidget *parent)
     setItems(std::move(items));
 }
 
-void EventListView::setItems(QList<EventListItem> items)
+void CollectionViewController::setItems(QList<EventListItem> items)
 {
     QHash<QUuid, QWidget *> kept;
     for (const Row &row : std::as_const(m_rows))
@@ -55,7 +55,7 @@ void EventListView::setItems(QList<EventListItem> items)
     m_rows = std::move(rows);
 }
 
-QList<QUuid> EventListView::identifiers() const
+QList<QUuid> CollectionViewController::identifiers() const
 {
     QList<QUuid> result;
     for (const Row &row : m_rows)
@@ -63,7 +63,7 @@ QList<QUuid> EventListView::identifiers() const
     return result;
 }
 
-QWidget *EventListView::rowWidget(const QUuid &identifier) const
+QWidget *CollectionViewController::rowWidget(const QUuid &identifier) const
 {
     for (const Row &row : m_rows) {
         if (row.identifier == identifier)

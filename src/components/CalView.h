@@ -18,7 +18,7 @@ enum class CalendarTheme { light, dark };
 // date by a month (time of day kept). checkedDateChanged() is emitted only for the picker's own
 // changes, and only when the value really differs, so an owner that feeds the value back in
 // makes no loop. The contents margins are the caller's padding inside the background.
-class MiniMonthPicker : public QWidget
+class CalView : public QWidget
 {
     Q_OBJECT
 public:
@@ -28,8 +28,8 @@ public:
     static constexpr int dayPadding = 8;
     static constexpr int spacing = 8;
 
-    MiniMonthPicker(const CalendarContext &context, const QDateTime &checkedDate,
-        CalendarTheme theme, QWidget *parent = nullptr);
+    CalView(const CalendarContext &context, const QDateTime &checkedDate, CalendarTheme theme,
+        QWidget *parent = nullptr);
 
     QDateTime checkedDate() const { return m_checked; }
     void setCheckedDate(const QDateTime &date);

@@ -1,4 +1,4 @@
-#include "modules/Calendar/EventBlockWidget.h"
+#include "modules/Calendar/EventBlock.h"
 
 #include "components/ClickCountDetector.h"
 #include "core/EventTexts.h"
@@ -15,8 +15,7 @@ constexpr int lineSpacing = 2;
 constexpr int videoSide = 12;
 } // namespace
 
-EventBlockWidget::EventBlockWidget(
-    const CalendarEvent &event, const CalendarContext &context, QWidget *parent)
+EventBlock::EventBlock(const CalendarEvent &event, const CalendarContext &context, QWidget *parent)
     : QWidget(parent)
     , m_event(event)
     , m_context(context)
@@ -25,7 +24,7 @@ EventBlockWidget::EventBlockWidget(
     new ClickCountDetector(this, [this](MouseClickType type) { emit clicked(type); });
 }
 
-void EventBlockWidget::setEvent(const CalendarEvent &event)
+void EventBlock::setEvent(const CalendarEvent &event)
 {
     if (event == m_event)
         return;
@@ -33,7 +32,7 @@ void EventBlockWidget::setEvent(const CalendarEvent &event)
     update();
 }
 
-void EventBlockWidget::setLayoutWidth(double width)
+void EventBlock::setLayoutWidth(double width)
 {
     if (width == m_layoutWidth)
         return;
@@ -41,7 +40,7 @@ void EventBlockWidget::setLayoutWidth(double width)
     update();
 }
 
-void EventBlockWidget::setSelected(bool selected)
+void EventBlock::setSelected(bool selected)
 {
     if (selected == m_selected)
         return;
@@ -49,13 +48,13 @@ void EventBlockWidget::setSelected(bool selected)
     update();
 }
 
-QColor EventBlockWidget::backgroundColor() const
+QColor EventBlock::backgroundColor() const
 {
     const QColor color = QColor::fromRgba(m_event.color);
     return m_selected ? color : calendarstyle::withAlpha(color, 0.1);
 }
 
-void EventBlockWidget::paintEvent(QPaintEvent *)
+void EventBlock::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -118,7 +117,7 @@ void EventBlockWidget::paintEvent(QPaintEvent *)
     }
 }
 
-EventBlockWidget::Lines EventBlockWidget::lines() const
+EventBlock::Lines EventBlock::lines() const
 {
     const int left = stripeWidth + contentSpacing;
     const int textWidth = width() - left - 4;

@@ -1,4 +1,4 @@
-#include "reserve/RowControl.h"
+#include "reserve/Control.h"
 
 #include "reserve/MenuTiming.h"
 #include "reserve/MenuWindow.h"
@@ -9,7 +9,7 @@
 
 namespace tolvo {
 
-RowControl::RowControl(const MenuBaseConfiguration &style, QWidget *parent)
+Control::Control(const MenuBaseConfiguration &style, QWidget *parent)
     : QWidget(parent)
     , m_hoverColor(style.hoverColor())
     , m_duration(style.hoverAnimationDuration())
@@ -25,7 +25,7 @@ RowControl::RowControl(const MenuBaseConfiguration &style, QWidget *parent)
     });
 }
 
-void RowControl::setHovered(bool hovered)
+void Control::setHovered(bool hovered)
 {
     if (!isEnabled() || hovered == m_hovered)
         return;
@@ -37,7 +37,7 @@ void RowControl::setHovered(bool hovered)
         hover(hovered);
 }
 
-void RowControl::activate()
+void Control::activate()
 {
     if (!isEnabled() || !action)
         return;
@@ -50,25 +50,25 @@ void RowControl::activate()
     m_actionTimer.start(menuTiming::milliseconds(actionDelay));
 }
 
-void RowControl::enterEvent(QEnterEvent *event)
+void Control::enterEvent(QEnterEvent *event)
 {
     QWidget::enterEvent(event);
     setHovered(true);
 }
 
-void RowControl::leaveEvent(QEvent *event)
+void Control::leaveEvent(QEvent *event)
 {
     QWidget::leaveEvent(event);
     setHovered(false);
 }
 
-void RowControl::mousePressEvent(QMouseEvent *event)
+void Control::mousePressEvent(QMouseEvent *event)
 {
     m_pressed = event->button() == Qt::LeftButton;
     event->accept();
 }
 
-void RowControl::mouseReleaseEvent(QMouseEvent *event)
+void Control::mouseReleaseEvent(QMouseEvent *event)
 {
     const bool clicked = m_pressed && event->button() == Qt::LeftButton
         && rect().contains(event->position().toPoint());
@@ -78,7 +78,7 @@ void RowControl::mouseReleaseEvent(QMouseEvent *event)
         activate();
 }
 
-void RowControl::paintEvent(QPaintEvent *)
+void Control::paintEvent(QPaintEvent *)
 {
     if (m_progress <= 0)
         return;

@@ -1,4 +1,4 @@
-#include "components/MiniMonthPicker.h"
+#include "components/CalView.h"
 #include "components/Palette.h"
 #include "support/CalendarContexts.h"
 #include "support/GrabArtefacts.h"
@@ -15,14 +15,14 @@ QDateTime at(const CalendarContext &context, QDate day, QTime time)
     return QDateTime(day, time, context.zone);
 }
 
-void showAt(MiniMonthPicker &picker, QSize size = QSize(280, 300))
+void showAt(CalView &picker, QSize size = QSize(280, 300))
 {
     picker.resize(size);
     picker.show();
 }
 } // namespace
 
-class MiniMonthPickerTest : public QObject
+class CalViewTest : public QObject
 {
     Q_OBJECT
 private slots:
@@ -30,7 +30,7 @@ private slots:
     {
         const CalendarContext context = newYork();
         const QDateTime given = at(context, QDate(2026, 7, 14), QTime(15, 30));
-        MiniMonthPicker picker(context, given, CalendarTheme::light);
+        CalView picker(context, given, CalendarTheme::light);
         QCOMPARE(picker.selectedDate(), given);
         QCOMPARE(picker.checkedDate(), given);
         QCOMPARE(picker.title(), "July 2026");
@@ -50,8 +50,7 @@ private slots:
         QFETCH(QString, locale);
         const CalendarContext context
             = calendarContext(locale.toLatin1().constData(), "America/New_York", FakeClock());
-        MiniMonthPicker picker(
-            context, at(context, QDate(2025, 1, 10), QTime(9, 0)), CalendarTheme::dark);
+        CalView picker(context, at(context, QDate(2025, 1, 10), QTime(9, 0)), CalendarTheme::dark);
         picker.setContentsMargins(10, 10, 10, 10);
         showAt(picker, QSize(310, 320));
         for (int month = 1; month <= 12; ++month) {
@@ -61,16 +60,16 @@ private slots:
             QVERIFY(picker.titleRect().right() < picker.backButtonRect().left());
         }
         picker.setCheckedDate(at(context, QDate(2025, 5, 10), QTime(9, 0)));
-        QCOMPARE(picker.titleFont().pixelSize(), MiniMonthPicker::titlePixelSize);
+        QCOMPARE(picker.titleFont().pixelSize(), CalView::titlePixelSize);
     }
 
     void clickingADayWritesItsStartAndKeepsTheMonth()
     {
         const CalendarContext context = newYork();
-        MiniMonthPicker picker(
+        CalView picker(
             context, at(context, QDate(2025, 3, 12), QTime(15, 30)), CalendarTheme::light);
         showAt(picker);
-        QSignalSpy spy(&picker, &MiniMonthPicker::checkedDateChanged);
+        QSignalSpy spy(&picker, &CalView::checkedDateChanged);
 
         QTest::mouseClick(&picker, Qt::LeftButton, {}, picker.dayRect(QDate(2025, 3, 20)).center());
         QCOMPARE(spy.size(), 1);
@@ -88,9 +87,9 @@ private slots:
     {
         const CalendarContext context = newYork();
         const QDateTime given = at(context, QDate(2025, 3, 12), QTime(15, 30));
-        MiniMonthPicker picker(context, given, CalendarTheme::light);
+        CalView picker(context, given, CalendarTheme::light);
         showAt(picker);
-        QSignalSpy spy(&picker, &MiniMonthPicker::checkedDateChanged);
+        QSignalSpy spy(&picker, &CalView::checkedDateChanged);
         // March 2025 starts on a Saturday: Feb 23..28 lead the grid.
         QCOMPARE(picker.days().first(), QDate(2025, 2, 23));
         QTest::mouseClick(&picker, Qt::LeftButton, {}, picker.dayRect(QDate(2025, 2, 25)).center());
@@ -101,10 +100,9 @@ private slots:
     void chevronsMoveAMonthKeepingTheTime()
     {
         const CalendarContext context = berlin();
-        MiniMonthPicker picker(
-            context, at(context, QDate(2025, 3, 31), QTime(9, 45)), CalendarTheme::dark);
+        CalView picker(context, at(context, QDate(2025, 3, 31), QTime(9, 45)), CalendarTheme::dark);
         showAt(picker);
-        QSignalSpy spy(&picker, &MiniMonthPicker::checkedDateChanged);
+        QSignalSpy spy(&picker, &CalView::checkedDateChanged);
 
         QTest::mouseClick(&picker, Qt::LeftButton, {}, picker.backButtonRect().center());
         QCOMPARE(spy.size(), 1);
@@ -119,9 +117,8 @@ private slots:
     void followsOutsideChangesWithoutEchoing()
     {
         const CalendarContext context = newYork();
-        MiniMonthPicker picker(
-            context, at(context, QDate(2025, 3, 12), QTime(8, 0)), CalendarTheme::light);
-        QSignalSpy spy(&picker, &MiniMonthPicker::checkedDateChanged);
+        CalView picker(context, at(context, QDate(2025, 3, 12), QTime(8, 0)), CalendarTheme::light);
+        QSignalSpy spy(&picker, &CalView::checkedDateChanged);
         const QDateTime outside = at(context, QDate(2027, 1, 5), QTime(10, 0));
         picker.setCheckedDate(outside);
         QCOMPARE(picker.selectedDate(), outside);
@@ -143,8 +140,7 @@ private slots:
         QFETCH(Qt::DayOfWeek, first);
         const CalendarContext context
             = calendarContext(locale.toLatin1().constData(), "UTC", FakeClock());
-        MiniMonthPicker picker(
-            context, at(context, QDate(2026, 2, 10), QTime(8, 0)), CalendarTheme::light);
+        CalView picker(context, at(context, QDate(2026, 2, 10), QTime(8, 0)), CalendarTheme::light);
         QCOMPARE(
             picker.weekdayNames().first(), context.locale.dayName(first, QLocale::ShortFormat));
         QCOMPARE(picker.days().first().dayOfWeek(), int(first));
@@ -153,7 +149,7 @@ private slots:
     void themeColours()
     {
         const CalendarContext context = newYork();
-        MiniMonthPicker picker(context, context.now(), CalendarTheme::dark);
+        CalView picker(context, context.now(), CalendarTheme::dark);
         QCOMPARE(picker.backgroundColor(), QColor("#303A48"));
         QCOMPARE(picker.textColor(), QColor("#A3B0BB"));
         picker.resize(picker.sizeHint());
@@ -166,8 +162,7 @@ private slots:
     void layoutFitsNarrowAndWide()
     {
         const CalendarContext context = newYork();
-        MiniMonthPicker picker(
-            context, at(context, QDate(2025, 3, 12), QTime(8, 0)), CalendarTheme::light);
+        CalView picker(context, at(context, QDate(2025, 3, 12), QTime(8, 0)), CalendarTheme::light);
         for (const int width : {picker.minimumSizeHint().width(), 600}) {
             picker.resize(width, picker.sizeHint().height());
             const QRect last = picker.dayRect(picker.days().last());
@@ -182,7 +177,7 @@ private slots:
     {
         const CalendarContext context = newYork();
         for (const CalendarTheme theme : {CalendarTheme::light, CalendarTheme::dark}) {
-            MiniMonthPicker picker(context, at(context, QDate(2025, 3, 12), QTime(8, 0)), theme);
+            CalView picker(context, at(context, QDate(2025, 3, 12), QTime(8, 0)), theme);
             picker.setContentsMargins(12, 12, 12, 12);
             picker.resize(picker.sizeHint());
             QVERIFY(!saveGrab(
@@ -192,5 +187,5 @@ private slots:
     }
 };
 
-TOLVO_WIDGET_TEST_MAIN(MiniMonthPickerTest)
-#include "MiniMonthPickerTest.moc"
+TOLVO_WIDGET_TEST_MAIN(CalViewTest)
+#include "CalViewTest.moc"

@@ -1,4 +1,4 @@
-#include "components/MiniMonthPicker.h"
+#include "components/CalView.h"
 
 #include "components/Fonts.h"
 #include "components/Icons.h"
@@ -29,8 +29,8 @@ QFont bodyFont()
 }
 } // namespace
 
-MiniMonthPicker::MiniMonthPicker(const CalendarContext &context, const QDateTime &checkedDate,
-    CalendarTheme theme, QWidget *parent)
+CalView::CalView(const CalendarContext &context, const QDateTime &checkedDate, CalendarTheme theme,
+    QWidget *parent)
     : QWidget(parent)
     , m_context(context)
     , m_checked(checkedDate.isValid() ? checkedDate : context.now())
@@ -41,7 +41,7 @@ MiniMonthPicker::MiniMonthPicker(const CalendarContext &context, const QDateTime
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
-void MiniMonthPicker::setCheckedDate(const QDateTime &date)
+void CalView::setCheckedDate(const QDateTime &date)
 {
     if (!date.isValid() || date == m_checked)
         return;
@@ -54,7 +54,7 @@ void MiniMonthPicker::setCheckedDate(const QDateTime &date)
     update();
 }
 
-void MiniMonthPicker::setTheme(CalendarTheme theme)
+void CalView::setTheme(CalendarTheme theme)
 {
     if (m_theme == theme)
         return;
@@ -62,37 +62,37 @@ void MiniMonthPicker::setTheme(CalendarTheme theme)
     update();
 }
 
-QColor MiniMonthPicker::backgroundColor() const
+QColor CalView::backgroundColor() const
 {
     return m_theme == CalendarTheme::dark ? palette::backgroundDark() : QColor(Qt::white);
 }
 
-QColor MiniMonthPicker::textColor() const
+QColor CalView::textColor() const
 {
     return m_theme == CalendarTheme::dark ? palette::textGray() : palette::textDark();
 }
 
-QString MiniMonthPicker::title() const
+QString CalView::title() const
 {
     return monthTitle(localDate(m_selected, m_context), m_context);
 }
 
-QStringList MiniMonthPicker::weekdayNames() const
+QStringList CalView::weekdayNames() const
 {
     return weekdaySymbols(m_context, QLocale::ShortFormat);
 }
 
-QList<QDate> MiniMonthPicker::days() const
+QList<QDate> CalView::days() const
 {
     return miniMonthDays(localDate(m_selected, m_context), m_context.firstDayOfWeek);
 }
 
-bool MiniMonthPicker::isInShownMonth(QDate day) const
+bool CalView::isInShownMonth(QDate day) const
 {
     return isSameMonth(day, localDate(m_selected, m_context));
 }
 
-void MiniMonthPicker::selectDay(QDate day)
+void CalView::selectDay(QDate day)
 {
     if (!isInShownMonth(day))
         return;
@@ -101,7 +101,7 @@ void MiniMonthPicker::selectDay(QDate day)
     update();
 }
 
-void MiniMonthPicker::changeMonth(int by)
+void CalView::changeMonth(int by)
 {
     const auto moved = addLocalMonths(m_selected, by, m_context);
     if (!moved)
@@ -112,7 +112,7 @@ void MiniMonthPicker::changeMonth(int by)
     update();
 }
 
-void MiniMonthPicker::syncCheckedDate()
+void CalView::syncCheckedDate()
 {
     if (m_checked == m_selected)
         return;
@@ -120,31 +120,31 @@ void MiniMonthPicker::syncCheckedDate()
     emit checkedDateChanged(m_checked);
 }
 
-MiniMonthPicker::Metrics MiniMonthPicker::metrics() const
+CalView::Metrics CalView::metrics() const
 {
     const QFontMetrics body(bodyFont());
     const QFontMetrics title(uiFont(titlePixelSize, QFont::DemiBold));
     return {qMax(title.height(), chevronWidth), body.height(), body.height() + 2 * dayPadding};
 }
 
-int MiniMonthPicker::columnWidth() const
+int CalView::columnWidth() const
 {
     return qMax(10, (contentsRect().width() - 6 * spacing) / 7);
 }
 
-int MiniMonthPicker::columnLeft(int column) const
+int CalView::columnLeft(int column) const
 {
     // The rounding remainder is shared out, so the last column ends at the right edge.
     const int available = contentsRect().width() - 6 * spacing;
     return contentsRect().left() + column * spacing + available * column / 7;
 }
 
-int MiniMonthPicker::gridTop() const
+int CalView::gridTop() const
 {
     return contentsRect().top() + metrics().titleRowHeight + titleBottomPadding;
 }
 
-QRect MiniMonthPicker::dayRect(QDate day) const
+QRect CalView::dayRect(QDate day) const
 {
     const QList<QDate> shown = days();
     const qsizetype index = shown.indexOf(day);
@@ -158,26 +158,26 @@ QRect MiniMonthPicker::dayRect(QDate day) const
     return QRect(left, top, columnLeft(column + 1) - spacing - left, m.dayRowHeight);
 }
 
-QRect MiniMonthPicker::forwardButtonRect() const
+QRect CalView::forwardButtonRect() const
 {
     const QRect content = contentsRect();
     return QRect(
         content.right() - chevronWidth + 1, content.top(), chevronWidth, metrics().titleRowHeight);
 }
 
-QRect MiniMonthPicker::backButtonRect() const
+QRect CalView::backButtonRect() const
 {
     return forwardButtonRect().translated(-(chevronWidth + spacing), 0);
 }
 
-QRect MiniMonthPicker::titleRect() const
+QRect CalView::titleRect() const
 {
     const QRect content = contentsRect();
     return QRect(content.left(), content.top(), backButtonRect().left() - spacing - content.left(),
         metrics().titleRowHeight);
 }
 
-QFont MiniMonthPicker::titleFont() const
+QFont CalView::titleFont() const
 {
     // Shrinks rather than cuts the year off a long month name in a narrow sidebar.
     const QString text = title();
@@ -191,7 +191,7 @@ QFont MiniMonthPicker::titleFont() const
     return font;
 }
 
-QSize MiniMonthPicker::sizeHint() const
+QSize CalView::sizeHint() const
 {
     const Metrics m = metrics();
     const int rows = int(days().size() / 7);
@@ -201,13 +201,13 @@ QSize MiniMonthPicker::sizeHint() const
     return QSize(7 * 30 + 6 * spacing, height).grownBy(margins);
 }
 
-QSize MiniMonthPicker::minimumSizeHint() const
+QSize CalView::minimumSizeHint() const
 {
     return QSize(7 * 10 + 6 * spacing + contentsMargins().left() + contentsMargins().right(),
         sizeHint().height());
 }
 
-void MiniMonthPicker::paintEvent(QPaintEvent *)
+void CalView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -263,7 +263,7 @@ void MiniMonthPicker::paintEvent(QPaintEvent *)
     }
 }
 
-void MiniMonthPicker::mousePressEvent(QMouseEvent *event)
+void CalView::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
@@ -277,7 +277,7 @@ void MiniMonthPicker::mousePressEvent(QMouseEvent *event)
     event->accept();
 }
 
-void MiniMonthPicker::mouseReleaseEvent(QMouseEvent *event)
+void CalView::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton) {
         QWidget::mouseReleaseEvent(event);

@@ -1,11 +1,11 @@
-#include "reserve/HoverDetector.h"
+#include "reserve/MouseInsideModifier.h"
 #include "support/TestMain.h"
 
 #include <QWidget>
 
 using namespace tolvo;
 
-class HoverDetectorTest : public QObject
+class MouseInsideModifierTest : public QObject
 {
     Q_OBJECT
 private slots:
@@ -18,8 +18,10 @@ private slots:
         auto *b = new QWidget(&window);
         b->setGeometry(100, 0, 100, 100);
         QStringList log;
-        new HoverDetector(a, [&log](bool inside) { log << QStringLiteral("a %1").arg(inside); });
-        new HoverDetector(b, [&log](bool inside) { log << QStringLiteral("b %1").arg(inside); });
+        new MouseInsideModifier(
+            a, [&log](bool inside) { log << QStringLiteral("a %1").arg(inside); });
+        new MouseInsideModifier(
+            b, [&log](bool inside) { log << QStringLiteral("b %1").arg(inside); });
         window.show();
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -35,5 +37,5 @@ private slots:
     }
 };
 
-TOLVO_WIDGET_TEST_MAIN(HoverDetectorTest)
-#include "HoverDetectorTest.moc"
+TOLVO_WIDGET_TEST_MAIN(MouseInsideModifierTest)
+#include "MouseInsideModifierTest.moc"

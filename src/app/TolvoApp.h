@@ -17,12 +17,12 @@ class UpdateResultPresenter;
 // analytics), the in-app consent dialog for the local calendar, the root navigation and the
 // one main window. One runs per user and data folder: a later start raises this one's window
 // and leaves before building anything.
-class TolvoApplication : public QApplication
+class TolvoApp : public QApplication
 {
     Q_OBJECT
 public:
-    TolvoApplication(int &argc, char **argv);
-    ~TolvoApplication() override;
+    TolvoApp(int &argc, char **argv);
+    ~TolvoApp() override;
 
     // Where both X11 and Wayland are offered, ask for X11 first: Wayland ignores stay-on-top
     // and window placement, which the reminder and the forms rely on. Call before construction.

@@ -1,4 +1,4 @@
-#include "reserve/MenuContentView.h"
+#include "reserve/ContentViewController.h"
 
 #include "reserve/MenuElement.h"
 #include "reserve/MenuLabel.h"
@@ -49,7 +49,7 @@ private:
 
 } // namespace
 
-MenuContentView::MenuContentView(std::optional<QString> title, QList<MenuItem> items,
+ContentViewController::ContentViewController(std::optional<QString> title, QList<MenuItem> items,
     MenuStyle style, std::optional<QUuid> selectedId, QWidget *parent)
     : QWidget(parent)
     , m_items(std::move(items))
@@ -119,12 +119,12 @@ MenuContentView::MenuContentView(std::optional<QString> title, QList<MenuItem> i
     layout->addWidget(m_scrollView);
 }
 
-MenuElement *MenuContentView::elementAt(qsizetype index) const
+MenuElement *ContentViewController::elementAt(qsizetype index) const
 {
     return qobject_cast<MenuElement *>(m_elements.value(index));
 }
 
-QSize MenuContentView::sizeHint() const
+QSize ContentViewController::sizeHint() const
 {
     const QMarginsF insets = m_style->contentInsets();
     int width = m_stack->sizeHint().width();
@@ -135,7 +135,7 @@ QSize MenuContentView::sizeHint() const
     return {width, QWidget::sizeHint().height()};
 }
 
-void MenuContentView::menuElementDidClick(QWidget *element)
+void ContentViewController::menuElementDidClick(QWidget *element)
 {
     const qsizetype index = m_elements.indexOf(element);
     if (index < 0 || index >= m_items.size())
@@ -143,7 +143,7 @@ void MenuContentView::menuElementDidClick(QWidget *element)
     emit didSelectItem(m_items[index].id);
 }
 
-void MenuContentView::setHighlighted(qsizetype index)
+void ContentViewController::setHighlighted(qsizetype index)
 {
     if (MenuElement *previous = elementAt(m_highlighted))
         previous->setHighlighted(false);
@@ -154,7 +154,7 @@ void MenuContentView::setHighlighted(qsizetype index)
     }
 }
 
-void MenuContentView::moveHighlight(int step)
+void ContentViewController::moveHighlight(int step)
 {
     const qsizetype count = m_elements.size();
     if (count == 0 || step == 0)
@@ -174,7 +174,7 @@ void MenuContentView::moveHighlight(int step)
     }
 }
 
-bool MenuContentView::activateHighlighted()
+bool ContentViewController::activateHighlighted()
 {
     MenuElement *element = elementAt(m_highlighted);
     if (!element || !element->canActivate())

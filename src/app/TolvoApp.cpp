@@ -1,4 +1,4 @@
-#include "app/TolvoApplication.h"
+#include "app/TolvoApp.h"
 
 #include "BuildConfig.h"
 #include "app/AboutDialog.h"
@@ -32,7 +32,7 @@ QWidget *makeMainScreen()
 }
 } // namespace
 
-TolvoApplication::TolvoApplication(int &argc, char **argv)
+TolvoApp::TolvoApp(int &argc, char **argv)
     : QApplication(argc, argv)
     , m_installed(std::make_unique<DependencyScope>())
 {
@@ -54,7 +54,7 @@ TolvoApplication::TolvoApplication(int &argc, char **argv)
     case SingleInstance::Outcome::primary:
     case SingleInstance::Outcome::unguarded: break;
     }
-    connect(m_instance, &SingleInstance::raiseRequested, this, &TolvoApplication::raiseMainWindow);
+    connect(m_instance, &SingleInstance::raiseRequested, this, &TolvoApp::raiseMainWindow);
 
     setWindowIcon(resources::icon(QStringLiteral("app_icon"), {256, 256}));
     // An explicit family keeps the look independent of whatever fontconfig prefers.
@@ -82,14 +82,14 @@ TolvoApplication::TolvoApplication(int &argc, char **argv)
     new UpdateResultPresenter(m_viewModel->appUpdater().updateCheckResults, m_window.get());
 }
 
-TolvoApplication::~TolvoApplication()
+TolvoApp::~TolvoApp()
 {
     // Windows and view models go before the services they hold.
     m_window.reset();
     m_viewModel.reset();
 }
 
-void TolvoApplication::followDesktopScheme()
+void TolvoApp::followDesktopScheme()
 {
     // Light or dark follows the desktop's own setting where a portal publishes it.
     auto *portal = new ColorSchemePortal(QDBusConnection::sessionBus(), this);
@@ -109,7 +109,7 @@ void TolvoApplication::followDesktopScheme()
     portal->start();
 }
 
-void TolvoApplication::preferX11()
+void TolvoApp::preferX11()
 {
     if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         return;
@@ -117,12 +117,12 @@ void TolvoApplication::preferX11()
         qputenv("QT_QPA_PLATFORM", "xcb;wayland");
 }
 
-QString TolvoApplication::instanceLocation()
+QString TolvoApp::instanceLocation()
 {
     return QFileInfo(AppDatabase::defaultPath()).absolutePath();
 }
 
-void TolvoApplication::raiseMainWindow()
+void TolvoApp::raiseMainWindow()
 {
     if (!m_window)
         return;
@@ -132,7 +132,7 @@ void TolvoApplication::raiseMainWindow()
     m_window->activateWindow();
 }
 
-int TolvoApplication::run()
+int TolvoApp::run()
 {
     if (m_leaveWith)
         return *m_leaveWith;

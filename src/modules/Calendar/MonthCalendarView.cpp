@@ -1,4 +1,4 @@
-#include "modules/Calendar/MonthView.h"
+#include "modules/Calendar/MonthCalendarView.h"
 
 #include "components/ClickCountDetector.h"
 #include "components/Palette.h"
@@ -271,7 +271,7 @@ void MonthDayCell::mousePressEvent(QMouseEvent *event)
     event->accept();
 }
 
-MonthView::MonthView(const CalendarContext &context, QWidget *parent)
+MonthCalendarView::MonthCalendarView(const CalendarContext &context, QWidget *parent)
     : CalendarPeriodView(context, parent)
     , m_selection(new TimelineSelection(this))
     , m_weekdays(new MonthDayHeader(weekdaySymbols(context, QLocale::ShortFormat), this))
@@ -288,7 +288,7 @@ MonthView::MonthView(const CalendarContext &context, QWidget *parent)
     gridLayout->setSpacing(0);
     for (int i = 0; i < 42; ++i) {
         auto *cell = new MonthDayCell(m_selection, context, grid);
-        connect(cell, &MonthDayCell::chipClicked, this, &MonthView::chipClicked);
+        connect(cell, &MonthDayCell::chipClicked, this, &MonthCalendarView::chipClicked);
         gridLayout->addWidget(cell, i / 7, i % 7);
         m_cells.append(cell);
     }
@@ -309,12 +309,14 @@ MonthView::MonthView(const CalendarContext &context, QWidget *parent)
         for (MonthDayCell *cell : std::as_const(m_cells))
             cell->refreshSelection();
     });
-    connect(m_popovers, &EventPopoverPresenter::editRequested, this, &MonthView::editRequested);
-    connect(m_popovers, &EventPopoverPresenter::deleteRequested, this, &MonthView::deleteRequested);
+    connect(
+        m_popovers, &EventPopoverPresenter::editRequested, this, &MonthCalendarView::editRequested);
+    connect(m_popovers, &EventPopoverPresenter::deleteRequested, this,
+        &MonthCalendarView::deleteRequested);
     setDate(context.now());
 }
 
-void MonthView::setDate(const QDateTime &date)
+void MonthCalendarView::setDate(const QDateTime &date)
 {
     const QDate day = localDate(date, context());
     if (!day.isValid())
@@ -330,7 +332,7 @@ void MonthView::setDate(const QDateTime &date)
     distributeEvents();
 }
 
-void MonthView::setEvents(const QList<CalendarEvent> &events)
+void MonthCalendarView::setEvents(const QList<CalendarEvent> &events)
 {
     m_events = events;
     {
@@ -342,7 +344,7 @@ void MonthView::setEvents(const QList<CalendarEvent> &events)
     distributeEvents();
 }
 
-void MonthView::chipClicked(MouseClickType type, const CalendarEvent &pressed)
+void MonthCalendarView::chipClicked(MouseClickType type, const CalendarEvent &pressed)
 {
     // Acts on the event that was pressed, as it is now; nothing when a push took it away.
     const std::optional<CalendarEvent> current = TimelineSelection::sameEventIn(m_events, pressed);
@@ -354,7 +356,7 @@ void MonthView::chipClicked(MouseClickType type, const CalendarEvent &pressed)
         m_selection->singleClick(*current);
 }
 
-void MonthView::distributeEvents()
+void MonthCalendarView::distributeEvents()
 {
     const QHash<QDate, QList<CalendarEvent>> byDay = eventsByStartDay(m_events, context());
     for (MonthDayCell *cell : std::as_const(m_cells))
@@ -363,7 +365,7 @@ void MonthView::distributeEvents()
         m_popovers->sync();
 }
 
-MonthDayCell *MonthView::cellFor(QDate day) const
+MonthDayCell *MonthCalendarView::cellFor(QDate day) const
 {
     for (MonthDayCell *cell : m_cells) {
         if (cell->day() == day)
@@ -372,7 +374,7 @@ MonthDayCell *MonthView::cellFor(QDate day) const
     return nullptr;
 }
 
-EventChipWidget *MonthView::chipFor(const QUuid &eventId) const
+EventChipWidget *MonthCalendarView::chipFor(const QUuid &eventId) const
 {
     for (MonthDayCell *cell : m_cells) {
         if (EventChipWidget *chip = cell->chipFor(eventId))
@@ -381,7 +383,7 @@ EventChipWidget *MonthView::chipFor(const QUuid &eventId) const
     return nullptr;
 }
 
-QStringList MonthView::weekdayNames() const
+QStringList MonthCalendarView::weekdayNames() const
 {
     return weekdaySymbols(context(), QLocale::ShortFormat);
 }

@@ -83,11 +83,11 @@ private:
 
 // Six weeks of the displayed month (days of the neighbouring months dimmed), with a row of
 // weekday names above. The selection is kept by event, across month and event changes.
-class MonthView : public CalendarPeriodView
+class MonthCalendarView : public CalendarPeriodView
 {
     Q_OBJECT
 public:
-    explicit MonthView(const CalendarContext &context, QWidget *parent = nullptr);
+    explicit MonthCalendarView(const CalendarContext &context, QWidget *parent = nullptr);
 
     void setDate(const QDateTime &date) override;
     void setEvents(const QList<CalendarEvent> &events) override;

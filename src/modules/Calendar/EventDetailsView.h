@@ -15,14 +15,14 @@ class StyledButton;
 // The details of one event, shown in the popover of a block, chip or row: title with its
 // colour, time, location, notes (at most three lines) and the Join, Edit and Delete actions.
 // The actions do not close the popover: the owner decides.
-class EventDetailsWidget : public QWidget
+class EventDetailsView : public QWidget
 {
     Q_OBJECT
 public:
     static constexpr int fixedWidth = 400;
     static constexpr int notesMaxLines = 3;
 
-    EventDetailsWidget(
+    EventDetailsView(
         const CalendarEvent &event, const CalendarContext &context, QWidget *parent = nullptr);
 
     const CalendarEvent &event() const { return m_event; }

@@ -1,4 +1,4 @@
-#include "app/TolvoApplication.h"
+#include "app/TolvoApp.h"
 #include "app/MainWindow.h"
 #include "platform/SingleInstance.h"
 
@@ -26,7 +26,7 @@ int main(int argc, char *argv[])
     qputenv(
         "XDG_CONFIG_HOME", QFile::encodeName(QDir(home.path()).filePath(QStringLiteral("config"))));
 
-    tolvo::TolvoApplication app(argc, argv);
+    tolvo::TolvoApp app(argc, argv);
     QTimer::singleShot(0, &app, [&app] {
         QMainWindow *window = app.mainWindow();
         bool ok = check(window && window->isVisible()
@@ -37,7 +37,7 @@ int main(int argc, char *argv[])
             // A later start brings the window back, minimised or hidden as it may be.
             window->showMinimized();
             window->hide();
-            tolvo::SingleInstance later(tolvo::TolvoApplication::instanceLocation());
+            tolvo::SingleInstance later(tolvo::TolvoApp::instanceLocation());
             ok = check(later.start() == tolvo::SingleInstance::Outcome::raisedOther,
                 "A later start did not reach the running application.");
             ok = ok

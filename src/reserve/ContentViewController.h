@@ -18,11 +18,11 @@ class MenuScrollView;
 // What the popup menu shows: an optional title and the list of rows and separators, which
 // scrolls inside the style's maximum height or, without one, is as tall as its rows. The
 // keyboard moves a highlight over the rows that can be chosen.
-class MenuContentView : public QWidget
+class ContentViewController : public QWidget
 {
     Q_OBJECT
 public:
-    MenuContentView(std::optional<QString> title, QList<MenuItem> items, MenuStyle style,
+    ContentViewController(std::optional<QString> title, QList<MenuItem> items, MenuStyle style,
         std::optional<QUuid> selectedId, QWidget *parent = nullptr);
 
     const QList<MenuItem> &menuItems() const { return m_items; }

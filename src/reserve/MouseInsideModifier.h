@@ -12,11 +12,11 @@ namespace tolvo {
 // Reports the pointer entering (true) and leaving (false) a widget, only while the widget's
 // window is the active one (a visible popup counts). The callback is fixed at installation.
 // It is a child of the widget and goes with it.
-class HoverDetector : public QObject
+class MouseInsideModifier : public QObject
 {
     Q_OBJECT
 public:
-    HoverDetector(QWidget *widget, std::function<void(bool)> mouseIsInside);
+    MouseInsideModifier(QWidget *widget, std::function<void(bool)> mouseIsInside);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -13,13 +13,13 @@ namespace tolvo {
 // The layer behind a menu row: fills with the hover colour while the pointer is over it and
 // sends its action a moment after a click, so the menu's fade follows the choice. A click
 // counts only when the button goes up inside the row. While disabled it does neither.
-class RowControl : public QWidget
+class Control : public QWidget
 {
     Q_OBJECT
 public:
     static constexpr double actionDelay = 0.15; // seconds
 
-    explicit RowControl(const MenuBaseConfiguration &style, QWidget *parent = nullptr);
+    explicit Control(const MenuBaseConfiguration &style, QWidget *parent = nullptr);
 
     // Told true when the row lights up, false when it goes out or is clicked.
     std::function<void(bool)> hover;

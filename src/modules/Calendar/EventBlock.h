@@ -11,7 +11,7 @@ namespace tolvo {
 // One event on a timeline: a colour stripe, then the title (with a video mark when the event
 // has a meeting link), the location and the time; only an ellipsis when the block is 60 pixels
 // wide or narrower. The full colour behind it when selected, a tenth of it otherwise.
-class EventBlockWidget : public QWidget
+class EventBlock : public QWidget
 {
     Q_OBJECT
 public:
@@ -19,7 +19,7 @@ public:
     static constexpr int stripeWidth = 4;
     static constexpr int cornerRadius = 6;
 
-    EventBlockWidget(const CalendarEvent &event, const CalendarContext &context, QWidget *parent);
+    EventBlock(const CalendarEvent &event, const CalendarContext &context, QWidget *parent);
 
     const CalendarEvent &event() const { return m_event; }
     void setEvent(const CalendarEvent &event);

@@ -9,11 +9,11 @@ namespace tolvo {
 // An indeterminate spinning indicator: twelve spokes, the brightest one going round. It spins
 // whenever it is shown. Its colour (#303030 in the light appearance, white in the dark one) is
 // decided once when it is made.
-class BusySpinner : public QWidget
+class AppKitProgressView : public QWidget
 {
     Q_OBJECT
 public:
-    explicit BusySpinner(QWidget *parent = nullptr);
+    explicit AppKitProgressView(QWidget *parent = nullptr);
 
     QColor color() const { return m_color; }
     int frame() const { return m_frame; }

@@ -11,18 +11,18 @@
 
 namespace tolvo {
 
-class CalendarHeader;
+class CalendarHeaderView;
 class CalendarPeriodView;
 
 // The calendar screen: the header above the day, week, month or agenda view. It keeps no date
 // of its own: the owner sets the date, the view type and the events, and the header's and
 // views' requests go back to the owner as signals. Events and dates update the shown view in
 // place; a new view type builds a new view, so its selection starts afresh.
-class CalendarScreen : public QWidget
+class IntuitiveCalendarView : public QWidget
 {
     Q_OBJECT
 public:
-    explicit CalendarScreen(const CalendarContext &context, QWidget *parent = nullptr);
+    explicit IntuitiveCalendarView(const CalendarContext &context, QWidget *parent = nullptr);
 
     void setDate(const QDateTime &date);
     void setViewType(CalendarViewType type);
@@ -30,7 +30,7 @@ public:
 
     QDateTime date() const { return m_date; }
     CalendarViewType viewType() const { return m_type; }
-    CalendarHeader *header() const { return m_header; }
+    CalendarHeaderView *header() const { return m_header; }
     CalendarPeriodView *view() const { return m_view; }
 
 signals:
@@ -47,7 +47,7 @@ private:
     QDateTime m_date;
     CalendarViewType m_type = CalendarViewType::month;
     QList<CalendarEvent> m_events;
-    CalendarHeader *m_header;
+    CalendarHeaderView *m_header;
     QPointer<CalendarPeriodView> m_view;
 };
 

@@ -1,4 +1,4 @@
-#include "modules/Calendar/CalendarHeader.h"
+#include "modules/Calendar/CalendarHeaderView.h"
 
 #include "components/Appearance.h"
 #include "components/FocusRing.h"
@@ -68,7 +68,7 @@ void PillButton::paintEvent(QPaintEvent *)
     painter.drawText(rect().marginsRemoved(m_padding), Qt::AlignCenter, text());
 }
 
-CalendarHeader::CalendarHeader(const CalendarContext &context, QWidget *parent)
+CalendarHeaderView::CalendarHeaderView(const CalendarContext &context, QWidget *parent)
     : QWidget(parent)
     , m_context(context)
     , m_today(new PillButton(tr("Today"), QMargins(8, 6, 8, 6)))
@@ -111,11 +111,11 @@ CalendarHeader::CalendarHeader(const CalendarContext &context, QWidget *parent)
         m_today, &PillButton::clicked, this, [this] { emit dateChangeRequested(m_context.now()); });
     connect(m_back, &StyledButton::clicked, this, [this] { step(-1); });
     connect(m_forward, &StyledButton::clicked, this, [this] { step(1); });
-    connect(&Appearance::instance(), &Appearance::changed, this, &CalendarHeader::applyColors);
+    connect(&Appearance::instance(), &Appearance::changed, this, &CalendarHeaderView::applyColors);
     setState(context.now(), CalendarViewType::month);
 }
 
-void CalendarHeader::setState(const QDateTime &date, CalendarViewType type)
+void CalendarHeaderView::setState(const QDateTime &date, CalendarViewType type)
 {
     m_date = date;
     m_type = type;
@@ -123,23 +123,23 @@ void CalendarHeader::setState(const QDateTime &date, CalendarViewType type)
     applyColors();
 }
 
-QString CalendarHeader::title() const
+QString CalendarHeaderView::title() const
 {
     return headerTitle(m_type, m_date, m_context);
 }
 
-PillButton *CalendarHeader::viewTypeButton(CalendarViewType type) const
+PillButton *CalendarHeaderView::viewTypeButton(CalendarViewType type) const
 {
     return m_types.value(int(type));
 }
 
-void CalendarHeader::step(int by)
+void CalendarHeaderView::step(int by)
 {
     // Steps from the owner's date; a failed step asks for the same date again.
     emit dateChangeRequested(stepDate(m_type, m_date, by, m_context).value_or(m_date));
 }
 
-void CalendarHeader::applyColors()
+void CalendarHeaderView::applyColors()
 {
     const QColor primary = calendarstyle::primaryText();
     QPalette palette = m_title->palette();
@@ -154,7 +154,7 @@ void CalendarHeader::applyColors()
     update();
 }
 
-void CalendarHeader::paintEvent(QPaintEvent *)
+void CalendarHeaderView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -163,7 +163,7 @@ void CalendarHeader::paintEvent(QPaintEvent *)
     painter.fillPath(path, calendarstyle::withAlpha(calendarstyle::secondaryText(), 0.1));
 }
 
-void CalendarHeader::changeEvent(QEvent *event)
+void CalendarHeaderView::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::PaletteChange)
         applyColors();

@@ -1,4 +1,4 @@
-#include "components/BusySpinner.h"
+#include "components/AppKitProgressView.h"
 
 #include "components/Appearance.h"
 #include "components/Palette.h"
@@ -11,7 +11,7 @@ namespace {
 constexpr int spokes = 12;
 }
 
-BusySpinner::BusySpinner(QWidget *parent)
+AppKitProgressView::AppKitProgressView(QWidget *parent)
     : QWidget(parent)
     , m_color(DynamicColor {palette::textDark(), Qt::white}.resolve())
 {
@@ -23,7 +23,7 @@ BusySpinner::BusySpinner(QWidget *parent)
     });
 }
 
-void BusySpinner::paintEvent(QPaintEvent *)
+void AppKitProgressView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -47,13 +47,13 @@ void BusySpinner::paintEvent(QPaintEvent *)
     }
 }
 
-void BusySpinner::showEvent(QShowEvent *event)
+void AppKitProgressView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     m_timer.start();
 }
 
-void BusySpinner::hideEvent(QHideEvent *event)
+void AppKitProgressView::hideEvent(QHideEvent *event)
 {
     m_timer.stop();
     QWidget::hideEvent(event);

@@ -1,11 +1,11 @@
-#include "reserve/HoverDetector.h"
+#include "reserve/MouseInsideModifier.h"
 
 #include <QEvent>
 #include <QWidget>
 
 namespace tolvo {
 
-HoverDetector::HoverDetector(QWidget *widget, std::function<void(bool)> mouseIsInside)
+MouseInsideModifier::MouseInsideModifier(QWidget *widget, std::function<void(bool)> mouseIsInside)
     : QObject(widget)
     , m_widget(widget)
     , m_mouseIsInside(std::move(mouseIsInside))
@@ -13,7 +13,7 @@ HoverDetector::HoverDetector(QWidget *widget, std::function<void(bool)> mouseIsI
     widget->installEventFilter(this);
 }
 
-bool HoverDetector::eventFilter(QObject *watched, QEvent *event)
+bool MouseInsideModifier::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != m_widget || !m_mouseIsInside)
         return false;
