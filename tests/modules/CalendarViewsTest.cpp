@@ -55,6 +55,22 @@ CalendarEvent meeting(const QString &name, const QDateTime &start, const QDateTi
     return result;
 }
 
+// January 2025 in New York, "b" on the 20th and "a" on the 21st, shown on screen.
+struct TwoMeetingMonth
+{
+    MonthCalendarView view {newYork(testClock())};
+    const CalendarEvent a = meeting("a", ny(1, 21, 9), ny(1, 21, 10));
+    const CalendarEvent b = meeting("b", ny(1, 20, 11), ny(1, 20, 12));
+
+    TwoMeetingMonth()
+    {
+        view.setDate(ny(1, 15, 12));
+        view.setEvents({a, b});
+        view.resize(900, 700);
+        view.show();
+    }
+};
+
 // Sizes a timeline view so that its scrolled content is exactly `contentWidth` wide.
 void setContentWidth(TimelineView &view, int contentWidth)
 {
@@ -336,14 +352,11 @@ private slots:
 
     void monthSelectionFollowsItsEvent()
     {
-        MonthCalendarView view(newYork(testClock()));
-        view.setDate(ny(1, 15, 12));
-        const CalendarEvent a = meeting("a", ny(1, 21, 9), ny(1, 21, 10));
-        const CalendarEvent b = meeting("b", ny(1, 20, 11), ny(1, 20, 12));
-        view.setEvents({a, b});
-        view.resize(900, 700);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        TwoMeetingMonth month;
+        QVERIFY(QTest::qWaitForWindowExposed(&month.view));
+        MonthCalendarView &view = month.view;
+        const CalendarEvent &a = month.a;
+        const CalendarEvent &b = month.b;
 
         EventChipWidget *chipB = view.chipFor(b.id);
         QTest::mouseClick(chipB, Qt::LeftButton, {}, chipB->rect().center());
@@ -392,14 +405,11 @@ private slots:
 
     void monthClicksActOnThePressedEventAcrossReloads()
     {
-        MonthCalendarView view(newYork(testClock()));
-        view.setDate(ny(1, 15, 12));
-        const CalendarEvent a = meeting("a", ny(1, 21, 9), ny(1, 21, 10));
-        const CalendarEvent b = meeting("b", ny(1, 20, 11), ny(1, 20, 12));
-        view.setEvents({a, b});
-        view.resize(900, 700);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        TwoMeetingMonth month;
+        QVERIFY(QTest::qWaitForWindowExposed(&month.view));
+        MonthCalendarView &view = month.view;
+        const CalendarEvent &a = month.a;
+        const CalendarEvent &b = month.b;
 
         // A push lands between the press on "b" and the click's report: the chip that was
         // pressed now shows "early", and the click still selects "b", under its new load's id.
