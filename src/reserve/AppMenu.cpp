@@ -48,6 +48,7 @@ void AppMenu::popUp(QWidget *target)
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->setContentView(content);
     m_window = window;
+    m_windowObject = window;
     m_open = true;
     // The window system closes a popup on a click outside it.
     connect(window, &MenuWindow::closed, this, [this, window] {
@@ -55,13 +56,16 @@ void AppMenu::popUp(QWidget *target)
             closeWindow(true);
     });
     // Gone with the window it belongs to: the menu is closed all the same. A widget announces
-    // its destruction before guarded pointers to it clear, so the guard is cleared here.
-    connect(window, &QObject::destroyed, this, [this, window] {
+    // its destruction before guarded pointers to it clear, so the guard is cleared here. By then
+    // the window is only a QObject: it is compared as one, never read as a menu window.
+    connect(window, &QObject::destroyed, this, [this](QObject *gone) {
         if (!m_open)
             return;
-        if (m_window == window)
-            m_window = nullptr;
-        if (!m_window)
+        if (m_windowObject.data() == gone) {
+            m_window.clear();
+            m_windowObject.clear();
+        }
+        if (m_window.isNull())
             closeWindow(true);
     });
 
@@ -120,6 +124,7 @@ void AppMenu::closeWindow(bool report)
     m_closing = true;
     if (MenuWindow *window = m_window) {
         m_window = nullptr;
+        m_windowObject.clear();
         window->hide();
         window->deleteLater();
     }

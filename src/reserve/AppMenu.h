@@ -60,6 +60,7 @@ private:
     std::optional<QString> m_title;
     std::optional<QUuid> m_selectedId;
     QPointer<MenuWindow> m_window;
+    QPointer<QObject> m_windowObject; // the same window, for its destruction
     QPointer<QWidget> m_targetView;
     std::unique_ptr<EventMonitor> m_localMonitor;
     QMetaObject::Connection m_lostFocusObserver;
