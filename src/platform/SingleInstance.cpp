@@ -70,23 +70,19 @@ SingleInstance::Outcome SingleInstance::start()
         return Outcome::primary;
     // Held only while deciding: once this process listens, later starts find the socket.
     QLockFile lock(m_serverName + QStringLiteral(".lock"));
-    if (!lock.tryLock(int(m_limits.lockTimeout.count()))) {
+    const bool locked = lock.tryLock(int(m_limits.lockTimeout.count()));
+    if (!locked)
         qCWarning(lcInstance, "The start-up lock %s could not be taken (error %d)",
             qUtf8Printable(m_serverName + QStringLiteral(".lock")), int(lock.error()));
-        // A live start holds the lock (a dead one's lock would have been taken over): it may be
-        // about to listen, so its socket is not touched.
-        switch (askToRaise()) {
-        case Asked::raised: return Outcome::raisedOther;
-        case Asked::silent: return Outcome::otherSilent;
-        case Asked::notRunning: break;
-        }
-        return Outcome::unguarded;
-    }
     switch (askToRaise()) {
     case Asked::raised: return Outcome::raisedOther;
     case Asked::silent: return Outcome::otherSilent;
     case Asked::notRunning: break;
     }
+    // Without the lock, a live start holds it (a dead one's lock would have been taken over):
+    // it may be about to listen, so its socket is not touched.
+    if (!locked)
+        return Outcome::unguarded;
     return listen() ? Outcome::primary : Outcome::unguarded;
 }
 
@@ -157,32 +153,28 @@ bool SingleInstance::listen()
 
 void SingleInstance::acceptConnections()
 {
+    const auto drop = [](QLocalSocket *socket) {
+        socket->abort();
+        socket->deleteLater();
+    };
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         if (m_open >= m_limits.maxConnections) {
-            socket->abort();
-            socket->deleteLater();
+            drop(socket);
             continue;
         }
         ++m_open;
         // The socket is the server's child: this object outlives it.
         connect(socket, &QObject::destroyed, this, [this] { --m_open; });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        QTimer::singleShot(m_limits.requestDeadline, socket, [socket] {
-            socket->abort();
-            socket->deleteLater();
-        });
-        connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
+        QTimer::singleShot(m_limits.requestDeadline, socket, [drop, socket] { drop(socket); });
+        connect(socket, &QLocalSocket::readyRead, socket, [this, drop, socket] {
             if (!socket->canReadLine()) {
-                if (socket->bytesAvailable() > maxRequestBytes) {
-                    socket->abort();
-                    socket->deleteLater();
-                }
+                if (socket->bytesAvailable() > maxRequestBytes)
+                    drop(socket);
                 return;
             }
-            const QByteArray request = socket->readLine(maxRequestBytes);
-            if (request != raiseRequest) {
-                socket->abort();
-                socket->deleteLater();
+            if (socket->readLine(maxRequestBytes) != raiseRequest) {
+                drop(socket);
                 return;
             }
             qCDebug(lcInstance, "Another start asked for the window");

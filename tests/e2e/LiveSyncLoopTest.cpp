@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QJsonArray>
 
 using namespace tolvo;
 using test::LiveSyncFixture;
@@ -144,15 +143,7 @@ private slots:
     // calendar as one series file that reads back with both.
     void aRecurringSeriesIsCopiedAsOneSeries()
     {
-        m_loop->google.addEvent(calendarA,
-            {{"id", "weekly"}, {"summary", "Weekly sync"},
-                {"recurrence", QJsonArray {"RRULE:FREQ=WEEKLY;COUNT=6"}},
-                {"start",
-                    QJsonObject {
-                        {"dateTime", "2026-12-16T10:30:00+01:00"}, {"timeZone", "Europe/Berlin"}}},
-                {"end",
-                    QJsonObject {{"dateTime", "2026-12-16T11:00:00+01:00"},
-                        {"timeZone", "Europe/Berlin"}}}});
+        m_loop->google.addEvent(calendarA, test::berlinWeeklySeries("weekly", "Weekly sync", 6));
         [[maybe_unused]] const auto received = m_loop->open({calendarA}); // kept open
         const QString uid = copyIdentifier(calendarA, QStringLiteral("weekly"));
         QTRY_VERIFY(m_loop->store->event(uid));

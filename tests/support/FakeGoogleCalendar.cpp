@@ -2,6 +2,7 @@
 
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QTcpServer>
 
@@ -68,6 +69,16 @@ void FakeGoogleCalendar::releaseHeld()
 void FakeGoogleCalendar::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket)
 {
     makeResponder(request, socket).write(QHttpServerResponder::StatusCode::NotFound);
+}
+
+QJsonObject berlinWeeklySeries(const QString &id, const QString &summary, int count)
+{
+    const auto at = [](const char *dateTime) {
+        return QJsonObject {{"dateTime", dateTime}, {"timeZone", "Europe/Berlin"}};
+    };
+    return {{"id", id}, {"summary", summary},
+        {"recurrence", QJsonArray {QStringLiteral("RRULE:FREQ=WEEKLY;COUNT=%1").arg(count)}},
+        {"start", at("2026-12-16T10:30:00+01:00")}, {"end", at("2026-12-16T11:00:00+01:00")}};
 }
 
 } // namespace tolvo::test

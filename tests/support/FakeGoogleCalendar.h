@@ -127,4 +127,8 @@ private:
     std::vector<Waiting> m_waiting;
 };
 
+// A weekly series as an organiser creates it on Google: 10:30-11:00 in Berlin, from Wednesday
+// 16 December 2026, `count` occurrences.
+QJsonObject berlinWeeklySeries(const QString &id, const QString &summary, int count);
+
 } // namespace tolvo::test

@@ -259,15 +259,8 @@ private slots:
     void seriesAreServedAsGoogleServesThem()
     {
         m_google.addCalendar(QStringLiteral("s"), QStringLiteral("Series"));
-        const QJsonObject master = m_google.addEvent(QStringLiteral("s"),
-            {{"id", "weekly"}, {"summary", "Sync"},
-                {"recurrence", QJsonArray {"RRULE:FREQ=WEEKLY;COUNT=4"}},
-                {"start",
-                    QJsonObject {
-                        {"dateTime", "2026-12-16T10:30:00+01:00"}, {"timeZone", "Europe/Berlin"}}},
-                {"end",
-                    QJsonObject {{"dateTime", "2026-12-16T11:00:00+01:00"},
-                        {"timeZone", "Europe/Berlin"}}}});
+        const QJsonObject master
+            = m_google.addEvent(QStringLiteral("s"), test::berlinWeeklySeries("weekly", "Sync", 4));
         const QString window
             = QStringLiteral("timeMin=2026-12-01T00:00:00Z&timeMax=2027-01-31T00:00:00Z");
         const auto ids = [](const Answer &answer) {

@@ -120,7 +120,7 @@ QCoro::Task<> MainViewModel::startSync(QPointer<MainViewModel> self)
     co_await configure(self, account);
     // Signed out meanwhile (the sign-out ended this start): nothing of that account may
     // follow a calendar again.
-    if (!self || self->m_account != account)
+    if (!isCurrent(self, account))
         co_return;
     self->m_starting = false;
     // Also after a failed configuration: the stream then follows no calendar and stays idle.
@@ -135,7 +135,7 @@ QCoro::Task<> MainViewModel::configure(QPointer<MainViewModel> self, quint64 acc
         QTimer::singleShot(0, self.data(), [updater] { updater.startUpdater(); });
     }
     co_await googleCalendarInit(self, account);
-    if (self && self->m_account == account)
+    if (isCurrent(self, account))
         self->evaluateRequests();
 }
 
@@ -145,7 +145,7 @@ QCoro::Task<> MainViewModel::googleCalendarInit(QPointer<MainViewModel> self, qu
     if (found != self->m_requests.constEnd() && found->success)
         co_return;
     const VoidResult loaded = co_await loadGoogleCalendars(self, account);
-    if (!self || self->m_account != account)
+    if (!isCurrent(self, account))
         co_return;
     RequestInfo info;
     info.success = loaded.has_value();
@@ -172,7 +172,7 @@ QCoro::Task<VoidResult> MainViewModel::loadGoogleCalendars(
     if (!listed)
         co_return failure(listed.error());
     // A list that arrives after a sign-out belongs to no one any more.
-    if (!self || self->m_account != account)
+    if (!isCurrent(self, account))
         co_return failure(Error::cancellation());
     auto marked = self->markSelectedCalendars(*listed);
     if (!marked)

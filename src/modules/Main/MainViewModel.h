@@ -84,6 +84,11 @@ signals:
     void logoutFinished(bool signedOut);
 
 private:
+    // Whether the model lives and is still of the account a start began with.
+    static bool isCurrent(const QPointer<MainViewModel> &self, quint64 account)
+    {
+        return self && self->m_account == account;
+    }
     static QCoro::Task<> startSync(QPointer<MainViewModel> self);
     static QCoro::Task<> configure(QPointer<MainViewModel> self, quint64 account);
     static QCoro::Task<> googleCalendarInit(QPointer<MainViewModel> self, quint64 account);
