@@ -51,6 +51,7 @@ void CalendarSyncSession::recopyEverything()
     // Listings that were not copied (no access, no calendar) or were copied elsewhere moved the
     // positions on all the same: without them, the next listing of each followed calendar is
     // a whole one, which reconciles the copy quietly.
+    ++m_recopies;
     QSet<QString> followed(m_follows.keyBegin(), m_follows.keyEnd());
     if (const auto rows = m_services.database.calendarChannels()) {
         for (const CalendarChannel &channel : *rows)
@@ -272,6 +273,7 @@ QCoro::Task<VoidResult> CalendarSyncSession::cleanUp(Ptr self, QString calendarI
 QCoro::Task<VoidResult> CalendarSyncSession::cleanUpAll(Ptr self)
 {
     self->m_closed = true;
+    self->armCopyRetry(std::nullopt);
     const QStringList followed = self->m_follows.keys();
     for (const QString &calendarId : followed)
         self->cancelFollow(calendarId);
@@ -508,6 +510,7 @@ QCoro::Task<VoidResult> CalendarSyncSession::handleSignal(
 {
     // The position this listing leads to belongs to the follow that asked for it.
     quint64 generation = self->generation(calendarId);
+    const quint64 recopies = self->m_recopies;
     auto listing = co_await self->m_services.google.fetchEventListing(calendarId);
     if (listing) {
         qCDebug(lcSync, "Listing of %s fetched: %lld events, %s", qUtf8Printable(calendarId),
@@ -538,7 +541,8 @@ QCoro::Task<VoidResult> CalendarSyncSession::handleSignal(
         const bool news = self->m_listed.contains(calendarId);
         continuation.yield(CalendarSyncUpdate::googleChanges(calendarId, changes, news));
     }
-    const VoidResult copied = co_await copyListing(self, calendarId, *listing, changes, generation);
+    const VoidResult copied
+        = co_await copyListing(self, calendarId, *listing, changes, generation, recopies);
     if (!copied)
         co_return copied;
     self->m_listed.insert(calendarId);
@@ -548,9 +552,14 @@ QCoro::Task<VoidResult> CalendarSyncSession::handleSignal(
 }
 
 QCoro::Task<VoidResult> CalendarSyncSession::copyListing(Ptr self, QString calendarId,
-    GoogleEventListing listing, QList<GoogleCalendarChange> changes, quint64 generation)
+    GoogleEventListing listing, QList<GoogleCalendarChange> changes, quint64 generation,
+    quint64 recopies)
 {
     const auto &services = self->m_services;
+    // Copying became possible or moved while this listing was out: the whole listing that
+    // followed is newer, and copying this one after it would put older states back.
+    if (self->m_recopies != recopies)
+        co_return VoidResult {};
     if (services.apple.isAccessCalendar()) {
         const auto store = services.apple.eventStore();
         VoidResult copied;
@@ -565,15 +574,17 @@ QCoro::Task<VoidResult> CalendarSyncSession::copyListing(Ptr self, QString calen
         const auto journaled = copied ? std::nullopt : CalendarSyncError::fromError(copied.error());
         if (!copied && !(journaled && journaled->kind == CalendarSyncError::Kind::eventSyncFailed))
             co_return copied;
-        const auto retried = co_await services.copier.retryPendingCopies(store);
-        if (retried)
-            self->armCopyRetry(*retried);
-        else
-            services.logger.logError(retried.error());
+        if (!self->m_closed) {
+            const auto retried = co_await services.copier.retryPendingCopies(store);
+            if (retried)
+                self->armCopyRetry(*retried);
+            else
+                services.logger.logError(retried.error());
+        }
     }
-    // Unfollowed or signed out meanwhile: the position was forgotten and must stay so, or a
-    // later follow would start from it and miss what changed in between.
-    if (self->generation(calendarId) != generation)
+    // Unfollowed, signed out or recopied meanwhile: the position was forgotten and must stay
+    // so, or a later listing would start from it and miss what changed in between.
+    if (self->generation(calendarId) != generation || self->m_recopies != recopies)
         co_return VoidResult {};
     const VoidResult kept = services.google.commitSyncToken(calendarId, listing.syncToken);
     if (!kept)
@@ -587,7 +598,8 @@ void CalendarSyncSession::armCopyRetry(const std::optional<QDateTime> &due)
         m_retryTimers.cancel(m_copyRetry);
         m_copyRetry.reset();
     }
-    if (!due)
+    // Signed out: the journal waits for the next sync, whose first copy tries it again.
+    if (!due || m_closed)
         return;
     m_copyRetry = m_retryTimers.schedule(*due, [weakSelf = m_self] {
         if (auto self = weakSelf.lock()) {
@@ -600,7 +612,7 @@ void CalendarSyncSession::armCopyRetry(const std::optional<QDateTime> &due)
 QCoro::Task<> CalendarSyncSession::retryCopies(Ptr self)
 {
     const auto &services = self->m_services;
-    if (!services.apple.isAccessCalendar())
+    if (self->m_closed || !services.apple.isAccessCalendar())
         co_return;
     const auto retried = co_await services.copier.retryPendingCopies(services.apple.eventStore());
     if (retried)

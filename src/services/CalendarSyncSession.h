@@ -86,7 +86,10 @@ public:
     {
         return m_runningTimers.value(calendarId);
     }
-    std::size_t pendingTimerCount() const { return m_timers.timers().size(); }
+    std::size_t pendingTimerCount() const
+    {
+        return m_timers.timers().size() + m_retryTimers.timers().size();
+    }
     // When the journaled copies are tried next (an invalid date when nothing is armed).
     QDateTime copyRetryDate() const { return m_copyRetry ? m_copyRetry->fireDate() : QDateTime(); }
 
@@ -126,9 +129,10 @@ private:
     static QCoro::Task<VoidResult> handleSignal(
         Ptr self, QString calendarId, SyncStream::Continuation continuation, CancelToken token);
     // The copier's part of one listing; the position is kept only once it is done.
-    // `generation` is the calendar's when the listing was asked for.
+    // `generation` is the calendar's and `recopies` the session's when the listing was asked for.
     static QCoro::Task<VoidResult> copyListing(Ptr self, QString calendarId,
-        GoogleEventListing listing, QList<GoogleCalendarChange> changes, quint64 generation);
+        GoogleEventListing listing, QList<GoogleCalendarChange> changes, quint64 generation,
+        quint64 recopies);
     static QCoro::Task<> retryCopies(Ptr self);
     // Copying became possible or moved to another calendar: forgets every followed calendar's
     // position and lists the listening ones again.
@@ -159,6 +163,10 @@ private:
     bool m_closed = false;
     // Calendars listed at least once in this run: their next changes are news.
     QSet<QString> m_listed;
+    // Counts recopyEverything: every position was forgotten then, so a listing asked for
+    // before it neither copies nor keeps its position; the whole listing after it does both.
+    // (A follow's generation cannot serve: its channel renewal and set-up check it too.)
+    quint64 m_recopies = 0;
     Timers m_retryTimers;
     TimerRef m_copyRetry;
     Subscription m_copyTargetSubscription;

@@ -70,6 +70,17 @@ QString exclusionLine(const QDateTime &originalStart, bool allDay, const QTimeZo
         + originalStart.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
 }
 
+// An occurrence the copy overrides is shown, so no excluded date may hide it as well (readers
+// that honour EXDATE would). The lines compare in the form the store keeps them in.
+void unexcludeOverrides(LocalEvent &event, const QTimeZone &localZone)
+{
+    for (const LocalOccurrence &occurrence : std::as_const(event.overrides)) {
+        const LocalEvent excluded = ics::storedForm(LocalEvent {
+            .recurrence = {exclusionLine(occurrence.recurrenceId, event.isAllDay, localZone)}});
+        event.recurrence.removeAll(excluded.recurrence.value(0));
+    }
+}
+
 // The copies of one Google calendar share a prefix, so the copies it no longer has can be
 // found even when their mapping rows were lost.
 QString copyPrefix(const QString &googleCalendarId)
@@ -319,6 +330,7 @@ VoidResult SyncCalendarsSession::upsert(
                 if (line.startsWith(QLatin1String("EXDATE")) && !updated.recurrence.contains(line))
                     updated.recurrence.append(line);
             }
+            unexcludeOverrides(updated, store.localZone());
         }
         const bool mapped = mapping && mapping->ekEventIdentifier == existing->identifier;
         if (updated == *existing && mapped)
@@ -363,6 +375,14 @@ VoidResult SyncCalendarsSession::applyOccurrence(
     if (!series) {
         if (!m_appleCalendarClient.selectedCalendar())
             return {}; // the series is not copied either
+        // Without a copy of its series a cancelled occurrence has nothing left to hide (the
+        // series was deleted with it, or never copied), unless the series' copy is waiting in
+        // the journal: made later, it would show the occurrence again.
+        if (isDeletion(event)) {
+            TRY_ASSIGN(const bool seriesWaits, awaitsCopy(seriesId, calendarId));
+            if (!seriesWaits)
+                return {};
+        }
         return failure(ErrorDomain::localCalendar, LocalCalendarStore::eventNotFound,
             QStringLiteral("The series of occurrence %1 has no copy yet.").arg(event.id));
     }
@@ -380,12 +400,27 @@ VoidResult SyncCalendarsSession::applyOccurrence(
     }
     updated = ics::storedForm(std::move(updated));
     updated.recurrence.removeDuplicates();
+    // A restored occurrence comes back as an override: the date its cancellation excluded goes.
+    unexcludeOverrides(updated, store.localZone());
     if (updated == *series)
         return {};
     TRY(store.save(updated));
     qCDebug(lcStore, "Copy %s updated for the occurrence %s", qUtf8Printable(updated.identifier),
         qUtf8Printable(event.id));
     return {};
+}
+
+Result<bool> SyncCalendarsSession::awaitsCopy(
+    const QString &googleEventId, const QString &calendarId)
+{
+    TRY_ASSIGN(const QList<PendingCopy> pending, m_databaseClient.pendingCopies());
+    for (const PendingCopy &entry : pending) {
+        if (entry.googleEventId != googleEventId || entry.calendarId != calendarId)
+            continue;
+        const auto event = GoogleCalendarEvent::fromJson(entry.event);
+        return event && !isDeletion(*event);
+    }
+    return false;
 }
 
 VoidResult SyncCalendarsSession::remove(const QString &googleEventId, const QString &calendarId,

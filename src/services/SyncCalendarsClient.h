@@ -66,9 +66,11 @@ private:
     VoidResult upsert(
         const GoogleCalendarEvent &event, const QString &calendarId, LocalCalendarStore &store);
     // A changed occurrence becomes an override in its series' copy, a cancelled one an
-    // excluded date.
+    // excluded date; a cancelled one whose series has no copy is done.
     VoidResult applyOccurrence(
         const GoogleCalendarEvent &event, const QString &calendarId, LocalCalendarStore &store);
+    // Whether the journal holds a copy of the event still to be made.
+    Result<bool> awaitsCopy(const QString &googleEventId, const QString &calendarId);
     VoidResult remove(const QString &googleEventId, const QString &calendarId,
         const std::optional<QString> &mappedIdentifier, LocalCalendarStore &store);
     // Applies each event, journaling the failures; `journaled` lists what the journal held.

@@ -187,6 +187,37 @@ private slots:
             QVERIFY2(text.contains(line), text.constData());
     }
 
+    // An occurrence cancelled on Google and then restored shows again in the local calendar:
+    // no excluded date is left to hide it, also once a whole listing went over the copy.
+    void aRestoredOccurrenceShowsAgain()
+    {
+        m_loop->google.addEvent(calendarA, test::berlinWeeklySeries("weekly", "Weekly sync", 6));
+        [[maybe_unused]] const auto received = m_loop->open({calendarA}); // kept open
+        const QString uid = copyIdentifier(calendarA, QStringLiteral("weekly"));
+        QTRY_VERIFY(m_loop->store->event(uid));
+        QTRY_COMPARE(m_loop->subscribers(calendarA), std::size_t(1));
+        const QString occurrence = QStringLiteral("weekly_20261230T093000Z");
+        m_loop->google.deleteEvent(calendarA, occurrence);
+        QTRY_VERIFY_WITH_TIMEOUT(m_loop->store->event(uid)->recurrence.size() == 2, 20000);
+
+        m_loop->google.modifyEvent(
+            calendarA, occurrence, {{"status", "confirmed"}, {"summary", "Weekly sync, back"}});
+        QTRY_VERIFY_WITH_TIMEOUT(m_loop->store->event(uid)->overrides.size() == 1, 20000);
+        const auto check = [&] {
+            const auto series = m_loop->store->event(uid);
+            QCOMPARE(series->recurrence, QStringList {"RRULE:FREQ=WEEKLY;COUNT=6"});
+            QCOMPARE(series->overrides.size(), 1);
+            QCOMPARE(series->overrides.first().title, QStringLiteral("Weekly sync, back"));
+        };
+        check();
+
+        // Google forgets the position: the next change brings a whole listing.
+        m_loop->google.expireSyncTokens();
+        m_loop->google.addEvent(calendarA, meeting(QStringLiteral("After the listing"), 30));
+        QTRY_VERIFY_WITH_TIMEOUT(hasLocal(*m_loop, QStringLiteral("After the listing")), 20000);
+        check();
+    }
+
     void channelsRenewAndCleanUpStopsEverything()
     {
         m_loop->google.setChannelLifetimeMs(300);

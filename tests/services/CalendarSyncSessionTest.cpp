@@ -43,6 +43,17 @@ QCoro::Task<VoidResult> heldCopy(std::shared_ptr<OneShot> gate, std::shared_ptr<
         co_await qCoro(gate.get(), &OneShot::fired);
     co_return VoidResult {};
 }
+
+// A listing that Google has answered but that reaches the engine only once `gate` fires.
+QCoro::Task<Result<GoogleEventListing>> heldListing(std::shared_ptr<OneShot> gate,
+    std::shared_ptr<int> answered, GoogleCalendarClient google, QString calendarId)
+{
+    auto listing = co_await google.fetchEventListing(calendarId);
+    ++*answered;
+    if (!gate->hasFired())
+        co_await qCoro(gate.get(), &OneShot::fired);
+    co_return listing;
+}
 } // namespace
 
 // The engine against the Calendar fake and a scripted event-stream server, over loopback. Its
@@ -711,6 +722,97 @@ private slots:
         follow(calendarA);
         QTRY_COMPARE(m_reconciled->size(), 2);
         QVERIFY(m_copies->isEmpty());
+    }
+
+    // Copying turned on while a listing is out: the whole listing that this causes copies the
+    // newest states, and the older listing, back after it, is still reported but neither
+    // copies its older states over them nor puts its position back.
+    void aListingOutWhenCopyingStartsKeepsNothing()
+    {
+        const auto gate = std::make_shared<OneShot>();
+        const auto answered = std::make_shared<int>(0);
+        const auto holding = std::make_shared<bool>(false);
+        GoogleCalendarClient google = m_google_client;
+        google.fetchEventListing
+            = [gate, answered, holding, real = m_google_client](const QString &calendarId) {
+                  if (*holding)
+                      return heldListing(gate, answered, real, calendarId);
+                  return real.fetchEventListing(calendarId);
+              };
+        rebuild(google, m_database);
+        const QString id
+            = m_google->addEvent(calendarA, {{"summary", "First"}}).value("id").toString();
+        const auto log = open({calendarA});
+        QTRY_COMPARE(m_relay->openStreams(stream(calendarA)), 1);
+
+        m_google->modifyEvent(calendarA, id, {{"summary", "Second"}});
+        *holding = true;
+        m_relay->send(stream(calendarA), "data: x\n\n");
+        QTRY_COMPARE(*answered, 1);
+        *holding = false;
+        m_google->modifyEvent(calendarA, id, {{"summary", "Third"}});
+        m_access = true;
+        m_copyTarget->send(LocalCalendar {QStringLiteral("local"), QStringLiteral("Calendar")});
+        QTRY_COMPARE(m_reconciled->size(), 1);
+        QCOMPARE(m_reconciled->first().first().summary, std::optional<QString>("Third"));
+
+        gate->fire();
+        QTRY_COMPARE(log->items.size(), 1);
+        QCOMPARE(log->items.first().google()->changes.first().event().summary,
+            std::optional<QString>("Second"));
+        // Signals are handled in turn: this one's listing starts where the whole one ended.
+        m_relay->send(stream(calendarA), "data: y\n\n");
+        QTRY_COMPARE(log->items.size(), 2);
+        QVERIFY(log->items.last().google()->changes.isEmpty());
+        for (const QList<GoogleCalendarChange> &copied : std::as_const(*m_copies))
+            QVERIFY(copied.isEmpty());
+    }
+
+    // Nothing of the account runs after sign-out: the copy retry it had armed goes with its
+    // channels, and a copy still running then arms none.
+    void signOutLeavesNoTimerOrRequestBehind_data()
+    {
+        QTest::addColumn<bool>("copyRunning");
+        QTest::newRow("retry armed") << false;
+        QTest::newRow("copy running") << true;
+    }
+
+    void signOutLeavesNoTimerOrRequestBehind()
+    {
+        QFETCH(bool, copyRunning);
+        m_access = true;
+        const auto retries = std::make_shared<int>(0);
+        // A journaled copy that keeps failing: due again a minute on.
+        m_copier.retryPendingCopies = [this, retries](std::shared_ptr<LocalCalendarStore>) {
+            ++*retries;
+            return readyTask<Result<std::optional<QDateTime>>>(
+                std::optional<QDateTime>(m_clock.now().addSecs(61)));
+        };
+        const auto gate = std::make_shared<OneShot>();
+        const auto entered = std::make_shared<int>(0);
+        if (copyRunning) {
+            m_copier.reconcileGoogleEventsToLocal
+                = [gate, entered](const QList<GoogleCalendarEvent> &, const QString &,
+                      std::shared_ptr<LocalCalendarStore>) { return heldCopy(gate, entered); };
+        }
+        rebuild(m_google_client, m_database);
+        open({calendarA});
+        if (copyRunning)
+            QTRY_COMPARE(*entered, 1);
+        else
+            QTRY_VERIFY(m_session->copyRetryDate().isValid());
+
+        QVERIFY(QCoro::waitFor(m_client.cleanUpAll()));
+        gate->fire();
+        QTRY_COMPARE(m_scheduler->pendingCount(), std::size_t(0));
+        QCOMPARE(m_session->pendingTimerCount(), std::size_t(0));
+        QVERIFY(!m_session->copyRetryDate().isValid());
+        const int tried = *retries;
+        const qsizetype requests = m_google->requests().size();
+        elapse(24h);
+        QCoreApplication::processEvents();
+        QCOMPARE(*retries, tried);
+        QCOMPARE(m_google->requests().size(), requests);
     }
 
     void followingTwiceKeepsOneListener()

@@ -30,6 +30,33 @@ GoogleCalendarEvent googleEvent(const QString &id, const QString &summary)
     return event;
 }
 
+const QTimeZone berlin(QByteArrayLiteral("Europe/Berlin"));
+
+// Six weeks of a 10:30 meeting in Berlin from Wednesday 16 December 2026.
+GoogleCalendarEvent weeklySeries()
+{
+    GoogleCalendarEvent series = googleEvent(QStringLiteral("weekly"), QStringLiteral("Sync"));
+    series.start = QDateTime(QDate(2026, 12, 16), QTime(10, 30), berlin);
+    series.end = series.start->addSecs(1800);
+    series.startTimeZone = QStringLiteral("Europe/Berlin");
+    series.recurrence = {QStringLiteral("RRULE:FREQ=WEEKLY;COUNT=6")};
+    return series;
+}
+
+// The series' occurrence at `original`, as Google lists it once it was changed or cancelled.
+GoogleCalendarEvent occurrenceOf(const GoogleCalendarEvent &series, const QDateTime &original)
+{
+    GoogleCalendarEvent event = series;
+    event.id = series.id + QLatin1Char('_')
+        + original.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    event.recurrence.clear();
+    event.recurringEventId = series.id;
+    event.originalStartTime = original;
+    event.start = original;
+    event.end = original.addSecs(1800);
+    return event;
+}
+
 // "add g1 Title", "modify g1 Title", "delete g1"; a title "!nostart" makes an event the store
 // refuses.
 GoogleCalendarChange parseChange(const QString &text)
@@ -352,27 +379,14 @@ private slots:
     // an override and a cancelled one as an excluded date, kept through later series changes.
     void aSeriesIsCopiedAsASeries()
     {
-        const QTimeZone berlin(QByteArrayLiteral("Europe/Berlin"));
-        GoogleCalendarEvent series = googleEvent(QStringLiteral("weekly"), QStringLiteral("Sync"));
-        series.start = QDateTime(QDate(2026, 12, 16), QTime(10, 30), berlin);
-        series.end = series.start->addSecs(1800);
-        series.startTimeZone = QStringLiteral("Europe/Berlin");
-        series.recurrence = {QStringLiteral("RRULE:FREQ=WEEKLY;COUNT=6")};
-        const auto instance = [&](const QString &key, const QDateTime &original) {
-            GoogleCalendarEvent event = series;
-            event.id = QStringLiteral("weekly_") + key;
-            event.recurrence.clear();
-            event.recurringEventId = QStringLiteral("weekly");
-            event.originalStartTime = original;
-            return event;
-        };
+        GoogleCalendarEvent series = weeklySeries();
         const QDateTime secondStart(QDate(2026, 12, 23), QTime(10, 30), berlin);
-        GoogleCalendarEvent moved = instance(QStringLiteral("20261223T093000Z"), secondStart);
+        GoogleCalendarEvent moved = occurrenceOf(series, secondStart);
+        QCOMPARE(moved.id, QStringLiteral("weekly_20261223T093000Z"));
         moved.summary = QStringLiteral("Sync, later");
         moved.start = utc(2026, 12, 23, 14);
         moved.end = utc(2026, 12, 23, 15);
-        GoogleCalendarEvent cancelled
-            = instance(QStringLiteral("20261230T093000Z"), secondStart.addDays(7));
+        GoogleCalendarEvent cancelled = occurrenceOf(series, secondStart.addDays(7));
         cancelled.status = GoogleCalendarEventStatus::cancelled;
 
         // Occurrences listed before their series still go into it.
@@ -416,6 +430,76 @@ private slots:
         // The series deleted: its whole file goes.
         QVERIFY(copy({GoogleCalendarChange::deleted(series)}));
         QVERIFY(allEvents().isEmpty());
+    }
+
+    // An occurrence cancelled and then restored shows again: the override that brings it
+    // back takes the place of its excluded date, in a change and in a whole listing, and also
+    // in a copy that an earlier run left holding both.
+    void aRestoredOccurrenceIsNoLongerExcluded()
+    {
+        const GoogleCalendarEvent series = weeklySeries();
+        GoogleCalendarEvent occurrence
+            = occurrenceOf(series, QDateTime(QDate(2026, 12, 30), QTime(10, 30), berlin));
+        occurrence.status = GoogleCalendarEventStatus::cancelled;
+        QVERIFY(QCoro::waitFor(m_copier.reconcileGoogleEventsToLocal(
+            {series, occurrence}, QStringLiteral("g"), m_store)));
+        const QString uid = copyIdentifier(QStringLiteral("g"), series.id);
+        QCOMPARE(m_store->event(uid)->recurrence.size(), 2);
+
+        occurrence.status = GoogleCalendarEventStatus::confirmed;
+        occurrence.summary = QStringLiteral("Sync, back on");
+        const auto check = [&] {
+            const auto copy = m_store->event(uid);
+            QVERIFY(copy);
+            QCOMPARE(copy->recurrence, QStringList {"RRULE:FREQ=WEEKLY;COUNT=6"});
+            QCOMPARE(copy->overrides.size(), 1);
+            QCOMPARE(copy->overrides.first().recurrenceId, *occurrence.originalStartTime);
+            QCOMPARE(copy->overrides.first().title, QStringLiteral("Sync, back on"));
+        };
+        QVERIFY(copy({GoogleCalendarChange::modified(occurrence)}));
+        check();
+        QVERIFY(QCoro::waitFor(m_copier.reconcileGoogleEventsToLocal(
+            {series, occurrence}, QStringLiteral("g"), m_store)));
+        check();
+
+        LocalEvent both = *m_store->event(uid);
+        both.recurrence.append(QStringLiteral("EXDATE:20261230T093000Z"));
+        QVERIFY(m_store->save(both));
+        QCOMPARE(m_store->event(uid)->recurrence.size(), 2);
+        QVERIFY(QCoro::waitFor(m_copier.reconcileGoogleEventsToLocal(
+            {series, occurrence}, QStringLiteral("g"), m_store)));
+        check();
+        QCOMPARE(m_logged.size(), 0);
+    }
+
+    // A series deleted on Google comes with its cancelled occurrences: once the series' copy
+    // is gone they have nothing left to hide, and the batch leaves nothing to retry. While the
+    // series' own copy waits in the journal, its cancelled occurrence waits too.
+    void cancelledOccurrencesOfASeriesWithoutACopy()
+    {
+        GoogleCalendarEvent series = weeklySeries();
+        GoogleCalendarEvent occurrence
+            = occurrenceOf(series, QDateTime(QDate(2026, 12, 23), QTime(10, 30), berlin));
+        occurrence.status = GoogleCalendarEventStatus::cancelled;
+        QVERIFY(copy({GoogleCalendarChange::added(series)}));
+        QVERIFY(copy(
+            {GoogleCalendarChange::deleted(series), GoogleCalendarChange::deleted(occurrence)}));
+        QVERIFY(allEvents().isEmpty());
+        QVERIFY(m_database.pendingCopies().value().isEmpty());
+        QVERIFY(m_logged.isEmpty());
+
+        GoogleCalendarEvent broken = series;
+        broken.start.reset();
+        broken.end.reset();
+        QVERIFY(!copy({GoogleCalendarChange::added(broken)}));
+        QVERIFY(!copy({GoogleCalendarChange::deleted(occurrence)}));
+        QCOMPARE(m_database.pendingCopies().value().size(), 2);
+        QVERIFY(copy({GoogleCalendarChange::modified(series)}));
+        m_clock.advance(30);
+        QCOMPARE(QCoro::waitFor(m_copier.retryPendingCopies(m_store)).value(),
+            std::optional<QDateTime>());
+        QCOMPARE(m_store->event(copyIdentifier(QStringLiteral("g"), series.id))->recurrence,
+            (QStringList {"RRULE:FREQ=WEEKLY;COUNT=6", "EXDATE:20261223T093000Z"}));
     }
 
     void theContainerBuildsTheCopierAndItsServices()
