@@ -90,8 +90,14 @@ int measureMainWindow()
     auto *list = qobject_cast<MeetingsListView *>(main->meetingsList());
     if (!list)
         return 5;
-    QTest::qWait(50);
     CalendarHeaderView *header = list->calendarScreen()->header();
+    // Places are read once every control is shown and the layouts' posted requests are done.
+    if (!waitFor([&] {
+            return list->addButton()->isVisible() && header->todayButton()->isVisible()
+                && main->logoutButton()->isVisible();
+        }))
+        return 6;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
 
     QJsonObject out;
     out["screen"] = rectJson(window.screen()->availableGeometry());
@@ -105,7 +111,8 @@ int measureMainWindow()
 
     // The settings window opens over the main window's middle.
     SettingsView *settings = SettingsView::openWindow(&window);
-    QTest::qWait(20);
+    if (!QTest::qWaitForWindowExposed(settings))
+        return 7;
     out["settings"] = rectJson(settings->frameGeometry());
     settings->close();
 

@@ -25,7 +25,8 @@ QCoro::Task<Result<bool>> consent()
 } // namespace
 
 std::optional<TolvoSide> startTolvoSide(const QString &folder, const QUrl &apiRoot,
-    const QUrl &relay, const LoggerClient &logger, SyncTimings timings)
+    const QUrl &relay, const LoggerClient &logger, SyncTimings timings,
+    std::shared_ptr<TimerScheduler> scheduler)
 {
     const QDir data(folder);
     TolvoSide side;
@@ -53,7 +54,7 @@ std::optional<TolvoSide> startTolvoSide(const QString &folder, const QUrl &apiRo
         signedInAs(QStringLiteral("live")), logger, QTimeZone::utc()};
     google.tokens = SyncTokenStore::over(side.database);
     side.session = CalendarSyncSession::create({GoogleCalendarClient::make(std::move(google)),
-        side.database, apple, copier, logger, relay, timings, std::make_shared<TimerScheduler>()});
+        side.database, apple, copier, logger, relay, timings, std::move(scheduler)});
     side.client = GoogleCalendarSyncClient::over(side.session);
     return side;
 }
@@ -75,8 +76,11 @@ QUrl LiveSyncFixture::relayRoot() const
 
 bool LiveSyncFixture::start()
 {
-    auto side = startTolvoSide(
-        folder.path(), google.apiRoot(), relayRoot(), LoggerClient::recording(log), m_timings);
+    // Each start has a scheduler of its own, as the app's, on the one clock of the fixture.
+    m_scheduler = std::make_shared<TimerScheduler>(
+        [skipped = m_skippedMs] { return QDateTime::currentDateTimeUtc().addMSecs(*skipped); });
+    auto side = startTolvoSide(folder.path(), google.apiRoot(), relayRoot(),
+        LoggerClient::recording(log), m_timings, m_scheduler);
     if (!side)
         return false;
     store = side->store;
@@ -97,6 +101,13 @@ bool LiveSyncFixture::stop()
     database = {};
     store.reset();
     return QTest::qWaitFor([&engine] { return engine.expired(); }, 5000);
+}
+
+void LiveSyncFixture::skipAhead(std::chrono::milliseconds duration)
+{
+    *m_skippedMs += duration.count();
+    if (m_scheduler)
+        m_scheduler->checkNow();
 }
 
 std::shared_ptr<LiveSyncFixture::Received> LiveSyncFixture::open(const QStringList &calendarIds)

@@ -3,6 +3,7 @@
 #include "backend/BackendServer.h"
 #include "core/DateHelpers.h"
 #include "core/StartTask.h"
+#include "core/TimerScheduler.h"
 #include "platform/LocalCalendarStore.h"
 #include "services/AppDatabase.h"
 #include "services/CacheManager.h"
@@ -12,6 +13,8 @@
 #include "support/SyncTestSupport.h"
 
 #include <QTemporaryDir>
+
+#include <chrono>
 
 #include <memory>
 #include <optional>
@@ -29,7 +32,8 @@ struct TolvoSide
     GoogleCalendarSyncClient client;
 };
 std::optional<TolvoSide> startTolvoSide(const QString &folder, const QUrl &apiRoot,
-    const QUrl &relay, const LoggerClient &logger, SyncTimings timings);
+    const QUrl &relay, const LoggerClient &logger, SyncTimings timings,
+    std::shared_ptr<TimerScheduler> scheduler = std::make_shared<TimerScheduler>());
 
 // Everything of the live-sync loop, real, on loopback: the Calendar fake whose channels point
 // at an in-process relay, the engine, the local calendar store (access granted, its calendar
@@ -51,6 +55,10 @@ public:
     // Starting again over the same folder (and so the same database and store).
     bool start();
 
+    // Moves the engine's clock that far ahead of the real one and lets what is due by then run,
+    // as if the time had passed: for a wait that a test would otherwise sit out.
+    void skipAhead(std::chrono::milliseconds duration);
+
     std::shared_ptr<Received> open(const QStringList &calendarIds);
     QList<CalendarChannel> rows() const;
     QList<LocalEvent> localEvents() const;
@@ -71,6 +79,9 @@ public:
 
 private:
     SyncTimings m_timings;
+    // The engine's clock: the real one plus what the test skipped.
+    std::shared_ptr<qint64> m_skippedMs = std::make_shared<qint64>(0);
+    std::shared_ptr<TimerScheduler> m_scheduler;
 };
 
 // The events as "summary | start | end" (UTC), sorted: the fake's `ids` of `calendarId`

@@ -4,7 +4,6 @@
 #include "services/SyncCalendarsClient.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 
 using namespace tolvo;
 using test::LiveSyncFixture;
@@ -114,12 +113,10 @@ private slots:
     {
         const auto received = m_loop->open({calendarA});
         QTRY_COMPARE(m_loop->subscribers(calendarA), std::size_t(1));
-        // The stream must outlive the engine's minimum pass (on the real clock here), or its
-        // end is taken for a misbehaving stream rather than an outage. The pass began before
-        // the relay saw the subscriber, so counting from here is on the safe side.
-        QElapsedTimer subscribed;
-        subscribed.start();
-        QTRY_VERIFY(subscribed.elapsed() > m_loop->timings().minimumPass.count());
+        // The stream must outlive the engine's minimum pass, or its end is taken for a
+        // misbehaving stream rather than an outage. The pass began before the relay saw the
+        // subscriber, so moving on from here is on the safe side.
+        m_loop->skipAhead(m_loop->timings().minimumPass);
         m_loop->backend.stop();
         // Google's notification for this change finds no relay at all.
         m_loop->google.addEvent(calendarA, meeting(QStringLiteral("During the outage"), 30));

@@ -120,11 +120,13 @@ QCoro::Task<> MainViewModel::startSync(QPointer<MainViewModel> self)
     co_await configure(self, account);
     // Signed out meanwhile (the sign-out ended this start): nothing of that account may
     // follow a calendar again.
-    if (!isCurrent(self, account))
-        co_return;
-    self->m_starting = false;
-    // Also after a failed configuration: the stream then follows no calendar and stays idle.
-    self->openStream();
+    if (isCurrent(self, account)) {
+        self->m_starting = false;
+        // Also after a failed configuration: the stream then follows no calendar and stays idle.
+        self->openStream();
+    }
+    if (self)
+        emit self->startEnded();
 }
 
 QCoro::Task<> MainViewModel::configure(QPointer<MainViewModel> self, quint64 account)

@@ -82,6 +82,9 @@ signals:
     void selectedDateChanged(const QDateTime &date);
     // The sign-out sequence ended; `signedOut` tells whether it went through.
     void logoutFinished(bool signedOut);
+    // A start has run to its end, also one that a sign-out outdated: nothing it began is
+    // still under way.
+    void startEnded();
 
 private:
     // Whether the model lives and is still of the account a start began with.
