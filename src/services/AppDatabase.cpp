@@ -56,6 +56,18 @@ VoidResult migrationV2(SqliteConnection &connection)
                                              "ALTER TABLE \"eventMapping\" "
                                              "ADD COLUMN \"googleCalendarId\" TEXT;"));
 }
+
+// The reminders that have come (shown, dismissed or dropped), by event and reminder moment, so
+// that a restart does not show them again; each is kept until its event ends.
+VoidResult migrationV3(SqliteConnection &connection)
+{
+    return connection.execute(QStringLiteral("CREATE TABLE \"reminderMark\" ("
+                                             "\"eventId\" TEXT NOT NULL, "
+                                             "\"reminderAt\" DATE NOT NULL, "
+                                             "\"keepUntil\" DATE NOT NULL, "
+                                             "PRIMARY KEY (\"eventId\", \"reminderAt\"));"));
+}
+
 // Runs a structural check, so that damage is found at the start rather than in the middle of
 // a sync. The file is small: this takes milliseconds.
 VoidResult checkStructure(SqlitePool &pool)
@@ -185,6 +197,7 @@ Result<std::shared_ptr<AppDatabase>> AppDatabase::open(const QString &path)
     SqliteMigrator migrator;
     migrator.registerMigration(QStringLiteral("v1"), migrationV1);
     migrator.registerMigration(QStringLiteral("v2"), migrationV2);
+    migrator.registerMigration(QStringLiteral("v3"), migrationV3);
     TRY(migrator.migrate(*pool));
     TRY(checkStructure(*pool));
     return std::shared_ptr<AppDatabase>(new AppDatabase(std::move(pool)));

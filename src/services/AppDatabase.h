@@ -24,8 +24,8 @@ struct DatabaseRecovery
     QString userMessage() const;
 };
 
-// The application's one database: push channels, event mappings, sync tokens
-// and the journal of failed copies.
+// The application's one database: push channels, event mappings, sync tokens, the journal of
+// failed copies and the reminders that have come.
 class AppDatabase
 {
 public:
@@ -39,6 +39,7 @@ public:
     static constexpr const char *eventMappingTable = "eventMapping";
     static constexpr const char *syncTokenTable = "syncToken";
     static constexpr const char *copyJournalTable = "copyJournal";
+    static constexpr const char *reminderMarkTable = "reminderMark";
 
     // "<generic data location>/Tolvo/db.sqlite".
     static QString defaultPath();

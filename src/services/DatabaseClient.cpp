@@ -13,6 +13,7 @@ const QString channelTable = QString::fromLatin1(AppDatabase::calendarChannelTab
 const QString mappingTable = QString::fromLatin1(AppDatabase::eventMappingTable);
 const QString tokenTable = QString::fromLatin1(AppDatabase::syncTokenTable);
 const QString journalTable = QString::fromLatin1(AppDatabase::copyJournalTable);
+const QString markTable = QString::fromLatin1(AppDatabase::reminderMarkTable);
 
 Error missingColumn(const QString &table, const char *column)
 {
@@ -241,6 +242,28 @@ DatabaseClient DatabaseClient::over(std::shared_ptr<AppDatabase> database, Clock
         return database->dbWriter().write([&](SqliteConnection &connection) {
             return connection.deleteWhere(
                 journalTable, QStringLiteral("googleEventId"), googleEventId);
+        });
+    };
+    client.storeReminderMark = [database](const ReminderMark &mark, const QDateTime &now) {
+        return database->dbWriter().write([&](SqliteConnection &connection) -> VoidResult {
+            TRY(connection.run(QStringLiteral("DELETE FROM %1 WHERE \"keepUntil\" < ?")
+                                   .arg(quotedIdentifier(markTable)),
+                {now}));
+            return connection.run(QStringLiteral("INSERT OR REPLACE INTO %1 "
+                                                 "(\"eventId\", \"reminderAt\", \"keepUntil\") "
+                                                 "VALUES (?, ?, ?)")
+                                      .arg(quotedIdentifier(markTable)),
+                {mark.eventId, mark.reminderAt, mark.keepUntil});
+        });
+    };
+    client.hasReminderMark = [database](const QString &eventId, const QDateTime &reminderAt) {
+        return database->dbWriter().read([&](SqliteConnection &connection) -> Result<bool> {
+            TRY_ASSIGN(const QList<SqlRow> rows,
+                connection.query(QStringLiteral("SELECT 1 FROM %1 WHERE \"eventId\" = ? AND "
+                                                "\"reminderAt\" = ?")
+                                     .arg(quotedIdentifier(markTable)),
+                    {eventId, reminderAt}));
+            return !rows.isEmpty();
         });
     };
     return client;

@@ -4,6 +4,7 @@
 #include "core/Result.h"
 #include "core/SyncRecords.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -14,6 +15,15 @@
 namespace tolvo {
 
 class AppDatabase;
+
+// A reminder that has come (shown, dismissed or dropped): its event, the moment it was for,
+// and until when it matters (the event's end).
+struct ReminderMark
+{
+    QString eventId;
+    QDateTime reminderAt;
+    QDateTime keepUntil;
+};
 
 // The SQLite store of push channels and event mappings. Every operation is synchronous and
 // one transaction; errors of SQLite (busy, full disk, a UNIQUE violation) reach the caller
@@ -53,6 +63,12 @@ struct DatabaseClient
     std::function<VoidResult(const PendingCopy &)> storePendingCopy;
     std::function<Result<QList<PendingCopy>>()> pendingCopies;
     std::function<VoidResult(const QString &googleEventId)> deletePendingCopy;
+
+    // The reminders that have come, across restarts. Storing one also forgets every mark kept
+    // only until a moment before `now`.
+    std::function<VoidResult(const ReminderMark &, const QDateTime &now)> storeReminderMark;
+    std::function<Result<bool>(const QString &eventId, const QDateTime &reminderAt)>
+        hasReminderMark;
 
     static DatabaseClient over(std::shared_ptr<AppDatabase> database, Clock clock = systemClock());
 

@@ -1,9 +1,9 @@
 #include "services/EventsTimerManager.h"
 
+#include "core/LogCategories.h"
 #include "core/Unimplemented.h"
 
 #include <QHash>
-#include <QSet>
 
 namespace tolvo {
 
@@ -11,8 +11,9 @@ namespace {
 class EventTimerTable
 {
 public:
-    EventTimerTable()
+    explicit EventTimerTable(DatabaseClient marks)
         : m_timers(Dependencies::current<std::shared_ptr<TimerScheduler>>())
+        , m_marks(std::move(marks))
     {
     }
 
@@ -28,9 +29,9 @@ public:
             fireDate = *moment;
             if (event.timeToReminder(now) <= 0) {
                 // A moment that passed while the machine slept or a reload re-armed is not
-                // lost: it fires at once, unless the meeting has begun or its reminder has come
-                // already (shown, dismissed or dropped).
-                if (*event.start <= now || m_reminded.contains(event.id))
+                // lost: it fires at once, unless the meeting has begun or this reminder has come
+                // already (shown, dismissed or dropped), in this run or an earlier one.
+                if (*event.start <= now || hasCome(event.id, *moment))
                     return;
                 fireDate = now;
             }
@@ -43,7 +44,7 @@ public:
         TimerRef timer = makeTimer(
             fireDate, event,
             [this, type, handler](const GoogleCalendarEvent &armed) {
-                slotFired(armed.id, type);
+                slotFired(armed, type);
                 if (handler)
                     handler(armed);
             },
@@ -83,11 +84,11 @@ public:
         m_pairs.erase(found);
     }
 
+    // The marks of reminders that have come stay: a new list re-arms the same reminders.
     void clear()
     {
         m_timers.clear();
         m_pairs.clear();
-        m_reminded.clear();
     }
 
     void freeStanding(const QDateTime &date, const GoogleCalendarEvent &event,
@@ -112,15 +113,55 @@ private:
         return type == EventTimerType::notification ? pair.notificationTimer : pair.endTimer;
     }
 
-    void slotFired(const QString &eventId, EventTimerType type)
+    void slotFired(const GoogleCalendarEvent &event, EventTimerType type)
     {
         if (type == EventTimerType::notification)
-            m_reminded.insert(eventId);
-        const auto found = m_pairs.find(eventId);
+            markCome(event);
+        const auto found = m_pairs.find(event.id);
         if (found == m_pairs.end())
             return;
         slotOf(found.value(), type).reset();
-        dropIfEmpty(eventId);
+        dropIfEmpty(event.id);
+    }
+
+    static QString markKey(const QString &eventId, const QDateTime &reminderAt)
+    {
+        return eventId + QLatin1Char('\n') + QString::number(reminderAt.toMSecsSinceEpoch());
+    }
+
+    // Keyed by the moment too: a meeting moved to another time is reminded again.
+    bool hasCome(const QString &eventId, const QDateTime &reminderAt) const
+    {
+        if (m_come.contains(markKey(eventId, reminderAt)))
+            return true;
+        const auto stored = m_marks.hasReminderMark(eventId, reminderAt);
+        if (!stored) {
+            qCWarning(lcDb, "A reminder mark could not be read: %s",
+                qUtf8Printable(stored.error().describe()));
+            return false;
+        }
+        return *stored;
+    }
+
+    void markCome(const GoogleCalendarEvent &event)
+    {
+        const auto reminderAt = event.reminderMoment();
+        if (!reminderAt)
+            return;
+        const QDateTime now = m_timers.now();
+        const ReminderMark mark {event.id, *reminderAt, event.end.value_or(*event.start)};
+        for (auto it = m_come.begin(); it != m_come.end();) {
+            if (it.value() < now)
+                it = m_come.erase(it);
+            else
+                ++it;
+        }
+        m_come.insert(markKey(mark.eventId, mark.reminderAt), mark.keepUntil);
+        // Unsaved, the mark still holds for this run.
+        if (const auto stored = m_marks.storeReminderMark(mark, now); !stored) {
+            qCWarning(lcDb, "A reminder mark could not be saved: %s",
+                qUtf8Printable(stored.error().describe()));
+        }
     }
 
     void dropIfEmpty(const QString &eventId)
@@ -131,15 +172,22 @@ private:
     }
 
     Timers m_timers;
+    DatabaseClient m_marks;
     QHash<QString, EventTimerPair> m_pairs;
-    // Events whose reminder timer has fired: a later re-arm past the moment stays quiet.
-    QSet<QString> m_reminded;
+    // Reminders that have come (markKey -> until when they matter): a later re-arm past the
+    // moment stays quiet. The database keeps them across restarts.
+    QHash<QString, QDateTime> m_come;
 };
 } // namespace
 
 EventsTimerManager EventsTimerManager::liveValue()
 {
-    auto table = std::make_shared<EventTimerTable>();
+    return keepingMarksIn(Dependencies::current<DatabaseClient>());
+}
+
+EventsTimerManager EventsTimerManager::keepingMarksIn(DatabaseClient database)
+{
+    auto table = std::make_shared<EventTimerTable>(std::move(database));
     EventsTimerManager manager;
     manager.createTimerWithEvent = [table](const GoogleCalendarEvent &event, Handler handler) {
         table->arm(event, EventTimerType::notification, handler);

@@ -2,6 +2,7 @@
 
 #include "core/GoogleCalendarEvent.h"
 #include "core/Timers.h"
+#include "services/DatabaseClient.h"
 
 #include <QDateTime>
 
@@ -27,9 +28,10 @@ struct EventsTimerManager
     using Handler = std::function<void(const GoogleCalendarEvent &)>;
 
     // Reminder at start minus reminderMinutes; nothing without a start. A moment that has
-    // passed fires at once while the event has not started and its reminder has not fired yet
-    // (in this table's life); otherwise nothing is armed. Re-arming replaces (and cancels) the
-    // event's previous reminder timer.
+    // passed fires at once while the event has not started and the reminder for that moment
+    // has not fired yet (marks kept in the database until the event ends, so also not in an
+    // earlier run); otherwise nothing is armed. Re-arming replaces (and cancels) the event's
+    // previous reminder timer.
     std::function<void(const GoogleCalendarEvent &, Handler)> createTimerWithEvent;
     // End timer at the event's end; nothing without an end or when it is not in the future.
     std::function<void(const GoogleCalendarEvent &, Handler)> createEndTimerWithEvent;
@@ -49,8 +51,10 @@ struct EventsTimerManager
     std::function<std::optional<EventTimerPair>(const QString &eventId)> pair;
 
     // Timers run on the container's TimerScheduler (tests that want working timers use it over
-    // a scheduler on a fake clock).
+    // a scheduler on a fake clock); the marks of reminders that came go to the container's
+    // DatabaseClient.
     static EventsTimerManager liveValue();
+    static EventsTimerManager keepingMarksIn(DatabaseClient database);
     static EventsTimerManager testValue();
     static EventsTimerManager previewValue() { return liveValue(); }
 };

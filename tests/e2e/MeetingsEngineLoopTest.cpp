@@ -1,9 +1,11 @@
 #include "LiveSyncFixture.h"
+#include "core/OneShot.h"
 #include "modules/Main/MainViewModel.h"
 #include "modules/Meetings/MeetingsListViewModel.h"
 #include "support/ClockedScope.h"
 #include "support/TestMain.h"
 
+#include <QCoro/QCoroSignal>
 #include <QJsonArray>
 #include <QSignalSpy>
 
@@ -17,6 +19,13 @@ QJsonObject timed(const QDateTime &start, int minutes)
 {
     return {{"start", QJsonObject {{"dateTime", start.toString(Qt::ISODate)}}},
         {"end", QJsonObject {{"dateTime", start.addSecs(60 * minutes).toString(Qt::ISODate)}}}};
+}
+// A fetch that Google is slow to refuse: it waits for `gate`, then fails.
+QCoro::Task<Result<QList<GoogleCalendarEvent>>> refusedOnceOpened(QPointer<OneShot> gate)
+{
+    if (gate && !gate->hasFired())
+        co_await qCoro(gate.data(), &OneShot::fired);
+    co_return failure(Error::http(503, QStringLiteral("backendError")));
 }
 int deletes(const test::FakeGoogleCalendar &google)
 {
@@ -236,6 +245,61 @@ private slots:
         QTRY_VERIFY(!list.isLoading());
         QCOMPARE(deletes(m_loop->google), 2);
         QVERIFY(!list.alertType()->isSet());
+        QVERIFY(m_loop->google.unexpectedRequests().isEmpty());
+    }
+
+    void aMeetingTurnedIntoASeriesIsNeverDeletedAsOne()
+    {
+        m_deleteOnEnded = true;
+        // The list's own fetches go to the fake until `holding`; from then on they wait for
+        // the gate and fail.
+        OneShot gate;
+        bool holding = false;
+        int held = 0;
+        const GoogleCalendarClient real = Dependencies::current<GoogleCalendarClient>();
+        GoogleCalendarClient gated = real;
+        gated.fetchEventsForDate
+            = [real, &holding, &held, gate = QPointer<OneShot>(&gate)](
+                  const QDateTime &from, const QDateTime &to, const QString &calendarId) {
+                  if (!holding)
+                      return real.fetchEventsForDate(from, to, calendarId);
+                  ++held;
+                  return refusedOnceOpened(gate);
+              };
+        DependencyScope scope;
+        scope.set(gated);
+
+        MainViewModel main;
+        main.startIfNeeded();
+        MeetingsListViewModel list;
+        follow(main, list);
+
+        // A meeting under way, listed and due to end in ten minutes.
+        const QDateTime end = m_time->now().addSecs(10 * 60);
+        const QString id = m_loop->google.addEvent(team, timed(end.addSecs(-15 * 60), 15))
+                               .value("id")
+                               .toString();
+        QTRY_COMPARE(list.eventsModel().size(), 1);
+        QVERIFY(m_timers.pair(id)->endTimer);
+
+        // Someone makes it a weekly series; the reload that follows is slow, then fails.
+        holding = true;
+        m_loop->google.modifyEvent(
+            team, id, {{"recurrence", QJsonArray {"RRULE:FREQ=WEEKLY;COUNT=3"}}});
+        QTRY_COMPARE(m_notifications.size(), 2);
+        QTRY_VERIFY(held > 0);
+        QVERIFY(!m_timers.pair(id).has_value());
+        gate.fire();
+        QTRY_VERIFY(!list.isLoading());
+        QVERIFY(list.alertType()->isSet());
+        QVERIFY(list.eventsModel().isEmpty());
+
+        // The meeting ends: nothing is armed to delete it, and the series stays whole.
+        QCOMPARE(m_timers.pendingTimerCount(), std::size_t(0));
+        m_time->advanceTo(end);
+        QCoreApplication::processEvents();
+        QCOMPARE(deletes(m_loop->google), 0);
+        QCOMPARE(m_loop->google.event(team, id).value("status").toString(), "confirmed");
         QVERIFY(m_loop->google.unexpectedRequests().isEmpty());
     }
 

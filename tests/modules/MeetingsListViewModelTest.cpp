@@ -1,10 +1,12 @@
 #include "modules/Meetings/MeetingsListViewModel.h"
 #include "core/OneShot.h"
 #include "core/StartTask.h"
+#include "services/AppDatabase.h"
 #include "support/FakeClock.h"
 #include "support/TestMain.h"
 
 #include <QCoro/QCoroSignal>
+#include <QTemporaryDir>
 
 using namespace tolvo;
 using test::FakeClock;
@@ -503,6 +505,115 @@ private slots:
         model->removeEndedEvent(master, "a");
         QCoreApplication::processEvents();
         QCOMPARE(m_google->deletes.size(), 1);
+    }
+
+    void aDeletedSeriesTakesItsOccurrencesAtOnce()
+    {
+        m_deleteOnEnded = true;
+        GoogleCalendarEvent occurrence = event("weekly_20250303T091000Z", 10, 20);
+        occurrence.recurringEventId = QStringLiteral("weekly");
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {occurrence, event("single", 10, 20)};
+        auto model = makeLoaded({calendar("a")});
+        QVERIFY(m_timers.pair(occurrence.id).has_value());
+        const qsizetype calls = m_google->calls.size();
+
+        // Google names the cancelled series alone; a reload now would fail.
+        m_google->answers["a"] = failure(Error::http(500, "backendError"));
+        GoogleCalendarEvent series;
+        series.id = QStringLiteral("weekly");
+        series.status = GoogleCalendarEventStatus::cancelled;
+        m_bus.postGoogleChanged(
+            CalendarSyncUpdate::googleChanges("a", {GoogleCalendarChange::deleted(series)}));
+        QTRY_COMPARE(idsOf(model->eventsModel()), QStringList {"single"});
+        QVERIFY(!m_timers.pair(occurrence.id).has_value());
+
+        // Both would have ended now: only the single meeting is deleted on Google.
+        advanceMinutes(31);
+        QTRY_COMPARE(m_google->deletes.size(), 1);
+        QCOMPARE(m_google->deletes.first().eventId, "single");
+        settle(*model);
+        QCOMPARE(m_google->calls.size(), calls);
+        QVERIFY(!model->alertType()->isSet());
+    }
+
+    void changesPushedDuringAHeldReloadCauseOneMore()
+    {
+        auto model = makeLoaded({calendar("a"), calendar("b")});
+        m_google->calls.clear();
+        m_google->held = {"a", "b"};
+        m_dates.selectDate(at(0));
+        QTRY_COMPARE(m_google->calls.size(), 2);
+        for (int i = 0; i < 10; ++i) {
+            GoogleCalendarEvent master = event(QStringLiteral("series%1").arg(i));
+            master.recurrence = {QStringLiteral("RRULE:FREQ=WEEKLY")};
+            m_bus.postGoogleChanged(CalendarSyncUpdate::googleChanges(
+                i % 2 ? "a" : "b", {GoogleCalendarChange::added(master)}));
+        }
+        QCoreApplication::processEvents();
+        m_google->releaseAll();
+        settle(*model);
+        // The held period, then one more reload of both calendars' period and upcoming weeks.
+        QCOMPARE(m_google->calls.size(), 2 + 4);
+
+        // Deleting what is neither listed nor upcoming (the echo of an ended meeting's
+        // deletion, say) costs no reload.
+        m_google->calls.clear();
+        m_bus.postGoogleChanged(CalendarSyncUpdate::googleChanges(
+            "a", {GoogleCalendarChange::deleted(event("elsewhere"))}));
+        QCoreApplication::processEvents();
+        settle(*model);
+        QVERIFY(m_google->calls.isEmpty());
+    }
+
+    void aReminderThatCameStaysAwayUntilItsMeetingMoves_data()
+    {
+        QTest::addColumn<bool>("restart");
+        QTest::newRow("a new list") << false;
+        QTest::newRow("a restart over the same database") << true;
+    }
+
+    void aReminderThatCameStaysAwayUntilItsMeetingMoves()
+    {
+        QFETCH(bool, restart);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("db.sqlite"));
+        const auto start = [&path] {
+            auto database = AppDatabase::open(path);
+            if (!database)
+                qFatal("%s", qUtf8Printable(database.error().describe()));
+            return EventsTimerManager::keepingMarksIn(DatabaseClient::over(*database));
+        };
+        DependencyScope scope;
+        scope.set(start());
+        const GoogleCalendarEvent review = event("review", 40);
+        m_google->answers["a"] = QList<GoogleCalendarEvent> {review};
+        auto model = makeLoaded({calendar("a")});
+        advanceMinutes(10);
+        QCOMPARE(model->notificationStatus(), NotificationStatus::showed(review));
+        model->setNotificationStatus(NotificationStatus::idle());
+
+        // Five minutes later the list is made again; its reminder moment has passed and the
+        // meeting is still to come, but the user has seen it.
+        advanceMinutes(5);
+        model.reset();
+        if (restart)
+            scope.set(start());
+        model = std::make_unique<MeetingsListViewModel>();
+        settle(*model);
+        QCOMPARE(idsOf(model->eventsModel()), QStringList {"review"});
+        m_scheduler->checkNow();
+        QCoreApplication::processEvents();
+        QVERIFY(model->notificationStatus().isIdle());
+
+        // Moved two minutes earlier: a new moment, reminded at once.
+        GoogleCalendarEvent moved = review;
+        moved.start = review.start->addSecs(-120);
+        moved.end = review.end->addSecs(-120);
+        m_bus.postGoogleChanged(
+            CalendarSyncUpdate::googleChanges("a", {GoogleCalendarChange::modified(moved)}));
+        QTRY_COMPARE(*model->eventsModel().first()->event().start, *moved.start);
+        m_scheduler->checkNow();
+        QTRY_COMPARE(model->notificationStatus(), NotificationStatus::showed(moved));
     }
 
     void anAnswerAskedBeforeAChangeDoesNotUndoIt_data()

@@ -61,7 +61,7 @@ private slots:
         auto database = AppDatabase::open(path);
         QVERIFY2(database, database ? "" : qPrintable(database.error().describe()));
         QCOMPARE(SqliteMigrator::appliedIdentifiers((*database)->dbWriter()),
-            (QStringList {QStringLiteral("v1"), QStringLiteral("v2")}));
+            (QStringList {QStringLiteral("v1"), QStringLiteral("v2"), QStringLiteral("v3")}));
         const auto channels = DatabaseClient::over(*database).calendarChannels();
         QVERIFY(channels);
         QCOMPARE(channels->size(), 1);
@@ -190,6 +190,30 @@ private slots:
         QCOMPARE(client.pendingCopies().value(), QList<PendingCopy> {pending});
         QVERIFY(client.deletePendingCopy(QStringLiteral("g1")));
         QVERIFY(client.pendingCopies().value().isEmpty());
+    }
+
+    void reminderMarksAreKeptPerMomentUntilTheirEventEnds()
+    {
+        DatabaseClient client = open(freshPath());
+        const QDateTime now = m_clock.now();
+        const QDateTime reminderAt = now.addSecs(-600);
+        QVERIFY(
+            client.storeReminderMark({QStringLiteral("e"), reminderAt, now.addSecs(3600)}, now));
+        QVERIFY(
+            client.storeReminderMark({QStringLiteral("e"), reminderAt, now.addSecs(3600)}, now));
+        QVERIFY(client.storeReminderMark({QStringLiteral("f"), reminderAt, now.addSecs(60)}, now));
+        QCOMPARE(client.hasReminderMark(QStringLiteral("e"), reminderAt).value(), true);
+        // Another moment of the same event (it moved) has no mark.
+        QCOMPARE(
+            client.hasReminderMark(QStringLiteral("e"), reminderAt.addSecs(300)).value(), false);
+
+        // Once "f" has ended, the next mark stored forgets it; "e" has not ended yet.
+        const QDateTime later = now.addSecs(120);
+        QVERIFY(client.storeReminderMark(
+            {QStringLiteral("g"), later.addSecs(-60), later.addSecs(600)}, later));
+        QCOMPARE(client.hasReminderMark(QStringLiteral("f"), reminderAt).value(), false);
+        QCOMPARE(client.hasReminderMark(QStringLiteral("e"), reminderAt).value(), true);
+        QCOMPARE(client.hasReminderMark(QStringLiteral("g"), later.addSecs(-60)).value(), true);
     }
 
     void aLocalEventNamedTwiceFailsWithTheUniqueViolation()

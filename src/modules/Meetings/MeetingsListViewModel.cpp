@@ -122,6 +122,13 @@ QCoro::Task<> MeetingsListViewModel::runReloads(QPointer<MeetingsListViewModel> 
     while (self && !self->m_reloads.empty()) {
         Reload reload = std::move(self->m_reloads.front());
         self->m_reloads.pop_front();
+        if (reload.refresh) {
+            // Every handled calendar (a follow still waiting brings its own), for the date
+            // picked by now: changes pushed up to this turn are all in the answer.
+            self->m_refreshWaiting = false;
+            reload.calendars = self->m_currentHandleCalendars;
+            reload.date = self->m_dateManager->selectedDate();
+        }
         if (reload.calendars)
             co_await reloadDisplayed(self, reload);
         if (self && reload.publishesDate && reload.date) {
@@ -145,26 +152,9 @@ QCoro::Task<> MeetingsListViewModel::reloadDisplayed(
         = calendarListDifference(self->m_currentHandleCalendars, wanted);
 
     for (const QString &removedId : difference.removed) {
-        QList<GoogleCalendarEvent> released;
-        QList<EventModelPtr> kept;
-        for (const EventModelPtr &model : std::as_const(self->m_eventsModel)) {
-            if (model->calendarId() == removedId)
-                released.append(model->event());
-            else
-                kept.append(model);
-        }
-        for (auto it = self->m_upcoming.begin(); it != self->m_upcoming.end();) {
-            if (it->calendarId == removedId) {
-                released.append(it->event);
-                it = self->m_upcoming.erase(it);
-            } else {
-                ++it;
-            }
-        }
-        if (kept.size() != self->m_eventsModel.size())
-            self->setEventsModel(kept);
-        for (const GoogleCalendarEvent &event : std::as_const(released))
-            self->releaseTimersIfUnused(event);
+        self->dropEntries([&removedId](const GoogleCalendarEvent &, const QString &calendarId) {
+            return calendarId == removedId;
+        });
     }
     self->m_currentHandleCalendars = wanted;
 
@@ -402,14 +392,9 @@ void MeetingsListViewModel::removeEndedEvent(
     // Copies: the arguments may live in the very timer that removeTimer below cancels.
     const GoogleCalendarEvent event = endedEvent;
     const QString calendarId = endedCalendarId;
-    QList<EventModelPtr> kept;
-    for (const EventModelPtr &model : std::as_const(m_eventsModel)) {
-        if (model->event().id != event.id)
-            kept.append(model);
-    }
-    if (kept.size() != m_eventsModel.size())
-        setEventsModel(kept);
-    m_upcoming.remove(event.id);
+    dropEntries([&event](const GoogleCalendarEvent &entry, const QString &) {
+        return entry.id == event.id;
+    });
     m_eventsTimerManager->removeTimer(event);
 
     // Deleting a master deletes every occurrence, past and future: only a single meeting or
@@ -491,15 +476,37 @@ void MeetingsListViewModel::applyGoogleChanges(
     for (const GoogleCalendarChange &change : changes) {
         const GoogleCalendarEvent &event = change.event();
         m_changedWhileFetching.insert(event.id);
+        if (change.kind() == GoogleCalendarChange::Kind::deleted) {
+            // A deleted series takes its occurrences with it, and they go here and now: an
+            // occurrence left armed (because a reload failed or is still out) would end by
+            // asking Google to delete what is gone. What is deleted needs no fetch.
+            const auto goneWith = [&event](const QString &id) {
+                return id == event.id || isInstanceOfSeries(id, event.id);
+            };
+            dropEntries([&goneWith](const GoogleCalendarEvent &entry, const QString &) {
+                return goneWith(entry.id);
+            });
+            m_eventsTimerManager->removeTimer(event);
+            m_snoozes.removeIf([&goneWith](QHash<QString, quint64>::iterator snooze) {
+                return goneWith(snooze.key());
+            });
+            continue;
+        }
         // A series arrives as its master, under the series' id with its first occurrence's
-        // times: listed as one meeting, its end would delete the whole series on Google. The
-        // list holds instances, which the reload fetches.
-        if (event.isSeriesMaster() && change.kind() != GoogleCalendarChange::Kind::deleted) {
+        // times: listed as one meeting, its end would delete the whole series on Google. What
+        // the list holds under that id (the single meeting it was until now) goes at once with
+        // its timers, so that its end cannot fire before the reload brings the occurrences,
+        // nor after a reload that failed.
+        if (event.isSeriesMaster()) {
+            dropEntries([&event](const GoogleCalendarEvent &entry, const QString &) {
+                return entry.id == event.id;
+            });
+            m_eventsTimerManager->removeTimer(event);
             reload = true;
             continue;
         }
         // A change to a recurring series names the series, while the list holds its instances.
-        if (change.kind() != GoogleCalendarChange::Kind::added) {
+        if (change.kind() == GoogleCalendarChange::Kind::modified) {
             reload = reload
                 || std::any_of(m_eventsModel.cbegin(), m_eventsModel.cend(),
                     [&event](const EventModelPtr &model) {
@@ -511,34 +518,61 @@ void MeetingsListViewModel::applyGoogleChanges(
         const auto listed = std::find_if(m_eventsModel.cbegin(), m_eventsModel.cend(),
             [&event](const EventModelPtr &model) { return model->event().id == event.id; });
         const bool isListedNow = listed != m_eventsModel.cend();
-        switch (change.kind()) {
-        case GoogleCalendarChange::Kind::added:
-        case GoogleCalendarChange::Kind::modified: {
-            if (!isListedNow && change.kind() == GoogleCalendarChange::Kind::modified) {
-                // It may have moved into the displayed period: the reload finds out.
-                reload = true;
-                break;
-            }
-            QList<EventModelPtr> models = m_eventsModel;
-            auto model = std::make_shared<const EventModel>(event, calendarId);
-            if (isListedNow)
-                models[listed - m_eventsModel.cbegin()] = std::move(model);
-            else
-                models.prepend(std::move(model));
-            noteUpcoming(event, calendarId);
-            armTimers(event, calendarId);
-            setEventsModel(std::move(models));
-            break;
+        if (!isListedNow && change.kind() == GoogleCalendarChange::Kind::modified) {
+            // It may have moved into the displayed period: the reload finds out.
+            reload = true;
+            continue;
         }
-        case GoogleCalendarChange::Kind::deleted:
-            reload = reload || !isListedNow;
-            m_snoozes.remove(event.id);
-            removeEndedEvent(event, QString());
-            break;
-        }
+        QList<EventModelPtr> models = m_eventsModel;
+        auto model = std::make_shared<const EventModel>(event, calendarId);
+        if (isListedNow)
+            models[listed - m_eventsModel.cbegin()] = std::move(model);
+        else
+            models.prepend(std::move(model));
+        noteUpcoming(event, calendarId);
+        armTimers(event, calendarId);
+        setEventsModel(std::move(models));
     }
     if (reload)
-        enqueue({m_cacheManager->calendars(), m_dateManager->selectedDate(), true, false});
+        refresh();
+}
+
+void MeetingsListViewModel::refresh()
+{
+    // Changes pushed while a reload runs need one more reload after it, not one each: the
+    // waiting one reads the calendars and the date when its turn comes.
+    if (m_refreshWaiting)
+        return;
+    m_refreshWaiting = true;
+    Reload reload;
+    reload.upcoming = true;
+    reload.refresh = true;
+    enqueue(std::move(reload));
+}
+
+void MeetingsListViewModel::dropEntries(
+    const std::function<bool(const GoogleCalendarEvent &, const QString &calendarId)> &matches)
+{
+    QList<GoogleCalendarEvent> released;
+    QList<EventModelPtr> kept;
+    for (const EventModelPtr &model : std::as_const(m_eventsModel)) {
+        if (matches(model->event(), model->calendarId()))
+            released.append(model->event());
+        else
+            kept.append(model);
+    }
+    for (auto it = m_upcoming.begin(); it != m_upcoming.end();) {
+        if (matches(it->event, it->calendarId)) {
+            released.append(it->event);
+            it = m_upcoming.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (kept.size() != m_eventsModel.size())
+        setEventsModel(kept);
+    for (const GoogleCalendarEvent &event : std::as_const(released))
+        releaseTimersIfUnused(event);
 }
 
 void MeetingsListViewModel::armMidnight()

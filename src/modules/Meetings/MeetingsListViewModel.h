@@ -29,6 +29,7 @@
 #include <QSet>
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 namespace tolvo {
@@ -117,6 +118,8 @@ private:
         std::optional<QDateTime> date;
         bool upcoming = false; // refresh the upcoming weeks as well
         bool publishesDate = false; // a date pick: selectedDate follows once it is done
+        // Everything handled again, with the calendars and date of its turn (set then).
+        bool refresh = false;
     };
     struct Upcoming
     {
@@ -125,6 +128,8 @@ private:
     };
 
     void enqueue(Reload reload);
+    // Queues a refresh unless one is waiting already.
+    void refresh();
     static QCoro::Task<> runReloads(QPointer<MeetingsListViewModel> self);
     static QCoro::Task<> reloadDisplayed(QPointer<MeetingsListViewModel> self, Reload reload);
     static QCoro::Task<> reloadUpcoming(QPointer<MeetingsListViewModel> self);
@@ -146,6 +151,9 @@ private:
     bool changedWhileFetching(const QString &eventId) const;
     // Cancels the event's reminder and end timers unless it is listed or upcoming.
     void releaseTimersIfUnused(const GoogleCalendarEvent &event);
+    // Removes the listed and upcoming entries that match, with the timers nothing else needs.
+    void dropEntries(
+        const std::function<bool(const GoogleCalendarEvent &, const QString &calendarId)> &matches);
     void raiseFetchAlert(
         const Error &error, QList<GoogleCalendar> calendars, std::optional<QDateTime> date);
     void raiseDeleteAlert(const Error &error, GoogleCalendarEvent event, QString calendarId);
@@ -178,6 +186,7 @@ private:
 
     std::deque<Reload> m_reloads;
     bool m_reloadRunning = false;
+    bool m_refreshWaiting = false;
     bool m_firstDate = true;
     Timers m_ownTimers; // the midnight refresh
     Subscription m_calendarSubscription;
