@@ -2,14 +2,14 @@
 #include "core/OneShot.h"
 #include "core/StartTask.h"
 #include "services/AppDatabase.h"
-#include "support/FakeClock.h"
+#include "support/ClockedScope.h"
+#include "support/TemporaryDatabase.h"
 #include "support/TestMain.h"
 
 #include <QCoro/QCoroSignal>
 #include <QTemporaryDir>
 
 using namespace tolvo;
-using test::FakeClock;
 
 namespace {
 
@@ -123,9 +123,8 @@ class MeetingsListViewModelTest : public QObject
 {
     Q_OBJECT
 
-    FakeClock m_clock;
-    std::shared_ptr<TimerScheduler> m_scheduler;
-    std::unique_ptr<DependencyScope> m_scope;
+    test::ClockedScope m_time;
+    std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<FakeEventReplies> m_google;
     CacheManager m_cache;
     DateManager m_dates;
@@ -137,7 +136,7 @@ class MeetingsListViewModelTest : public QObject
     int m_authorizeCalls = 0;
     bool m_authorizeAnswer = true;
 
-    QDateTime at(int minutesFromNow) const { return m_clock.now().addSecs(60 * minutesFromNow); }
+    QDateTime at(int minutesFromNow) const { return m_time.now().addSecs(60 * minutesFromNow); }
 
     GoogleCalendarEvent event(const QString &id, std::optional<int> startInMinutes = 60,
         int durationMinutes = 30, const QString &summary = QStringLiteral("Meeting"))
@@ -154,8 +153,8 @@ class MeetingsListViewModelTest : public QObject
 
     void advanceMinutes(int minutes)
     {
-        m_clock.advance(60 * minutes);
-        m_scheduler->checkNow();
+        m_time.clock.advance(60 * minutes);
+        m_time.scheduler()->checkNow();
         QCoreApplication::processEvents();
     }
 
@@ -176,16 +175,15 @@ class MeetingsListViewModelTest : public QObject
 private slots:
     void init()
     {
-        m_clock = FakeClock(QDateTime(QDate(2025, 3, 3), QTime(9, 0), Qt::UTC));
-        m_scheduler = std::make_shared<TimerScheduler>(m_clock.clock());
-        m_scope = std::make_unique<DependencyScope>();
-        m_scope->set(m_scheduler);
-        m_scope->set(CalendarContext {QTimeZone::utc(), QLocale::c(), Qt::Monday, m_clock.clock()});
+        m_time.clock.set(QDateTime(QDate(2025, 3, 3), QTime(9, 0), Qt::UTC));
+        DependencyScope &scope = m_time.open();
+        m_folder = std::make_unique<QTemporaryDir>();
         m_google = std::make_unique<FakeEventReplies>();
-        m_timers = EventsTimerManager::liveValue();
+        // Reminder marks of one test function must not keep back the reminders of the next.
+        m_timers = EventsTimerManager::keepingMarksIn(test::temporaryDatabase(*m_folder));
         m_cache = CacheManager::liveValue();
         m_dates = DateManager::liveValue();
-        m_dates.selectDate(m_clock.now());
+        m_dates.selectDate(m_time.now());
         m_bus = SyncBus::liveValue();
         m_log = std::make_shared<LogRecorder>();
         m_notifications.clear();
@@ -203,7 +201,7 @@ private slots:
             ++m_authorizeCalls;
             return readyTask<Result<bool>>(m_authorizeAnswer);
         };
-        m_scope->set(m_timers)
+        scope.set(m_timers)
             .set(m_cache)
             .set(m_dates)
             .set(m_bus)
@@ -221,9 +219,10 @@ private slots:
     {
         m_google->releaseAll();
         QTRY_VERIFY(m_google->answeredAll());
-        m_scope.reset();
+        m_time.close();
         m_google.reset();
-        m_scheduler.reset();
+        m_timers = EventsTimerManager();
+        m_folder.reset();
     }
 
     void firstLoadArrivesOnALaterPass()
@@ -601,7 +600,7 @@ private slots:
         model = std::make_unique<MeetingsListViewModel>();
         settle(*model);
         QCOMPARE(idsOf(model->eventsModel()), QStringList {"review"});
-        m_scheduler->checkNow();
+        m_time.scheduler()->checkNow();
         QCoreApplication::processEvents();
         QVERIFY(model->notificationStatus().isIdle());
 
@@ -612,7 +611,7 @@ private slots:
         m_bus.postGoogleChanged(
             CalendarSyncUpdate::googleChanges("a", {GoogleCalendarChange::modified(moved)}));
         QTRY_COMPARE(*model->eventsModel().first()->event().start, *moved.start);
-        m_scheduler->checkNow();
+        m_time.scheduler()->checkNow();
         QTRY_COMPARE(model->notificationStatus(), NotificationStatus::showed(moved));
     }
 
@@ -703,7 +702,7 @@ private slots:
         QFETCH(int, showsAfterSeconds);
         auto model = makeLoaded({});
         GoogleCalendarEvent e = event("s");
-        e.start = m_clock.now().addSecs(startInSeconds);
+        e.start = m_time.now().addSecs(startInSeconds);
         model->showReminder(e);
         QVERIFY(!model->notificationStatus().isIdle());
         model->snooze(SnoozeTime(choice), e);
@@ -713,12 +712,12 @@ private slots:
             return;
         }
         if (showsAfterSeconds > 0) {
-            m_clock.advance(showsAfterSeconds - 1);
-            m_scheduler->checkNow();
+            m_time.clock.advance(showsAfterSeconds - 1);
+            m_time.scheduler()->checkNow();
             QVERIFY(model->notificationStatus().isIdle());
-            m_clock.advance(1);
+            m_time.clock.advance(1);
         }
-        m_scheduler->checkNow();
+        m_time.scheduler()->checkNow();
         QCOMPARE(model->notificationStatus(), NotificationStatus::showed(e));
     }
 

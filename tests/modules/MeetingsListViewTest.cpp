@@ -4,10 +4,13 @@
 #include "modules/Calendar/CalendarPeriodView.h"
 #include "modules/Calendar/IntuitiveCalendarView.h"
 #include "modules/Meetings/MeetingsListViewModel.h"
-#include "support/FakeClock.h"
+#include "support/ClockedScope.h"
+#include "support/TemporaryDatabase.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QToolButton>
 
 using namespace tolvo;
@@ -47,9 +50,8 @@ class MeetingsListViewTest : public QObject
 {
     Q_OBJECT
 
-    FakeClock m_clock;
-    std::shared_ptr<TimerScheduler> m_scheduler;
-    std::unique_ptr<DependencyScope> m_scope;
+    test::ClockedScope m_time;
+    std::unique_ptr<QTemporaryDir> m_folder;
     QList<DeleteEventRequest> m_deletes;
     QList<GoogleCalendarEvent> m_listed;
 
@@ -58,7 +60,7 @@ class MeetingsListViewTest : public QObject
         GoogleCalendarEvent e;
         e.id = id;
         e.summary = summary;
-        e.start = m_clock.now().addSecs(60 * startInMinutes);
+        e.start = m_time.now().addSecs(60 * startInMinutes);
         e.end = e.start->addSecs(1800);
         return e;
     }
@@ -66,9 +68,9 @@ class MeetingsListViewTest : public QObject
 private slots:
     void init()
     {
-        m_clock = FakeClock(QDateTime(QDate(2025, 3, 3), QTime(9, 0), Qt::UTC));
-        m_scheduler = std::make_shared<TimerScheduler>(m_clock.clock());
-        m_scope = std::make_unique<DependencyScope>();
+        m_time.clock.set(QDateTime(QDate(2025, 3, 3), QTime(9, 0), Qt::UTC));
+        DependencyScope &scope = m_time.open();
+        m_folder = std::make_unique<QTemporaryDir>();
         m_deletes.clear();
         m_listed
             = {event("dup", "First", 60), event("dup", "Second", 90), event("solo", "Solo", 120)};
@@ -87,12 +89,10 @@ private slots:
         calendar.accessRole = QStringLiteral("owner");
         cache.storeCalendars({calendar});
         DateManager dates = DateManager::liveValue();
-        dates.selectDate(m_clock.now());
+        dates.selectDate(m_time.now());
         UserDefaultsClient defaults = UserDefaultsClient::testValue();
         defaults.boolValue = [](const QString &) { return false; };
-        m_scope->set(m_scheduler)
-            .set(CalendarContext {QTimeZone::utc(), QLocale::c(), Qt::Monday, m_clock.clock()})
-            .set(EventsTimerManager::liveValue())
+        scope.set(EventsTimerManager::keepingMarksIn(test::temporaryDatabase(*m_folder)))
             .set(cache)
             .set(dates)
             .set(SyncBus::liveValue())
@@ -105,7 +105,9 @@ private slots:
     void cleanup()
     {
         Appearance::instance().setOverride(std::nullopt);
-        m_scope.reset();
+        test::deleteTopLevelWindows();
+        m_time.close();
+        m_folder.reset();
     }
 
     void editAndDeleteActOnTheFirstMatch()
@@ -155,7 +157,7 @@ private slots:
         const QStringList shown = opened.log;
         opened.snooze(SnoozeTime::minute);
         opened.close();
-        QCOMPARE(m_scheduler->pendingCount(), std::size_t(0)); // no snooze armed
+        QCOMPARE(m_time.scheduler()->pendingCount(), std::size_t(0)); // no snooze armed
         QCOMPARE(opened.log, shown); // and no window opened
     }
 

@@ -3,7 +3,7 @@
 #include "core/StartTask.h"
 #include "services/AppDatabase.h"
 #include "services/GoogleCalendarSyncClient.h"
-#include "support/FakeClock.h"
+#include "support/ClockedScope.h"
 #include "support/FakeEventStreamServer.h"
 #include "support/FakeGoogleCalendar.h"
 #include "support/StreamCollector.h"
@@ -63,8 +63,7 @@ class CalendarSyncSessionTest : public QObject
     Q_OBJECT
 
     const SyncTimings m_timings = test::fastSyncTimings();
-    test::FakeClock m_clock;
-    std::shared_ptr<TimerScheduler> m_scheduler;
+    std::unique_ptr<test::ClockedScope> m_time;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<FakeGoogleCalendar> m_google;
     std::unique_ptr<FakeEventStreamServer> m_relay;
@@ -85,15 +84,15 @@ class CalendarSyncSessionTest : public QObject
     // Moves the clock on and fires what came due.
     void elapse(std::chrono::milliseconds span)
     {
-        m_clock.advanceMs(span.count());
-        m_scheduler->checkNow();
+        m_time->clock.advanceMs(span.count());
+        m_time->scheduler()->checkNow();
     }
 
     // How long until the next timer the engine armed, or -1 when none is.
     qint64 untilNextTimer() const
     {
-        const QDateTime next = m_scheduler->nextDeadline();
-        return next.isValid() ? m_clock.now().msecsTo(next) : -1;
+        const QDateTime next = m_time->scheduler()->nextDeadline();
+        return next.isValid() ? m_time->now().msecsTo(next) : -1;
     }
 
     QList<FakeGoogleCalendar::LoggedRequest> watches() const
@@ -144,9 +143,11 @@ private slots:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        m_clock = test::FakeClock();
+        m_time = std::make_unique<test::ClockedScope>();
+        m_time->clock.set(QDateTime(QDate(2025, 3, 3), QTime(9, 0), Qt::UTC));
+        m_time->open();
         m_google = std::make_unique<FakeGoogleCalendar>();
-        m_google->setClock(m_clock.clock());
+        m_google->setClock(m_time->clock.clock());
         m_relay = std::make_unique<FakeEventStreamServer>();
         QVERIFY(m_google->start());
         QVERIFY(m_relay->start());
@@ -194,7 +195,6 @@ private slots:
         m_google_client = GoogleCalendarClient::make(environment);
         m_apple = apple;
         m_copier = copier;
-        m_scheduler = std::make_shared<TimerScheduler>(m_clock.clock());
         rebuild(m_google_client, m_database);
     }
 
@@ -202,7 +202,7 @@ private slots:
     void rebuild(const GoogleCalendarClient &google, const DatabaseClient &database)
     {
         m_session = CalendarSyncSession::create({google, database, m_apple, m_copier,
-            LoggerClient::recording(m_log), m_relay->baseUrl(), m_timings, m_scheduler});
+            LoggerClient::recording(m_log), m_relay->baseUrl(), m_timings, m_time->scheduler()});
         m_client = GoogleCalendarSyncClient::over(m_session);
     }
     void cleanup()
@@ -210,6 +210,7 @@ private slots:
         QCoro::waitFor(m_client.cleanUpAll());
         m_client = {};
         m_session.reset();
+        m_time.reset();
         QVERIFY2(m_google->unexpectedRequests().isEmpty(),
             qPrintable(m_google->unexpectedRequests().join(QLatin1Char('\n'))));
     }
@@ -322,7 +323,7 @@ private slots:
         QVERIFY(!m_session->isListening(calendarA));
         // Nothing is fetched for an unfollowed calendar any more: no timer is left to wake it,
         // and a day later still nothing has come.
-        QTRY_COMPARE(m_scheduler->pendingCount(), std::size_t(0));
+        QTRY_COMPARE(m_time->scheduler()->pendingCount(), std::size_t(0));
         const int fetches = eventFetches(calendarA);
         elapse(24h);
         QCoreApplication::processEvents();
@@ -786,7 +787,7 @@ private slots:
         m_copier.retryPendingCopies = [this, retries](std::shared_ptr<LocalCalendarStore>) {
             ++*retries;
             return readyTask<Result<std::optional<QDateTime>>>(
-                std::optional<QDateTime>(m_clock.now().addSecs(61)));
+                std::optional<QDateTime>(m_time->now().addSecs(61)));
         };
         const auto gate = std::make_shared<OneShot>();
         const auto entered = std::make_shared<int>(0);
@@ -804,7 +805,7 @@ private slots:
 
         QVERIFY(QCoro::waitFor(m_client.cleanUpAll()));
         gate->fire();
-        QTRY_COMPARE(m_scheduler->pendingCount(), std::size_t(0));
+        QTRY_COMPARE(m_time->scheduler()->pendingCount(), std::size_t(0));
         QCOMPARE(m_session->pendingTimerCount(), std::size_t(0));
         QVERIFY(!m_session->copyRetryDate().isValid());
         const int tried = *retries;
