@@ -157,16 +157,10 @@ struct Moment
     QDateTime time;
 };
 
-std::optional<Moment> readMoment(
-    icalcomponent *event, icalproperty_kind kind, icalcomponent *root, const QTimeZone &localZone)
+// A DATE or DATE-TIME value; `tzid` is the TZID parameter of its property, if any.
+std::optional<Moment> momentOf(
+    const icaltimetype &value, const char *tzid, icalcomponent *root, const QTimeZone &localZone)
 {
-    icalproperty *property = icalcomponent_get_first_property(event, kind);
-    if (!property)
-        return std::nullopt;
-    icalvalue *raw = icalproperty_get_value(property);
-    if (!raw)
-        return std::nullopt;
-    const icaltimetype value = icalvalue_get_datetime(raw);
     if (icaltime_is_null_time(value))
         return std::nullopt;
     Moment moment;
@@ -177,11 +171,23 @@ std::optional<Moment> readMoment(
             return std::nullopt;
         return moment;
     }
-    moment.time
-        = instant(value, icalproperty_get_parameter_as_string(property, "TZID"), root, localZone);
+    moment.time = instant(value, tzid, root, localZone);
     if (!moment.time.isValid())
         return std::nullopt;
     return moment;
+}
+
+std::optional<Moment> readMoment(
+    icalcomponent *event, icalproperty_kind kind, icalcomponent *root, const QTimeZone &localZone)
+{
+    icalproperty *property = icalcomponent_get_first_property(event, kind);
+    if (!property)
+        return std::nullopt;
+    icalvalue *raw = icalproperty_get_value(property);
+    if (!raw)
+        return std::nullopt;
+    return momentOf(icalvalue_get_datetime(raw),
+        icalproperty_get_parameter_as_string(property, "TZID"), root, localZone);
 }
 
 QDateTime readStamp(icalcomponent *event, icalproperty_kind kind, icalcomponent *root)
@@ -204,6 +210,8 @@ icaltimetype dateValue(const QDate &date)
     value.year = date.year();
     value.month = date.month();
     value.day = date.day();
+    // A null date's clock is -1, which libical's recurrence steps would count with.
+    value.hour = value.minute = value.second = 0;
     return value;
 }
 
@@ -215,18 +223,51 @@ void removeAll(icalcomponent *event, icalproperty_kind kind)
     }
 }
 
+// Puts `property` in the place of the event's `kind` properties. It takes over the parameters
+// of the first one (another program's LANGUAGE, CN or X- parameters), except those that its
+// new value decides or that describe the old value alone.
 void replace(icalcomponent *event, icalproperty_kind kind, icalproperty *property)
 {
+    icalproperty *previous = icalcomponent_get_first_property(event, kind);
+    if (previous && property) {
+        for (icalparameter *parameter
+             = icalproperty_get_first_parameter(previous, ICAL_ANY_PARAMETER);
+             parameter; parameter = icalproperty_get_next_parameter(previous, ICAL_ANY_PARAMETER)) {
+            switch (icalparameter_isa(parameter)) {
+            case ICAL_TZID_PARAMETER:
+            case ICAL_VALUE_PARAMETER:
+            case ICAL_ALTREP_PARAMETER: // another form of the old text
+            case ICAL_ENCODING_PARAMETER: break;
+            default: icalproperty_add_parameter(property, icalparameter_new_clone(parameter));
+            }
+        }
+    }
     removeAll(event, kind);
     if (property)
         icalcomponent_add_property(event, property);
 }
 
-// Written as it reads back: a text that holds nothing after normalising is left out.
+// The value of a text or URI property as written, unescaped.
+std::optional<QString> writtenText(icalproperty *property)
+{
+    icalvalue *raw = property ? icalproperty_get_value(property) : nullptr;
+    if (!raw)
+        return std::nullopt;
+    switch (icalvalue_isa(raw)) {
+    case ICAL_TEXT_VALUE: return copied(icalvalue_get_text(raw));
+    case ICAL_URI_VALUE: return copied(icalvalue_get_uri(raw));
+    default: return std::nullopt;
+    }
+}
+
+// Written as it reads back: a text that holds nothing after normalising is left out, and one
+// the file already says is left as written.
 void replaceText(icalcomponent *event, icalproperty_kind kind, const std::optional<QString> &value,
     icalproperty *(*make)(const char *))
 {
     const QString text = value ? normalisedText(*value) : QString();
+    if (!text.isEmpty() && writtenText(icalcomponent_get_first_property(event, kind)) == text)
+        return;
     replace(event, kind, text.isEmpty() ? nullptr : make(text.toUtf8().constData()));
 }
 
@@ -544,6 +585,9 @@ struct SeriesShift
 {
     qint64 seconds = 0;
     QTimeZone zone;
+    // The part of the shift that changes the time of day (none for all-day series): all that
+    // moves the occurrences a rule pins to their days (BYDAY, BYMONTHDAY).
+    qint64 clockSeconds = 0;
 };
 
 // The wall clock of `moment` in `zone`, as a plain date and time.
@@ -565,8 +609,9 @@ std::optional<SeriesShift> seriesShift(
         zone = localZone;
     else if (form.kind == TimeForm::zoned && zoneForTzid(QString::fromUtf8(form.tzid)).isValid())
         zone = zoneForTzid(QString::fromUtf8(form.tzid));
-    const qint64 seconds = wallClock(before.time, zone).secsTo(wallClock(after.time, zone));
-    return SeriesShift {seconds, zone};
+    const QDateTime from = wallClock(before.time, zone);
+    const QDateTime to = wallClock(after.time, zone);
+    return SeriesShift {from.secsTo(to), zone, from.time().secsTo(to.time())};
 }
 
 // One date or time of the series moved with it, in the form it was written in.
@@ -596,14 +641,37 @@ std::optional<icaltimetype> shiftedValue(const icaltimetype &value, const char *
     return **written;
 }
 
+// The properties of one kind, listed before any is looked into: libical keeps one property
+// cursor per component, which a nested look would move.
+QList<icalproperty *> propertiesOf(icalcomponent *event, icalproperty_kind kind)
+{
+    QList<icalproperty *> result;
+    for (icalproperty *property = icalcomponent_get_first_property(event, kind); property;
+         property = icalcomponent_get_next_property(event, kind))
+        result.append(property);
+    return result;
+}
+
+// Copied: libical hands parameter text out of a buffer it reuses.
+std::optional<QByteArray> tzidOf(icalproperty *property)
+{
+    if (const char *tzid = icalproperty_get_parameter_as_string(property, "TZID"))
+        return QByteArray(tzid);
+    return std::nullopt;
+}
+
+const char *orNull(const std::optional<QByteArray> &text)
+{
+    return text ? text->constData() : nullptr;
+}
+
 void shiftProperties(icalcomponent *event, icalproperty_kind kind, icalcomponent *root,
     const QTimeZone &localZone, const SeriesShift &shift)
 {
-    for (icalproperty *property = icalcomponent_get_first_property(event, kind); property;
-         property = icalcomponent_get_next_property(event, kind)) {
-        const char *tzid = icalproperty_get_parameter_as_string(property, "TZID");
+    for (icalproperty *property : propertiesOf(event, kind)) {
+        const auto tzid = tzidOf(property);
         const auto moved = [&](const icaltimetype &value) {
-            return shiftedValue(value, tzid, root, localZone, shift);
+            return shiftedValue(value, orNull(tzid), root, localZone, shift);
         };
         switch (kind) {
         case ICAL_EXDATE_PROPERTY:
@@ -650,15 +718,120 @@ void shiftProperties(icalcomponent *event, icalproperty_kind kind, icalcomponent
     }
 }
 
+// A moment on one time line with the others: a date at its local midnight.
+QDateTime orderOf(const Moment &moment, const QTimeZone &localZone)
+{
+    return moment.isDate ? moment.date.startOfDay(localZone) : moment.time;
+}
+
+bool sameMoment(const Moment &a, const Moment &b)
+{
+    return a.isDate == b.isDate && (a.isDate ? a.date == b.date : a.time == b.time);
+}
+
+// Far past any series a person keeps; a rule that would need more steps (every minute for
+// years) leaves its exceptions where they are.
+constexpr int maximumRuleSteps = 100'000;
+
+// Whether one of the master's rules makes `moment`, counted from its start `dtstart`.
+bool ruleMakes(icalproperty *rrule, const icaltimetype &dtstart, const char *tzid,
+    icalcomponent *root, const Moment &moment, const QTimeZone &localZone)
+{
+    icalrecurrencetype rule = icalproperty_get_rrule(rrule);
+    // The rule's end is compared here, as an instant: libical would compare a zone's wall
+    // clock with a UTC end.
+    const auto until = momentOf(rule.until, nullptr, root, localZone);
+    rule.until = icaltime_null_time();
+    const QDateTime wanted = orderOf(moment, localZone);
+    icalrecur_iterator *iterator = icalrecur_iterator_new(rule, dtstart);
+    bool found = false;
+    for (int step = 0; iterator && step < maximumRuleSteps && !found; ++step) {
+        const auto made = momentOf(icalrecur_iterator_next(iterator), tzid, root, localZone);
+        if (!made)
+            break;
+        const QDateTime at = orderOf(*made, localZone);
+        if (until
+            && (until->isDate ? at >= until->date.addDays(1).startOfDay(localZone)
+                              : at > until->time))
+            break;
+        if (at > wanted)
+            break;
+        found = sameMoment(*made, moment);
+    }
+    if (iterator)
+        icalrecur_iterator_free(iterator);
+    return found;
+}
+
+// Whether `moment` is an occurrence of the series as the master now says: its start, an added
+// date or one its rules make (excluded dates aside: they name occurrences themselves).
+bool isOccurrence(
+    icalcomponent *root, icalcomponent *master, const Moment &moment, const QTimeZone &localZone)
+{
+    icalproperty *startProperty = icalcomponent_get_first_property(master, ICAL_DTSTART_PROPERTY);
+    if (!startProperty)
+        return false;
+    const icaltimetype dtstart = icalproperty_get_dtstart(startProperty);
+    const auto tzid = tzidOf(startProperty);
+    const auto start = momentOf(dtstart, orNull(tzid), root, localZone);
+    if (!start)
+        return false;
+    if (sameMoment(*start, moment))
+        return true;
+    for (icalproperty *added : propertiesOf(master, ICAL_RDATE_PROPERTY)) {
+        const icaldatetimeperiodtype rdate = icalproperty_get_rdate(added);
+        const auto at
+            = momentOf(icaltime_is_null_time(rdate.time) ? rdate.period.start : rdate.time,
+                orNull(tzidOf(added)), root, localZone);
+        if (at && sameMoment(*at, moment))
+            return true;
+    }
+    const QList<icalproperty *> rules = propertiesOf(master, ICAL_RRULE_PROPERTY);
+    return std::any_of(rules.cbegin(), rules.cend(), [&](icalproperty *rule) {
+        return ruleMakes(rule, dtstart, orNull(tzid), root, moment, localZone);
+    });
+}
+
+// The shift that moves one exception (an excluded date, an override's recurrence id; `value`
+// as written): the series' own when that lands on an occurrence of the series as saved, else
+// the change of the time of day alone when that does (a rule that pins the weekday keeps its
+// occurrences on their days), else none: the exception stays on the occurrence it named.
+std::optional<SeriesShift> exceptionShift(icalcomponent *root, icalcomponent *master,
+    const icaltimetype &value, const char *tzid, const QTimeZone &localZone,
+    const SeriesShift &shift)
+{
+    QList<SeriesShift> candidates {shift};
+    if (shift.clockSeconds != 0 && shift.clockSeconds != shift.seconds)
+        candidates.append(SeriesShift {shift.clockSeconds, shift.zone, shift.clockSeconds});
+    for (const SeriesShift &candidate : std::as_const(candidates)) {
+        const auto moved = shiftedValue(value, tzid, root, localZone, candidate);
+        const auto at = moved ? momentOf(*moved, tzid, root, localZone) : std::nullopt;
+        if (at && isOccurrence(root, master, *at, localZone))
+            return candidate;
+    }
+    return std::nullopt;
+}
+
 // Moves the series' exceptions with its start: excluded and added dates, the end of its rule
 // and the occurrences its overrides replace (with those overrides that were not moved apart).
 // Only what the save kept as it was moves: rules and overrides the save wrote are as meant.
+// An exception moves only onto an occurrence of the series as saved: one whose rule keeps
+// the occurrence where it was (a pinned weekday) stays on it.
 void shiftSeries(icalcomponent *root, icalcomponent *master, const QTimeZone &localZone,
     const SeriesShift &shift, bool rulesKept, bool overridesKept)
 {
     if (rulesKept) {
-        for (const auto kind : {ICAL_EXDATE_PROPERTY, ICAL_RDATE_PROPERTY, ICAL_RRULE_PROPERTY})
+        for (const auto kind : {ICAL_RDATE_PROPERTY, ICAL_RRULE_PROPERTY})
             shiftProperties(master, kind, root, localZone, shift);
+        for (icalproperty *excluded : propertiesOf(master, ICAL_EXDATE_PROPERTY)) {
+            const auto tzid = tzidOf(excluded);
+            const icaltimetype value = icalproperty_get_exdate(excluded);
+            const auto own = exceptionShift(root, master, value, orNull(tzid), localZone, shift);
+            const auto moved
+                = own ? shiftedValue(value, orNull(tzid), root, localZone, *own) : std::nullopt;
+            if (moved)
+                icalproperty_set_exdate(excluded, *moved);
+        }
     }
     const auto uid = uidOf(master);
     if (!uid || !overridesKept)
@@ -668,12 +841,17 @@ void shiftSeries(icalcomponent *root, icalcomponent *master, const QTimeZone &lo
             continue;
         const auto replaced = readMoment(event, ICAL_RECURRENCEID_PROPERTY, root, localZone);
         const auto start = readMoment(event, ICAL_DTSTART_PROPERTY, root, localZone);
-        const bool inPlace = replaced && start && replaced->isDate == start->isDate
-            && (replaced->isDate ? replaced->date == start->date : replaced->time == start->time);
-        shiftProperties(event, ICAL_RECURRENCEID_PROPERTY, root, localZone, shift);
+        const bool inPlace = replaced && start && sameMoment(*replaced, *start);
+        icalproperty *recurrenceId
+            = icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY);
+        const auto own = exceptionShift(root, master, icalproperty_get_recurrenceid(recurrenceId),
+            orNull(tzidOf(recurrenceId)), localZone, shift);
+        if (!own)
+            continue;
+        shiftProperties(event, ICAL_RECURRENCEID_PROPERTY, root, localZone, *own);
         if (inPlace) {
-            shiftProperties(event, ICAL_DTSTART_PROPERTY, root, localZone, shift);
-            shiftProperties(event, ICAL_DTEND_PROPERTY, root, localZone, shift);
+            shiftProperties(event, ICAL_DTSTART_PROPERTY, root, localZone, *own);
+            shiftProperties(event, ICAL_DTEND_PROPERTY, root, localZone, *own);
         }
     }
 }

@@ -41,10 +41,14 @@ qsizetype eventCount(const QByteArray &text);
 // second); all-day events as dates. A date outside the years 1 to 3000 is refused.
 // LAST-MODIFIED and DTSTAMP become `now`; CREATED is kept, else set to the event's own
 // creation date or `now`. Texts are written normalised. When the times change, SEQUENCE goes
-// up; when a series' start moves, its excluded and added dates, the end of its rule and its
-// overrides' RECURRENCE-IDs move by the same wall-clock amount (overrides that were not moved
-// apart move along). Rule lines and overrides that differ from the file's are written as
-// given (each override's VEVENT updated in place, new ones in the form of the series' start).
+// up; when a series' start moves, its added dates and the end of its rule move by the same
+// wall-clock amount, and so do its excluded dates and overrides' RECURRENCE-IDs (overrides that
+// were not moved apart move along) where that lands on an occurrence of the series as saved;
+// else by the change of the time of day where that does (a rule that pins the weekday), else
+// not at all. Rule lines and overrides that differ from the file's are written as given (each
+// override's VEVENT updated in place, new ones in the form of the series' start). Properties
+// rewritten keep the parameters they had (LANGUAGE, X- parameters), but for TZID and VALUE,
+// which the new value decides, and ALTREP and ENCODING, which only fit the old text.
 Result<QByteArray> writeEvent(const LocalEvent &event, const QByteArray &previous,
     const QDateTime &now, const QTimeZone &localZone);
 

@@ -786,6 +786,36 @@ private slots:
             << utc(2025, 3, 3, 9, 30)
             << QByteArrayList {"EXDATE:20250310T093000Z", "RECURRENCE-ID:20250317T093000Z",
                    "DTSTART:20250317T100000Z"};
+        // A rule that pins the weekday keeps its occurrences on Wednesdays: a day's move
+        // would put the exceptions on Thursdays, which the rule never makes.
+        const QByteArray wednesdays("DTSTART;TZID=Europe/Berlin:20260107T093000\r\n"
+                                    "DTEND;TZID=Europe/Berlin:20260107T100000\r\n"
+                                    "RRULE:FREQ=WEEKLY;BYDAY=WE;COUNT=6\r\n"
+                                    "EXDATE;TZID=Europe/Berlin:20260114T093000\r\n"
+                                    "EXDATE:20260128T083000Z\r\n");
+        const QByteArray renamedWednesday("BEGIN:VEVENT\r\nUID:series\r\n"
+                                          "RECURRENCE-ID;TZID=Europe/Berlin:20260121T093000\r\n"
+                                          "DTSTART;TZID=Europe/Berlin:20260121T093000\r\n"
+                                          "DTEND;TZID=Europe/Berlin:20260121T100000\r\n"
+                                          "SUMMARY:Renamed once\r\nEND:VEVENT\r\n");
+        QTest::newRow("pinned weekday, a day later")
+            << wednesdays << renamedWednesday << QDateTime(QDate(2026, 1, 8), QTime(9, 30), berlin)
+            << QByteArrayList {"DTSTART;TZID=Europe/Berlin:20260108T093000",
+                   "EXDATE;TZID=Europe/Berlin:20260114T093000", "EXDATE:20260128T083000Z",
+                   "RECURRENCE-ID;TZID=Europe/Berlin:20260121T093000",
+                   "DTSTART;TZID=Europe/Berlin:20260121T093000"};
+        // Only the time of day moves the occurrences the rule keeps on their day.
+        QTest::newRow("pinned weekday, a day and an hour later")
+            << wednesdays << renamedWednesday << QDateTime(QDate(2026, 1, 8), QTime(10, 30), berlin)
+            << QByteArrayList {"EXDATE;TZID=Europe/Berlin:20260114T103000",
+                   "EXDATE:20260128T093000Z", "RECURRENCE-ID;TZID=Europe/Berlin:20260121T103000",
+                   "DTSTART;TZID=Europe/Berlin:20260121T103000"};
+        QTest::newRow("pinned month day, all-day, a day later")
+            << QByteArray("DTSTART;VALUE=DATE:20260115\r\nDTEND;VALUE=DATE:20260116\r\n"
+                          "RRULE:FREQ=MONTHLY;BYMONTHDAY=15;COUNT=4\r\n"
+                          "EXDATE;VALUE=DATE:20260215\r\n")
+            << QByteArray() << QDateTime(QDate(2026, 1, 16), QTime(0, 0), m_newYork)
+            << QByteArrayList {"DTSTART;VALUE=DATE:20260116", "EXDATE;VALUE=DATE:20260215"};
     }
 
     void aMovedSeriesKeepsItsExceptions()
