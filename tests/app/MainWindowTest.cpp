@@ -9,6 +9,7 @@
 #include "platform/CrashReporter.h"
 #include "support/ShellFakes.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -70,6 +71,8 @@ class MainWindowTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { test::deleteTopLevelWindows(); }
+
     void menusWhereALinuxUserLooks()
     {
         ShellFakes fakes;

@@ -3,6 +3,7 @@
 #include "support/CalendarContexts.h"
 #include "support/GrabArtefacts.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QSignalSpy>
 
@@ -26,6 +27,8 @@ class CalViewTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { test::deleteTopLevelWindows(); }
+
     void startsAtTheDateItIsGiven()
     {
         const CalendarContext context = newYork();

@@ -1,4 +1,5 @@
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include "components/CalView.h"
 #include "components/CalendarSelectionView.h"
@@ -48,6 +49,8 @@ class FormPickersTest : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { test::deleteTopLevelWindows(); }
+
     void reminderListShowsTheFormsChoices()
     {
         QList<qint64> chosen;

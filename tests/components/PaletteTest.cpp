@@ -1,6 +1,7 @@
 #include "components/Palette.h"
 #include "components/Appearance.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QWidget>
 
@@ -12,6 +13,8 @@ class PaletteTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { test::deleteTopLevelWindows(); }
+
     void parsesHexText_data()
     {
         QTest::addColumn<QString>("text");

@@ -1,6 +1,7 @@
 #include "components/ClickCountDetector.h"
 #include "components/ClickCounter.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -54,6 +55,8 @@ class PointerDetectorsTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { test::deleteTopLevelWindows(); }
+
     void countsClicks_data()
     {
         QTest::addColumn<QList<int>>("times");

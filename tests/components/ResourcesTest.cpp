@@ -1,5 +1,6 @@
 #include "components/Resources.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 using namespace tolvo;
 
@@ -7,6 +8,8 @@ class ResourcesTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { test::deleteTopLevelWindows(); }
+
     void everyNamedImageLoads()
     {
         const QStringList expected {QStringLiteral("add_event"), QStringLiteral("app_icon"),

@@ -1,5 +1,6 @@
 #include "components/VisualEffectView.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 using namespace tolvo;
 
@@ -13,6 +14,8 @@ class VisualEffectViewTest : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { test::deleteTopLevelWindows(); }
+
     void paintsItsMaterialOverTheWindow_data()
     {
         QTest::addColumn<Material>("material");

@@ -20,6 +20,7 @@
 #include "support/ClockedScope.h"
 #include "support/FakeOAuthServer.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -155,6 +156,7 @@ private slots:
 
     void cleanup()
     {
+        test::deleteTopLevelWindows();
         for (FullScreenView *view : reminders())
             view->close();
         if (m_loop->ready)

@@ -1,6 +1,7 @@
 #include "support/FakeGoogleCalendar.h"
 #include "support/SyncTestSupport.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include "components/AlertPresenter.h"
 #include "components/CardButton.h"
@@ -92,6 +93,7 @@ private slots:
 
     void cleanup()
     {
+        test::deleteTopLevelWindows();
         QVERIFY2(m_google->unexpectedRequests().isEmpty(),
             qPrintable(m_google->unexpectedRequests().join(QLatin1Char('\n'))));
         m_scope.reset();

@@ -3,6 +3,7 @@
 #include "core/Dependencies.h"
 #include "services/CacheManager.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 using namespace tolvo;
 
@@ -20,6 +21,8 @@ class CalendarEventMappingTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { test::deleteTopLevelWindows(); }
+
     void colours_data()
     {
         QTest::addColumn<QString>("calendarId");

@@ -3,6 +3,7 @@
 #include "modules/FullScreenNotification/FullScreenView.h"
 #include "modules/FullScreenNotification/FullScreenViewModel.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -43,6 +44,8 @@ class FullScreenWindowControllerTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { test::deleteTopLevelWindows(); }
+
     void coversTheScreenWithTheEvent()
     {
         Calls calls;

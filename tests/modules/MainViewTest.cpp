@@ -9,6 +9,7 @@
 #include "modules/Main/MainViewModel.h"
 #include "support/MainScreenFakes.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -43,6 +44,8 @@ class MainViewTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { test::deleteTopLevelWindows(); }
+
     void startsWhenShownAndListsTheCalendars()
     {
         MainScreenFakes fakes;

@@ -1,5 +1,6 @@
 #include "FormTestSupport.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include "core/Dependencies.h"
 #include "modules/AddMeeting/AddMeetingViewModel.h"
@@ -77,7 +78,11 @@ private slots:
         m_scope->set(cacheWith({calendarNamed(workId, QStringLiteral("Work"))}));
     }
 
-    void cleanup() { m_scope.reset(); }
+    void cleanup()
+    {
+        test::deleteTopLevelWindows();
+        m_scope.reset();
+    }
 
     void freshAddFormIsInvalidWithoutOutlines()
     {

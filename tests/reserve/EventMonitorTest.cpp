@@ -1,5 +1,6 @@
 #include "reserve/EventMonitor.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QKeyEvent>
 #include <QWidget>
@@ -55,7 +56,11 @@ private slots:
         m_target->setFocus();
     }
 
-    void cleanup() { delete m_target; }
+    void cleanup()
+    {
+        delete m_target;
+        test::deleteTopLevelWindows();
+    }
 
     void startsOnlyWithTheHandlerOfItsType_data()
     {

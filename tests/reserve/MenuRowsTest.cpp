@@ -6,6 +6,7 @@
 #include "reserve/MenuTiming.h"
 #include "reserve/NSMenuItemProxy.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QAction>
 #include <QLabel>
@@ -71,6 +72,8 @@ class MenuRowsTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { test::deleteTopLevelWindows(); }
+
     void initTestCase() { menuTiming::setDurationScale(0.2); }
 
     void theStyleTable_data()

@@ -11,6 +11,7 @@
 #include "reserve/MenuTiming.h"
 #include "reserve/WindowFade.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QLabel>
 #include <QScrollBar>
@@ -86,7 +87,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m_host));
     }
 
-    void cleanup() { delete m_host; }
+    void cleanup()
+    {
+        delete m_host;
+        test::deleteTopLevelWindows();
+    }
 
     void theListSitsBelowTheTitleOrTheInset_data()
     {

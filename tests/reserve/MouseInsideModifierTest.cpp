@@ -1,5 +1,6 @@
 #include "reserve/MouseInsideModifier.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QWidget>
 
@@ -9,6 +10,8 @@ class MouseInsideModifierTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { test::deleteTopLevelWindows(); }
+
     void reportsHoverInAndOut()
     {
         QWidget window;

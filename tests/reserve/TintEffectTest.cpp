@@ -1,5 +1,6 @@
 #include "reserve/TintEffect.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QPainter>
 #include <QWidget>
@@ -31,6 +32,8 @@ class TintEffectTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { test::deleteTopLevelWindows(); }
+
     void tintRecoloursEverythingDrawn()
     {
         QWidget parent;
