@@ -119,6 +119,12 @@ bool BackendServer::redisConnected() const
     return loop && loop->redisConnected();
 }
 
+std::chrono::milliseconds BackendServer::redisRetryDelay() const
+{
+    auto loop = m_runner->current();
+    return loop ? loop->redisRetryDelay() : std::chrono::milliseconds(0);
+}
+
 std::size_t BackendServer::longestKeepAlivePass() const
 {
     auto loop = m_runner->current();

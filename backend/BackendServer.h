@@ -2,6 +2,7 @@
 
 #include "backend/BackendOptions.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -43,6 +44,9 @@ public:
     std::size_t pendingCount() const;
     // Whether the relay shares notifications through Redis right now (never without --redis).
     bool redisConnected() const;
+    // How long the relay waits before its next attempt to reach Redis, should this one fail;
+    // zero without --redis.
+    std::chrono::milliseconds redisRetryDelay() const;
     // The most streams one keep-alive pass has written to since the start.
     std::size_t longestKeepAlivePass() const;
 

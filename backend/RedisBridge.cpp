@@ -21,18 +21,52 @@ using Clock = steady_clock;
 
 constexpr std::string_view channelPrefix = "tolvo:events:";
 constexpr std::string_view pendingPrefix = "tolvo:pending:";
+// The kept names, scored by when each was kept (microseconds of Redis's clock), so that the
+// oldest can be dropped when there are too many. It cannot clash with a pending key: those
+// continue the prefix with a colon.
+constexpr std::string_view pendingOrderKey = "tolvo:pending-names";
 constexpr std::size_t idLength = 16;
+
+// keep(key, order, name, line, lifetime ms, most names, key prefix): keeps a line for a name,
+// replacing an older one and making it the newest, then drops the oldest names past the most.
+// Scores only grow, even within one microsecond, so that ties never reorder names. Entries of
+// names whose key expired fall out by their score.
+constexpr std::string_view keepFunction
+    = "local function keep(key, order, name, line, lifetime, most, prefix)\n"
+      "  local t = redis.call('TIME')\n"
+      "  local now = tonumber(t[1]) * 1000000 + tonumber(t[2])\n"
+      "  local newest = redis.call('ZRANGE', order, -1, -1, 'WITHSCORES')\n"
+      "  if newest[2] and tonumber(newest[2]) >= now then now = tonumber(newest[2]) + 1 end\n"
+      "  redis.call('ZREMRANGEBYSCORE', order, '-inf', now - tonumber(lifetime) * 1000)\n"
+      "  redis.call('SET', key, line, 'PX', lifetime)\n"
+      "  redis.call('ZADD', order, now, name)\n"
+      "  redis.call('PEXPIRE', order, lifetime)\n"
+      "  local over = redis.call('ZCARD', order) - tonumber(most)\n"
+      "  if over > 0 then\n"
+      "    local dropped = redis.call('ZPOPMIN', order, over)\n"
+      "    for i = 1, #dropped, 2 do redis.call('DEL', prefix .. dropped[i]) end\n"
+      "  end\n"
+      "end\n";
 
 // Publishes a notification and, when no relay is subscribed to its name and the publisher's own
 // streams did not have it either, keeps it for the first one that subscribes.
-// KEYS[1] pending key; ARGV channel, message, line, keep ('1' or '0'), lifetime in ms.
-constexpr std::string_view publishScript
-    = "local n = redis.call('PUBLISH', ARGV[1], ARGV[2])\n"
-      "if n == 0 and ARGV[4] == '1' then redis.call('SET', KEYS[1], ARGV[3], 'PX', ARGV[5]) end\n"
+// KEYS pending key, order; ARGV name, line, lifetime in ms, most names, key prefix, channel,
+// message, keep ('1' or '0').
+const std::string publishScript = std::string(keepFunction)
+    + "local n = redis.call('PUBLISH', ARGV[6], ARGV[7])\n"
+      "if n == 0 and ARGV[8] == '1' then\n"
+      "  keep(KEYS[1], KEYS[2], ARGV[1], ARGV[2], ARGV[3], ARGV[4], ARGV[5])\n"
+      "end\n"
       "return n\n";
+// Keeps a notification that reached a relay with no stream left for it. KEYS and ARGV as above,
+// up to the key prefix.
+const std::string keepScript = std::string(keepFunction)
+    + "keep(KEYS[1], KEYS[2], ARGV[1], ARGV[2], ARGV[3], ARGV[4], ARGV[5])\n";
 // Takes the notification kept for a name, at most once (GETDEL for Redis before 6.2).
+// KEYS pending key, order; ARGV name.
 constexpr std::string_view takeScript = "local v = redis.call('GET', KEYS[1])\n"
                                         "if v then redis.call('DEL', KEYS[1]) end\n"
+                                        "redis.call('ZREM', KEYS[2], ARGV[1])\n"
                                         "return v\n";
 
 std::string randomId()
@@ -57,7 +91,7 @@ std::string text(const redisReply *reply)
 // One command in flight on the command connection, handed back with its answer.
 struct RedisBridge::Request
 {
-    enum class Kind { setup, subscriberSetup, publish, take, keep, ping };
+    enum class Kind { setup, subscriberSetup, hello, publish, take, keep, ping };
     RedisBridge *bridge;
     Kind kind;
     std::string name;
@@ -117,6 +151,7 @@ void RedisBridge::connect()
     m_state = State::connecting;
     m_connectStarted = Clock::now();
     m_connectedContexts = 0;
+    m_answeredContexts = 0;
     for (redisAsyncContext **slot : {&m_commands, &m_subscriber}) {
         redisAsyncContext *context
             = redisAsyncConnect(m_endpoint.host.c_str(), int(m_endpoint.port));
@@ -151,7 +186,7 @@ void RedisBridge::onConnected(const redisAsyncContext *context, int status)
     }
     redisEnableKeepAlive(const_cast<redisContext *>(&context->c));
     if (++self->m_connectedContexts == 2) {
-        self->linkUp();
+        self->greet();
     }
 }
 
@@ -165,9 +200,11 @@ void RedisBridge::onDisconnected(const redisAsyncContext *context, int)
     self->lost(context->err != 0 ? context->errstr : "Redis closed the connection");
 }
 
-void RedisBridge::linkUp()
+void RedisBridge::greet()
 {
-    // Commands are pipelined: whatever follows runs after these, or fails with them.
+    // Commands are pipelined: whatever follows runs after these, or fails with them. The first
+    // plain answer on each connection (PING's, and our own channel's SUBSCRIBE's) says that its
+    // setup went through.
     if (!m_endpoint.password.empty()) {
         send(new Request {this, Request::Kind::setup}, {"AUTH", m_endpoint.password});
         const char *argv[] = {"AUTH", m_endpoint.password.c_str()};
@@ -178,10 +215,21 @@ void RedisBridge::linkUp()
         send(new Request {this, Request::Kind::setup},
             {"SELECT", std::to_string(m_endpoint.database)});
     }
+    send(new Request {this, Request::Kind::hello}, {"PING"});
     // Never subscribed to nothing: hiredis leaves subscribed mode when the count drops to 0,
     // and then takes a later SUBSCRIBE's answer for a stray reply.
     subscriberCommand("SUBSCRIBE", m_ownChannel);
+}
 
+void RedisBridge::answered()
+{
+    if (m_state == State::connecting && ++m_answeredContexts == 2) {
+        linkUp();
+    }
+}
+
+void RedisBridge::linkUp()
+{
     m_state = State::up;
     m_connected = true;
     m_backoff = m_options.redisRetryMin;
@@ -235,14 +283,16 @@ void RedisBridge::lost(const std::string &why)
     }
     const timeval wait = toTimeval(m_backoff);
     event_add(m_retry, &wait);
-    m_backoff = std::min(m_backoff * 2, m_options.redisRetryMax);
+    m_backoff = std::min(m_backoff.load() * 2, m_options.redisRetryMax);
 }
 
 void RedisBridge::tick()
 {
     const auto now = Clock::now();
     if (m_state == State::connecting && now - m_connectStarted > m_options.redisTimeout) {
-        lost("no connection within " + std::to_string(m_options.redisTimeout.count()) + " ms");
+        // A hung Redis's kernel still accepts connections: then it is the answer that is late.
+        lost(std::string(m_connectedContexts == 2 ? "no answer" : "no connection") + " within "
+            + std::to_string(m_options.redisTimeout.count()) + " ms");
         return;
     }
     if (m_state != State::up) {
@@ -311,9 +361,10 @@ void RedisBridge::sendPublish(const std::string &name, const std::string &line, 
     // Our id, whether our streams missed it, then the line.
     const std::string message = m_id + (keepIfUnheard ? "1" : "0") + line;
     const std::string lifetime = std::to_string(m_options.pendingLifetime.count());
+    const std::string most = std::to_string(m_options.maxPendingNames);
     send(new Request {this, Request::Kind::publish, name, line, keepIfUnheard},
-        {"EVAL", publishScript, "1", key, channel, message, line, keepIfUnheard ? "1" : "0",
-            lifetime});
+        {"EVAL", publishScript, "2", key, pendingOrderKey, name, line, lifetime, most,
+            pendingPrefix, channel, message, keepIfUnheard ? "1" : "0"});
 }
 
 void RedisBridge::follow(const std::string &name)
@@ -372,8 +423,14 @@ void RedisBridge::onSubscriberReply(void *data)
     }
     const std::string kind = text(reply->element[0]);
     const std::string channel = text(reply->element[1]);
+    if (channel == m_ownChannel) {
+        if (kind == "subscribe") {
+            answered();
+        }
+        return;
+    }
     if (!channel.starts_with(channelPrefix)) {
-        return; // our own channel
+        return;
     }
     const std::string name = channel.substr(channelPrefix.size());
     if (kind == "message") {
@@ -399,7 +456,7 @@ void RedisBridge::onSubscriberReply(void *data)
         // Anything kept before the subscription counted is ours to take now; anything later
         // reaches the subscription.
         send(new Request {this, Request::Kind::take, name},
-            {"EVAL", takeScript, "1", std::string(pendingPrefix) + name});
+            {"EVAL", takeScript, "2", std::string(pendingPrefix) + name, pendingOrderKey, name});
     } else if (kind == "unsubscribe") {
         found->second.active = false;
     }
@@ -418,8 +475,9 @@ void RedisBridge::deliverOrKeep(const std::string &name, const std::string &line
         return;
     }
     send(new Request {this, Request::Kind::keep, name, line},
-        {"SET", std::string(pendingPrefix) + name, line, "PX",
-            std::to_string(m_options.pendingLifetime.count())});
+        {"EVAL", keepScript, "2", std::string(pendingPrefix) + name, pendingOrderKey, name, line,
+            std::to_string(m_options.pendingLifetime.count()),
+            std::to_string(m_options.maxPendingNames), pendingPrefix});
 }
 
 void RedisBridge::onCommandReplyThunk(redisAsyncContext *, void *reply, void *privdata)
@@ -450,8 +508,8 @@ void RedisBridge::onCommandReply(Request &request, void *data)
     }
     if (reply->type == REDIS_REPLY_ERROR) {
         const std::string error = text(reply);
-        if (request.kind == Request::Kind::setup
-            || request.kind == Request::Kind::subscriberSetup) {
+        if (request.kind == Request::Kind::setup || request.kind == Request::Kind::subscriberSetup
+            || request.kind == Request::Kind::hello) {
             lost("Redis refused the connection's setup: " + error);
         } else if (request.kind == Request::Kind::publish) {
             heldBack(request.name, request.line, !request.keepIfUnheard);
@@ -459,7 +517,9 @@ void RedisBridge::onCommandReply(Request &request, void *data)
         }
         return;
     }
-    if (request.kind == Request::Kind::take && reply->type == REDIS_REPLY_STRING) {
+    if (request.kind == Request::Kind::hello) {
+        answered();
+    } else if (request.kind == Request::Kind::take && reply->type == REDIS_REPLY_STRING) {
         deliverOrKeep(request.name, text(reply));
     }
 }

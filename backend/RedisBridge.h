@@ -27,13 +27,16 @@ namespace tolvo::backend {
 //   its own streams. Its own streams are written directly, never through Redis.
 // - A notification nobody listens to anywhere is kept in Redis for the pending lifetime, and the
 //   first relay to subscribe to that name takes it: publishing-or-keeping and taking are each one
-//   Lua script, so two relays never both deliver it.
+//   Lua script, so two relays never both deliver it. Redis keeps as many names as one relay
+//   would, dropping the oldest first: anyone can post well-formed names.
 // - Without Redis the relay goes on alone: notifications keep reaching its own streams, and one
 //   per name waits in an outbox that is published once Redis is back. It reconnects with backoff
-//   and subscribes again to what it holds; the outage is logged once.
+//   and subscribes again to what it holds; the outage is logged once. Redis counts as back only
+//   once it has answered on both connections: a connection that opens (a hung Redis's kernel
+//   still accepts) or is then refused (a wrong password) is a failed attempt like any other.
 //
 // Two connections: commands, and subscriptions (Redis allows nothing else on a subscribed one).
-// Loop thread only, but for `connected`.
+// Loop thread only, but for `connected` and `retryDelay`.
 class RedisBridge
 {
 public:
@@ -64,8 +67,11 @@ public:
 
     // Any thread.
     bool connected() const { return m_connected; }
+    // The wait before the next attempt to connect, should the current one fail.
+    std::chrono::milliseconds retryDelay() const { return m_backoff; }
 
 private:
+    // `connecting` lasts until Redis has answered the setup of both connections.
     enum class State { down, connecting, up };
     struct Subscription
     {
@@ -76,6 +82,8 @@ private:
     struct Request;
 
     void connect();
+    void greet();
+    void answered();
     void linkUp();
     void lost(const std::string &why);
     void pump(const std::string &name);
@@ -104,11 +112,12 @@ private:
     redisAsyncContext *m_commands = nullptr;
     redisAsyncContext *m_subscriber = nullptr;
     int m_connectedContexts = 0;
+    int m_answeredContexts = 0;
     State m_state = State::down;
     std::atomic<bool> m_connected = false;
     bool m_closing = false;
     bool m_outageLogged = false;
-    std::chrono::milliseconds m_backoff;
+    std::atomic<std::chrono::milliseconds> m_backoff;
     std::chrono::steady_clock::time_point m_connectStarted;
     std::chrono::steady_clock::time_point m_lastSent;
     // When each command still awaiting its answer was sent, oldest first.

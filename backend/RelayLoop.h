@@ -46,6 +46,10 @@ public:
     const StreamRegistry &streams() const { return *m_streams; }
     // Whether this relay shares notifications through Redis right now.
     bool redisConnected() const { return m_redis != nullptr && m_redis->connected(); }
+    std::chrono::milliseconds redisRetryDelay() const
+    {
+        return m_redis != nullptr ? m_redis->retryDelay() : std::chrono::milliseconds(0);
+    }
 
 private:
     static void onRequest(evhttp_request *request, void *context);

@@ -59,20 +59,30 @@ class BackendRedisTest : public QObject
     RelayFixture m_b;
     std::shared_ptr<LogLines> m_logA;
 
-    // Both relays on the test's Redis, connected to it.
-    bool startPair()
+    // Options for a relay on `url` whose log the test reads (as m_logA).
+    BackendOptions sharing(const QByteArray &url)
     {
         m_logA = std::make_shared<LogLines>();
         BackendOptions options;
-        options.redisUrl = m_redis.url().toStdString();
+        options.redisUrl = url.toStdString();
         options.redisRetryMin = std::chrono::milliseconds(50);
         options.redisRetryMax = std::chrono::milliseconds(400);
-        BackendOptions optionsA = options;
-        optionsA.log = [log = m_logA](std::string_view line) {
+        options.log = [log = m_logA](std::string_view line) {
             std::lock_guard lock(log->mutex);
             log->lines.emplace_back(line);
         };
-        if (m_a.start(optionsA) == 0 || m_b.start(options) == 0) {
+        return options;
+    }
+
+    // Both relays on the test's Redis, connected to it.
+    bool startPair()
+    {
+        BackendOptions options = sharing(m_redis.url());
+        if (m_a.start(options) == 0) {
+            return false;
+        }
+        options.log = {};
+        if (m_b.start(options) == 0) {
             return false;
         }
         return waitFor([&] { return linked(); });
@@ -101,6 +111,7 @@ private slots:
 
     void cleanup()
     {
+        m_redis.resume();
         m_a.reset();
         m_b.reset();
     }
@@ -199,6 +210,87 @@ private slots:
         QVERIFY(onA.isOpen() && onB.isOpen());
         QCOMPARE(m_logA->count("unreachable"), 1);
         QCOMPARE(m_logA->count("is back"), 1);
+    }
+
+    void pendingNamesInRedisAreCappedOldestFirst()
+    {
+        BackendOptions options = sharing(m_redis.url());
+        options.maxPendingNames = 3;
+        const quint16 port = m_a.start(options);
+        QVERIFY(port != 0);
+        QVERIFY(waitFor([&] { return m_a.server->redisConnected(); }));
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(notify(port, nameNumbered(i)), 200);
+        }
+        // One relay's commands run in order: the last one kept, all have run.
+        QVERIFY(waitFor([&] { return m_redis.keeps(nameNumbered(4)); }));
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(m_redis.keeps(nameNumbered(i)), i >= 2);
+        }
+
+        // A name taken frees its place: the next one pushes none of the others out.
+        Stream stream(port, nameNumbered(4));
+        QVERIFY(stream.waitForBody(eventLine("exists", "chan-1").size()));
+        QVERIFY(!m_redis.keeps(nameNumbered(4)));
+        QCOMPARE(notify(port, nameNumbered(5)), 200);
+        QVERIFY(waitFor([&] { return m_redis.keeps(nameNumbered(5)); }));
+        QVERIFY(m_redis.keeps(nameNumbered(2)));
+        QVERIFY(m_redis.keeps(nameNumbered(3)));
+    }
+
+    void refusedPasswordBacksOffUntilRedisAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("relayPassword");
+        QTest::newRow("wrong") << QByteArray("secretpw");
+        QTest::newRow("missing") << QByteArray();
+    }
+
+    // A refused AUTH is a failed attempt like a refused connection: each one waits longer, and
+    // the outage is logged once.
+    void refusedPasswordBacksOffUntilRedisAnswers()
+    {
+        QFETCH(QByteArray, relayPassword);
+        RedisTestServer locked;
+        locked.setPassword("otherpw");
+        QVERIFY(locked.start());
+        const BackendOptions options = sharing(locked.url(relayPassword));
+        QVERIFY(m_a.start(options) != 0);
+        QVERIFY(waitFor([&] { return m_a.server->redisRetryDelay() == options.redisRetryMax; }));
+        QVERIFY(!m_a.server->redisConnected());
+        QCOMPARE(m_logA->count("unreachable"), 1);
+        QCOMPARE(m_logA->count("Redis at"), 1);
+
+        // The password put right: the next attempt links, and the waits start over.
+        QVERIFY(locked.command({"CONFIG", "SET", "requirepass", relayPassword}).startsWith("+OK"));
+        QVERIFY(waitFor([&] { return m_a.server->redisConnected(); }));
+        QCOMPARE(m_a.server->redisRetryDelay(), options.redisRetryMin);
+        QCOMPARE(m_logA->count("unreachable"), 1);
+        QCOMPARE(m_logA->count("is back"), 1);
+    }
+
+    // A hung Redis still accepts connections, but answers nothing: that is no recovery.
+    void hungRedisIsBackOnlyOnceItAnswers()
+    {
+        BackendOptions options = sharing(m_redis.url());
+        options.redisTimeout = std::chrono::milliseconds(500);
+        const quint16 port = m_a.start(options);
+        QVERIFY(port != 0);
+        QVERIFY(waitFor([&] { return m_a.server->redisConnected(); }));
+
+        m_redis.pause();
+        QVERIFY(waitFor([&] { return m_logA->count("unreachable") == 1; }));
+        QVERIFY(waitFor([&] { return m_a.server->redisRetryDelay() == options.redisRetryMax; }));
+        QCOMPARE(m_logA->count("is back"), 0);
+        QVERIFY(!m_a.server->redisConnected());
+
+        m_redis.resume();
+        QVERIFY(waitFor([&] { return m_a.server->redisConnected(); }));
+        QCOMPARE(m_logA->count("unreachable"), 1);
+        QCOMPARE(m_logA->count("is back"), 1);
+        // Shared again, not merely connected.
+        Stream stream(port, nameC);
+        QVERIFY(stream.waitForHead());
+        QVERIFY(subscribed(nameC, 1));
     }
 
     void relayStartsAndServesWithoutItsRedis()

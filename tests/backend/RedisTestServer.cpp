@@ -5,6 +5,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <signal.h>
+
 namespace tolvo::test::relay {
 
 namespace {
@@ -80,9 +82,13 @@ bool RedisTestServer::start()
 bool RedisTestServer::launch()
 {
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.start(executable(),
-        {"--port", QString::number(m_port), "--bind", "127.0.0.1", "--save", "", "--appendonly",
-            "no", "--dir", m_folder.path(), "--daemonize", "no", "--loglevel", "warning"});
+    QStringList arguments {"--port", QString::number(m_port), "--bind", "127.0.0.1", "--save", "",
+        "--appendonly", "no", "--dir", m_folder.path(), "--daemonize", "no", "--loglevel",
+        "warning"};
+    if (!m_password.isEmpty()) {
+        arguments << "--requirepass" << QString::fromUtf8(m_password);
+    }
+    m_process.start(executable(), arguments);
     if (!m_process.waitForStarted()) {
         return false;
     }
@@ -106,6 +112,20 @@ void RedisTestServer::kill()
     }
 }
 
+void RedisTestServer::pause()
+{
+    if (m_process.state() == QProcess::Running) {
+        ::kill(pid_t(m_process.processId()), SIGSTOP);
+    }
+}
+
+void RedisTestServer::resume()
+{
+    if (m_process.state() == QProcess::Running) {
+        ::kill(pid_t(m_process.processId()), SIGCONT);
+    }
+}
+
 QByteArray RedisTestServer::command(const QList<QByteArray> &arguments) const
 {
     QTcpSocket socket;
@@ -113,16 +133,22 @@ QByteArray RedisTestServer::command(const QList<QByteArray> &arguments) const
     if (!socket.waitForConnected(2000)) {
         return {};
     }
-    QByteArray request = "*" + QByteArray::number(arguments.size()) + "\r\n";
-    for (const QByteArray &argument : arguments) {
-        request += "$" + QByteArray::number(argument.size()) + "\r\n" + argument + "\r\n";
-    }
-    socket.write(request);
+    const auto encode = [](const QList<QByteArray> &words) {
+        QByteArray request = "*" + QByteArray::number(words.size()) + "\r\n";
+        for (const QByteArray &word : words) {
+            request += "$" + QByteArray::number(word.size()) + "\r\n" + word + "\r\n";
+        }
+        return request;
+    };
+    // Pipelined behind AUTH: the command's answer is the one after AUTH's.
+    const bool authenticate = !m_password.isEmpty();
+    socket.write((authenticate ? encode({"AUTH", m_password}) : QByteArray()) + encode(arguments));
     QByteArray reply;
     QDeadlineTimer deadline(5000);
     while (!deadline.hasExpired()) {
-        if (!reply.isEmpty() && valueLength(reply, 0) >= 0) {
-            return reply;
+        const qsizetype skip = authenticate && !reply.isEmpty() ? valueLength(reply, 0) : 0;
+        if (skip >= 0 && reply.size() > skip && valueLength(reply, skip) >= 0) {
+            return reply.mid(skip);
         }
         if (!socket.waitForReadyRead(100) && socket.state() != QAbstractSocket::ConnectedState) {
             break;

@@ -25,9 +25,19 @@ public:
     bool start();
     // SIGKILL: gone at once, as a crashed or unplugged Redis.
     void kill();
+    // SIGSTOP and SIGCONT: a hung Redis, whose kernel still accepts connections.
+    void pause();
+    void resume();
+
+    // Set before `start` to make Redis require it; `command` then authenticates with it.
+    void setPassword(const QByteArray &password) { m_password = password; }
 
     quint16 port() const { return m_port; }
-    QByteArray url() const { return "redis://127.0.0.1:" + QByteArray::number(m_port); }
+    QByteArray url(const QByteArray &password = {}) const
+    {
+        return "redis://" + (password.isEmpty() ? QByteArray() : ":" + password + "@")
+            + "127.0.0.1:" + QByteArray::number(m_port);
+    }
 
     // One command's whole answer, raw; empty when Redis did not answer.
     QByteArray command(const QList<QByteArray> &arguments) const;
@@ -43,6 +53,7 @@ private:
     QTemporaryDir m_folder;
     QProcess m_process;
     quint16 m_port = 0;
+    QByteArray m_password;
 };
 
 } // namespace tolvo::test::relay
