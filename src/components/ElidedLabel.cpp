@@ -1,6 +1,8 @@
 #include "components/ElidedLabel.h"
 
 #include <QEvent>
+#include <QFontMetricsF>
+#include <QtMath>
 
 namespace tolvo {
 
@@ -26,9 +28,11 @@ QSize ElidedLabel::minimumSizeHint() const
 
 QSize ElidedLabel::sizeHint() const
 {
+    // Rounded up: elision compares the text's fractional width, so a width rounded to the
+    // nearest pixel can fall short by a fraction and cut a text that was given its own width.
     const QMargins margins = contentsMargins();
-    return QSize(fontMetrics().horizontalAdvance(m_fullText) + margins.left() + margins.right(),
-        QLabel::sizeHint().height());
+    const int textWidth = qCeil(QFontMetricsF(font(), this).horizontalAdvance(oneLine()));
+    return QSize(textWidth + margins.left() + margins.right(), QLabel::sizeHint().height());
 }
 
 void ElidedLabel::resizeEvent(QResizeEvent *event)
@@ -44,11 +48,16 @@ void ElidedLabel::changeEvent(QEvent *event)
         elide();
 }
 
-void ElidedLabel::elide()
+QString ElidedLabel::oneLine() const
 {
     QString line = m_fullText;
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    setText(fontMetrics().elidedText(line, Qt::ElideRight, qMax(0, contentsRect().width())));
+    return line;
+}
+
+void ElidedLabel::elide()
+{
+    setText(fontMetrics().elidedText(oneLine(), Qt::ElideRight, qMax(0, contentsRect().width())));
 }
 
 } // namespace tolvo

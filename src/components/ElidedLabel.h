@@ -22,6 +22,7 @@ protected:
 
 private:
     void elide();
+    QString oneLine() const;
     QString m_fullText;
 };
 

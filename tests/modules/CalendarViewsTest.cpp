@@ -13,6 +13,7 @@
 #include "modules/Calendar/MonthCalendarView.h"
 #include "modules/Calendar/TimelineView.h"
 #include "modules/Calendar/TimelineWidgets.h"
+#include "support/BundledFont.h"
 #include "support/CalendarContexts.h"
 #include "support/GrabArtefacts.h"
 #include "support/TestMain.h"
@@ -183,26 +184,43 @@ private slots:
             QCOMPARE(block->showsDetails(), details);
     }
 
-    void aShortBlockShowsItsTitleFirst()
+    void aShortBlockDrawsOnlyWholeLines_data()
     {
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<int>("lines"); // of the title, the location and the time, from the top
+        QTest::newRow("5 minutes") << 5 << 0;
+        QTest::newRow("15 minutes") << 15 << 1;
+        QTest::newRow("an hour") << 60 << 3;
+    }
+
+    void aShortBlockDrawsOnlyWholeLines()
+    {
+        QFETCH(int, minutes);
+        QFETCH(int, lines);
+        BundledFontScope font;
         auto view = std::unique_ptr<TimelineView>(TimelineView::dayView(newYork(testClock())));
         view->setDate(ny(1, 15, 12));
-        CalendarEvent quick = meeting("quick", ny(1, 15, 9), ny(1, 15, 9, 15));
-        quick.location = QStringLiteral("Room 4");
-        CalendarEvent hour = meeting("hour", ny(1, 15, 11), ny(1, 15, 12));
-        hour.location = QStringLiteral("Room 5");
-        view->setEvents({quick, hour});
+        CalendarEvent event = meeting("event", ny(1, 15, 9), ny(1, 15, 9).addSecs(minutes * 60));
+        event.location = QStringLiteral("Room 4");
+        view->setEvents({event});
         setContentWidth(*view, 800);
 
-        EventBlock *shortBlock = view->blockFor(quick.id);
-        QCOMPARE(shortBlock->height(), 20);
-        const EventBlock::Lines lines = shortBlock->lines();
-        QCOMPARE(lines.title.top(), 0);
-        QVERIFY(lines.title.bottom() < shortBlock->height());
-        // A block with room for every line centres them as a group.
-        const EventBlock::Lines roomy = view->blockFor(hour.id)->lines();
-        QVERIFY(roomy.title.top() > 0);
-        QVERIFY(qAbs(roomy.title.top() - (80 - roomy.time.bottom() - 1)) <= 1);
+        EventBlock *block = view->blockFor(event.id);
+        QCOMPARE(block->height(), qRound(minutes * 80 / 60.0));
+        const EventBlock::Lines laid = block->lines();
+        const QRect drawn[] = {laid.title, laid.location, laid.time};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(!drawn[i].isEmpty(), i < lines);
+            QVERIFY(drawn[i].isEmpty() || block->rect().contains(drawn[i]));
+        }
+        if (lines == 1) {
+            // Too short for every line: the title comes first, from the top.
+            QCOMPARE(laid.title.top(), 0);
+        } else if (lines == 3) {
+            // With room for every line they are centred as a group.
+            QVERIFY(laid.title.top() > 0);
+            QVERIFY(qAbs(laid.title.top() - (80 - laid.time.bottom() - 1)) <= 1);
+        }
     }
 
     void weekStartsOnTheLocalesFirstDay_data()
@@ -490,6 +508,45 @@ private slots:
         QVERIFY(view.dayHeadings().isEmpty());
     }
 
+    void agendaTextsAreWholeWhileTheRowHasRoom_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<int>("width");
+        QTest::newRow("en_US, 1366") << "en_US" << 1366;
+        QTest::newRow("en_US, 700") << "en_US" << 700;
+        QTest::newRow("de_DE, 1024") << "de_DE" << 1024;
+    }
+
+    void agendaTextsAreWholeWhileTheRowHasRoom()
+    {
+        QFETCH(QString, locale);
+        QFETCH(int, width);
+        BundledFontScope font;
+        QVERIFY2(BundledFontScope::isActive(), "the Inter font (fonts-inter) is missing");
+        AgendaView view(calendarContext(locale.toLatin1(), "America/New_York", testClock()));
+        view.setDate(ny(4, 10, 12));
+        CalendarEvent standup = meeting("Standup", ny(4, 8, 10, 30), ny(4, 8, 11, 30));
+        standup.location = QStringLiteral("Room 4");
+        standup.notes = QStringLiteral("Bring the numbers\nand the mock-ups");
+        CalendarEvent allDay = meeting("Company offsite", ny(4, 9, 0), ny(4, 10, 0));
+        allDay.isAllDAy = true;
+        view.setEvents({standup, allDay, meeting("Lunch", ny(4, 8, 13), ny(4, 8, 13, 15)),
+            meeting("1:1", ny(4, 9, 9, 5), ny(4, 9, 9, 50)),
+            meeting("Design review", ny(4, 9, 15, 45), ny(4, 9, 17))});
+        view.resize(width, 768);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCOMPARE(view.rows().size(), 5);
+        for (AgendaEventRow *row : view.rows()) {
+            for (ElidedLabel *label : row->findChildren<ElidedLabel *>()) {
+                if (!label->isVisibleTo(row))
+                    continue;
+                QCOMPARE(label->text(),
+                    QString(label->fullText()).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+            }
+        }
+    }
+
     void theScreenAsksItsOwner()
     {
         IntuitiveCalendarView screen(newYork(testClock()));
@@ -549,7 +606,8 @@ private slots:
                                   "is four hundred pixels wide, whatever the font",
             ny(1, 10, 13, 5), ny(1, 10, 14));
         e.location = QString();
-        e.notes = QStringLiteral("word ").repeated(200);
+        // A paragraph that fills the three lines hides the line that follows it.
+        e.notes = QStringLiteral("word ").repeated(200) + QStringLiteral("\nsecond");
         EventDetailsView details(e, context);
         details.adjustSize();
         QCOMPARE(details.width(), 400);
@@ -562,6 +620,7 @@ private slots:
         QVERIFY(details.notesRow()->isVisibleTo(&details));
         QCOMPARE(details.notesLabel()->text().count(QLatin1Char('\n')), 2);
         QVERIFY(details.notesLabel()->text().endsWith(QChar(0x2026)));
+        QVERIFY(!details.notesLabel()->text().contains(QStringLiteral("second")));
         QVERIFY(!details.joinButton()->isVisibleTo(&details));
 
         e.isAllDAy = true;
@@ -571,6 +630,32 @@ private slots:
         QCOMPARE(details.timeLabel()->text(), "All-Day Event");
         QVERIFY(details.locationRow()->isVisibleTo(&details));
         QVERIFY(!details.notesRow()->isVisibleTo(&details));
+    }
+
+    void notesKeepTheirLineBreaksWithinThreeLines_data()
+    {
+        QTest::addColumn<QString>("notes");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("five lines") << "one\ntwo\nthree\nfour\nfive"
+                                    << "one\ntwo\nthree \u2026";
+        QTest::newRow("Windows breaks") << "one\r\ntwo\r\nthree\r\nfour"
+                                        << "one\ntwo\nthree \u2026";
+        QTest::newRow("three lines") << "one\ntwo\nthree"
+                                     << "one\ntwo\nthree";
+        QTest::newRow("trailing break") << "one\ntwo\nthree\n"
+                                        << "one\ntwo\nthree";
+        QTest::newRow("blank line") << "one\n\ntwo"
+                                    << "one\n\ntwo";
+    }
+
+    void notesKeepTheirLineBreaksWithinThreeLines()
+    {
+        QFETCH(QString, notes);
+        QFETCH(QString, shown);
+        CalendarEvent e = meeting("call", ny(1, 10, 9), ny(1, 10, 10));
+        e.notes = notes;
+        EventDetailsView details(e, newYork(testClock()));
+        QCOMPARE(details.notesLabel()->text(), shown);
     }
 
     void joinOpensOnlyWebLinks()

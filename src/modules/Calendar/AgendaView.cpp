@@ -46,7 +46,7 @@ protected:
     void paintEvent(QPaintEvent *event) override
     {
         QPainter painter(this);
-        painter.fillRect(rect(), calendarstyle::withAlpha(calendarstyle::secondaryText(), 0.2));
+        painter.fillRect(rect(), calendarstyle::withAlpha(calendarstyle::secondaryText(), 0.1));
         painter.end();
         QLabel::paintEvent(event);
     }

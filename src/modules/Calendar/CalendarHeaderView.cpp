@@ -160,7 +160,7 @@ void CalendarHeaderView::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()), 12, 12);
-    painter.fillPath(path, calendarstyle::withAlpha(calendarstyle::secondaryText(), 0.1));
+    painter.fillPath(path, calendarstyle::withAlpha(calendarstyle::secondaryText(), 0.05));
 }
 
 void CalendarHeaderView::changeEvent(QEvent *event)

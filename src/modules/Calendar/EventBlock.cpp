@@ -82,23 +82,23 @@ void EventBlock::paintEvent(QPaintEvent *)
     }
 
     const Lines laid = lines();
-    const QFont titleFont = calendarstyle::subheadline(QFont::Medium);
-    const int textWidth = laid.title.width();
-
-    painter.setFont(titleFont);
-    painter.setPen(primary);
-    const int titleRoom = qMax(0, textWidth - contentSpacing - videoSide);
-    const QString title
-        = painter.fontMetrics().elidedText(m_event.title, Qt::ElideRight, titleRoom);
-    const int titleWidth = painter.fontMetrics().horizontalAdvance(title);
-    painter.drawText(laid.title.adjusted(0, 0, titleRoom - textWidth, 0),
-        Qt::AlignLeft | Qt::AlignVCenter, title);
-    // The mark keeps its place when there is no link, so titles line up either way.
-    if (m_event.hangoutLink) {
-        calendarstyle::drawSymbol(painter, QStringLiteral("video"),
-            QRect(laid.title.left() + titleWidth + contentSpacing, laid.title.top(), videoSide,
-                laid.title.height()),
-            primary);
+    const int textWidth = this->textWidth();
+    if (!laid.title.isEmpty()) {
+        painter.setFont(calendarstyle::subheadline(QFont::Medium));
+        painter.setPen(primary);
+        const int titleRoom = qMax(0, textWidth - contentSpacing - videoSide);
+        const QString title
+            = painter.fontMetrics().elidedText(m_event.title, Qt::ElideRight, titleRoom);
+        const int titleWidth = painter.fontMetrics().horizontalAdvance(title);
+        painter.drawText(laid.title.adjusted(0, 0, titleRoom - textWidth, 0),
+            Qt::AlignLeft | Qt::AlignVCenter, title);
+        // The mark keeps its place when there is no link, so titles line up either way.
+        if (m_event.hangoutLink) {
+            calendarstyle::drawSymbol(painter, QStringLiteral("video"),
+                QRect(laid.title.left() + titleWidth + contentSpacing, laid.title.top(), videoSide,
+                    laid.title.height()),
+                primary);
+        }
     }
 
     const QColor secondary = calendarstyle::secondaryText();
@@ -117,10 +117,15 @@ void EventBlock::paintEvent(QPaintEvent *)
     }
 }
 
+int EventBlock::textWidth() const
+{
+    return width() - stripeWidth - contentSpacing - 4;
+}
+
 EventBlock::Lines EventBlock::lines() const
 {
     const int left = stripeWidth + contentSpacing;
-    const int textWidth = width() - left - 4;
+    const int textWidth = this->textWidth();
     if (textWidth <= 0 || !showsDetails())
         return {};
     const int titleHeight
@@ -135,15 +140,22 @@ EventBlock::Lines EventBlock::lines() const
     if (showTime)
         total += lineSpacing + timeHeight;
     int y = qMax(0, (height() - total) / 2);
+    // A line cut by the block's bottom shows only the tops of its letters, which read as stray
+    // marks: it is left out, and so is every line under it.
     Lines result;
-    result.title = QRect(left, y, textWidth, titleHeight);
-    y += titleHeight + lineSpacing;
-    if (showLocation) {
-        result.location = QRect(left, y, textWidth, locationHeight);
-        y += locationHeight + lineSpacing;
-    }
+    const auto place = [&](QRect &line, int lineHeight) {
+        if (y + lineHeight > height())
+            return false;
+        line = QRect(left, y, textWidth, lineHeight);
+        y += lineHeight + lineSpacing;
+        return true;
+    };
+    if (!place(result.title, titleHeight))
+        return result;
+    if (showLocation && !place(result.location, locationHeight))
+        return result;
     if (showTime)
-        result.time = QRect(left, y, textWidth, timeHeight);
+        place(result.time, timeHeight);
     return result;
 }
 

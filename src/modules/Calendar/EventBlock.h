@@ -35,7 +35,8 @@ public:
 
     // Where the lines of the details go: centred as a group in the block, or from its top
     // when the block is too short for them all, so that a short block shows its title. An
-    // absent line has an empty rectangle.
+    // absent line has an empty rectangle, and so has a line that the block's height cannot hold
+    // whole.
     struct Lines
     {
         QRect title;
@@ -51,6 +52,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    int textWidth() const;
+
     CalendarEvent m_event;
     CalendarContext m_context;
     bool m_selected = false;

@@ -1,6 +1,7 @@
 #include "modules/Calendar/EventDetailsView.h"
 
 #include "components/Icons.h"
+#include "components/WrappedText.h"
 #include "core/EventTexts.h"
 #include "modules/Calendar/CalendarStyle.h"
 #include "modules/Calendar/EventActionsRow.h"
@@ -9,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QTextLayout>
 #include <QVBoxLayout>
 
 namespace tolvo {
@@ -56,34 +56,25 @@ QString elideToLines(const QString &text, const QFont &font, int width, int maxL
 {
     if (width <= 0 || maxLines <= 0)
         return {};
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
+    // A line break in the notes starts a line of its own (notes are often written as lists);
+    // within a paragraph the text wraps at the width.
+    QString normalized = text.trimmed();
+    normalized.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    for (const QChar separator :
+        {QChar(u'\r'), QChar(QChar::LineSeparator), QChar(QChar::ParagraphSeparator)})
+        normalized.replace(separator, QLatin1Char('\n'));
+    const QStringList paragraphs = normalized.split(QLatin1Char('\n'));
+
     QStringList lines;
-    layout.beginLayout();
-    int lastStart = 0;
-    bool more = false;
-    while (true) {
-        QTextLine line = layout.createLine();
-        if (!line.isValid())
-            break;
-        line.setLineWidth(width);
-        if (lines.size() == maxLines) {
-            more = true;
-            break;
-        }
-        lastStart = line.textStart();
-        lines << text.mid(line.textStart(), line.textLength()).trimmed();
+    qsizetype next = 0;
+    for (; next < paragraphs.size() && lines.size() < maxLines; ++next) {
+        const QStringList wrapped
+            = wrapAndElide(paragraphs[next], font, width, maxLines - int(lines.size()));
+        lines << (wrapped.isEmpty() ? QStringList {QString()} : wrapped);
     }
-    layout.endLayout();
-    if (more && !lines.isEmpty()) {
-        const QFontMetrics metrics(font);
-        QString rest = text.mid(lastStart);
-        rest.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        lines.last() = metrics.elidedText(rest + QStringLiteral(" …"), Qt::ElideRight, width);
-        if (!lines.last().endsWith(QChar(0x2026)))
-            lines.last() = metrics.elidedText(lines.last() + QChar(0x2026), Qt::ElideRight, width);
+    if (next < paragraphs.size() && !lines.last().endsWith(QChar(0x2026))) {
+        lines.last() = QFontMetrics(font).elidedText(
+            lines.last() + QStringLiteral(" \u2026"), Qt::ElideRight, width);
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -64,8 +64,8 @@ private:
     EventActionsRow *m_actions;
 };
 
-// Up to `maxLines` lines of `text` wrapped at `width`, the last one cut with an ellipsis when
-// more would follow.
+// Up to `maxLines` lines of `text`, each of its own lines wrapped at `width`; the last one
+// kept is cut with an ellipsis when more would follow.
 QString elideToLines(const QString &text, const QFont &font, int width, int maxLines);
 
 } // namespace tolvo
