@@ -2,6 +2,7 @@
 #include "components/Fonts.h"
 #include "support/BundledFont.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 using namespace tolvo;
 using namespace tolvo::test;
@@ -10,6 +11,8 @@ class ElidedLabelTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { test::deleteTopLevelWindows(); }
+
     // Texts whose width is a fraction of a pixel over a whole number are the ones a rounded
     // size cut.
     void isWholeAtItsSizeHintAndCutOnePixelLess_data()

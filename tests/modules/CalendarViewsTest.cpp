@@ -17,6 +17,7 @@
 #include "support/CalendarContexts.h"
 #include "support/GrabArtefacts.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -106,6 +107,7 @@ private slots:
     {
         if (QWidget *popup = QApplication::activePopupWidget())
             popup->close();
+        test::deleteTopLevelWindows();
         Appearance::instance().setOverride(std::nullopt);
     }
 
