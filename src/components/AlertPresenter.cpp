@@ -1,5 +1,6 @@
 #include "components/AlertPresenter.h"
 
+#include "components/FormWindow.h"
 #include "core/AlertType.h"
 
 #include <QLabel>
@@ -18,6 +19,8 @@ constexpr int widestMessageLine = 420;
 
 void sizeMessageBoxForTexts(QMessageBox *box)
 {
+    // A message box takes a fixed size once shown.
+    offerNoMaximize(box);
     int widest = widestMessageLine;
     if (const QScreen *screen = box->screen())
         widest = qMin(widest, screen->availableGeometry().width() - 80);

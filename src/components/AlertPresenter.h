@@ -13,7 +13,8 @@ class AlertItem;
 // A message box left to itself makes a short message as narrow as its longest word and cuts
 // off its title. This gives it the width its texts need: the title on one line, a message of
 // up to 420 pixels on one line (a longer one wraps at that width), never narrower than 300
-// nor wider than its screen. Call it once the texts are set, before the box is shown.
+// nor wider than its screen; as the box keeps that size, it offers no maximise button. Call
+// it once the texts are set, before the box is shown.
 void sizeMessageBoxForTexts(QMessageBox *box);
 
 // Shows a view model's alert as a window-modal message box over `host`, for every screen the

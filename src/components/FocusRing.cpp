@@ -18,7 +18,9 @@ bool showsKeyboardFocus(const QWidget *widget)
 
 void drawFocusRing(QPainter &painter, const QRectF &rect, qreal radius, bool overFill)
 {
-    const qreal inset = ringWidth / 2;
+    // A white ring at the very edge of a fill melts into a light page and only looks like a
+    // smaller button: it goes a ring's width inside, framed by the fill on both sides.
+    const qreal inset = ringWidth / 2 + (overFill ? ringWidth : 0);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(overFill ? QColor(Qt::white) : palette::accentBlue(), ringWidth));

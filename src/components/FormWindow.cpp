@@ -11,12 +11,22 @@
 
 namespace tolvo {
 
+void offerNoMaximize(QWidget *window)
+{
+    // Without the customise hint Qt gives a plain window every button the platform has.
+    Qt::WindowFlags flags = window->windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+        | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    flags &= ~(Qt::WindowMaximizeButtonHint | Qt::WindowFullscreenButtonHint);
+    window->setWindowFlags(flags);
+}
+
 FormWindow::FormWindow(QSize size, QWidget *content, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_content(content)
     , m_size(size)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    offerNoMaximize(this);
     setFixedSize(size);
     QPalette colours = palette();
     colours.setColor(QPalette::Window, palette::backgroundDark());

@@ -35,4 +35,8 @@ private:
     QScrollArea *m_scrollArea = nullptr;
 };
 
+// A window of a fixed size (a form, the settings, an alert) offers no maximise button: it could
+// not grow. Its type and its other buttons stay. Call it before the window is shown.
+void offerNoMaximize(QWidget *window);
+
 } // namespace tolvo

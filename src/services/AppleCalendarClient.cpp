@@ -121,8 +121,11 @@ QCoro::Task<Result<bool>> AppleCalendarSession::requestAccess()
     if (!answer)
         co_return answer; // nothing was decided: the next request asks again
     const auto status = *answer ? CalendarAccessStatus::fullAccess : CalendarAccessStatus::denied;
-    m_userDefaults.set(
-        QJsonValue(rawValue(status)), QString::fromLatin1(AppleCalendarClient::accessStatusKey));
+    // An answer that could not be kept counts for nothing: copying reads the stored consent.
+    if (const VoidResult kept = m_userDefaults.set(QJsonValue(rawValue(status)),
+            QString::fromLatin1(AppleCalendarClient::accessStatusKey));
+        !kept)
+        co_return failure(kept.error());
     if (*answer) {
         if (const auto target = selectedCalendar())
             m_copyTarget->send(*target);
@@ -136,13 +139,16 @@ bool AppleCalendarSession::isAccessCalendar() const
     return status == CalendarAccessStatus::fullAccess || status == CalendarAccessStatus::writeOnly;
 }
 
-void AppleCalendarSession::storeCalendar(const LocalCalendar &calendar)
+VoidResult AppleCalendarSession::storeCalendar(const LocalCalendar &calendar)
 {
     const auto before = storedText(UserDefaultsClient::appleCalendarIdKey);
-    m_userDefaults.set(QJsonValue(calendar.identifier),
+    const VoidResult stored = m_userDefaults.set(QJsonValue(calendar.identifier),
         QString::fromLatin1(UserDefaultsClient::appleCalendarIdKey));
+    if (!stored)
+        return stored;
     if (before != calendar.identifier && isAccessCalendar())
         m_copyTarget->send(calendar);
+    return {};
 }
 
 std::optional<LocalCalendar> AppleCalendarSession::selectedCalendar() const
@@ -246,7 +252,7 @@ AppleCalendarClient AppleCalendarClient::over(std::shared_ptr<AppleCalendarSessi
     };
     client.eventStore = [session] { return session->store(); };
     client.storeCalendar
-        = [session](const LocalCalendar &calendar) { session->storeCalendar(calendar); };
+        = [session](const LocalCalendar &calendar) { return session->storeCalendar(calendar); };
     client.selectedCalendar = [session] { return session->selectedCalendar(); };
     client.calendars = [session] { return session->store()->calendars(); };
     client.isAccessCalendar = [session] { return session->isAccessCalendar(); };

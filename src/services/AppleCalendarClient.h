@@ -54,7 +54,7 @@ public:
     QCoro::Task<Result<bool>> requestAccess();
     bool isAccessCalendar() const;
 
-    void storeCalendar(const LocalCalendar &calendar);
+    VoidResult storeCalendar(const LocalCalendar &calendar);
     std::optional<LocalCalendar> selectedCalendar() const;
 
     // The changes of every calendar within two days of now, modified since the calendar id's
@@ -96,8 +96,9 @@ struct AppleCalendarClient
     // Settings key of the access consent (a JSON string: one of the status names).
     static constexpr const char *accessStatusKey = "calendarAccessStatus";
 
-    // Not determined: asks the prompt and keeps the answer. Full or write-only access: true;
-    // restricted or denied: false, without asking.
+    // Not determined: asks the prompt and keeps the answer (an answer that cannot be saved is
+    // an error, and the next request asks again). Full or write-only access: true; restricted
+    // or denied: false, without asking.
     std::function<QCoro::Task<Result<bool>>()> requestAccess;
     // Yields the local changes around now into the continuation on every change of the store,
     // until the token is cancelled or the stream finishes.
@@ -106,8 +107,9 @@ struct AppleCalendarClient
         startLocalChangeMonitoring;
     std::function<QList<LocalEvent>(const QDateTime &start, const QDateTime &end)> fetchAppleEvents;
     std::function<std::shared_ptr<LocalCalendarStore>()> eventStore;
-    // Keeps the calendar's identifier under "appleCalendarId" (as a JSON string).
-    std::function<void(const LocalCalendar &calendar)> storeCalendar;
+    // Keeps the calendar's identifier under "appleCalendarId" (as a JSON string); fails when
+    // the settings cannot be saved, and the earlier choice stays.
+    std::function<VoidResult(const LocalCalendar &calendar)> storeCalendar;
     // The stored calendar, or nothing when none is stored, the value is unreadable or the
     // calendar is gone.
     std::function<std::optional<LocalCalendar>()> selectedCalendar;

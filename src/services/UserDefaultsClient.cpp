@@ -142,8 +142,12 @@ UserDefaultsClient over(ValueStore store)
 
 namespace {
 // Writes go to disk before the call returns, so that a failure is known while someone can still
-// be told (QSettings alone would save later and drop the error).
-VoidResult saved(QSettings &settings, const std::function<void(const Error &)> &logError)
+// be told (QSettings alone would save later and drop the error). QSettings keeps a change it
+// could not save in a cache that every handle on the file shares: reads in this process would
+// see it and the next successful save of any key would write it. So a change that failed is
+// taken back, leaving the value the file holds.
+VoidResult saved(QSettings &settings, const QString &key, const QVariant &before,
+    const std::function<void(const Error &)> &logError)
 {
     settings.sync();
     if (settings.status() == QSettings::NoError)
@@ -155,6 +159,10 @@ VoidResult saved(QSettings &settings, const std::function<void(const Error &)> &
                   .arg(settings.fileName())
             : QStringLiteral("The settings could not be saved to %1: it is not a settings file.")
                   .arg(settings.fileName()));
+    if (before.isValid())
+        settings.setValue(key, before);
+    else
+        settings.remove(key);
     if (logError)
         logError(error);
     return failure(error);
@@ -182,14 +190,16 @@ UserDefaultsClient UserDefaultsClient::atPath(
         .setValue =
             [openForWriting, logError](const QString &key, const QVariant &value) {
                 const auto settings = openForWriting();
+                const QVariant before = settings->value(key);
                 settings->setValue(key, value);
-                return saved(*settings, logError);
+                return saved(*settings, key, before, logError);
             },
         .remove =
             [openForWriting, logError](const QString &key) {
                 const auto settings = openForWriting();
+                const QVariant before = settings->value(key);
                 settings->remove(key);
-                return saved(*settings, logError);
+                return saved(*settings, key, before, logError);
             },
     });
 }

@@ -75,6 +75,8 @@ private slots:
         QCOMPARE(box->informativeText(), QStringLiteral("<b>not markup</b>"));
         QCOMPARE(box->textFormat(), Qt::PlainText);
         QCOMPARE(box->buttons().size(), 1);
+        QVERIFY(!(box->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(box->windowFlags() & Qt::WindowCloseButtonHint);
     }
 
     void aButtonClearsTheAlertBeforeItsAction_data()

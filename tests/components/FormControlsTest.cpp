@@ -324,6 +324,10 @@ private slots:
 
         QVERIFY(room.contains(window->frameGeometry()));
         QCOMPARE(window->size().expandedTo(wanted), wanted);
+        // It cannot grow, so it offers no maximise; it can still be closed and minimised.
+        QVERIFY(!(window->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(window->windowFlags() & Qt::WindowCloseButtonHint);
+        QVERIFY(window->windowFlags() & Qt::WindowMinimizeButtonHint);
         if (beyond.width() < 0 && beyond.height() < 0)
             QCOMPARE(window->size(), wanted);
         // The button at the far corner can be scrolled into the window.

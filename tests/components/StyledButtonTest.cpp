@@ -86,6 +86,30 @@ private slots:
         QVERIFY2(hasPixel(image, Qt::white), "the label stays fully white");
     }
 
+    // On a light page a ring at the very edge of the blue would be white against near-white:
+    // the blue frames it instead.
+    void focusRingOnBlueReadsOnALightPage()
+    {
+        QWidget page;
+        QPalette colours = page.palette();
+        colours.setColor(QPalette::Window, palette::backgroundLight());
+        page.setPalette(colours);
+        page.setAutoFillBackground(true);
+        page.resize(200, 80);
+        auto *button = new StyledButton(ButtonStyle::blue, QStringLiteral("Send"), &page);
+        button->setGeometry(20, 20, 120, 40);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowActive(&page));
+        page.setAttribute(Qt::WA_KeyboardFocusChange);
+        button->setFocus(Qt::TabFocusReason);
+        QVERIFY(button->showsFocus());
+        const QImage image = page.grab().toImage();
+        const int middle = 20 + 20;
+        QVERIFY(near(image.pixelColor(20 + 1, middle), palette::primaryBlue()));
+        QVERIFY(near(image.pixelColor(20 + 3, middle), Qt::white));
+        QVERIFY(near(image.pixelColor(20 + 6, middle), palette::primaryBlue()));
+    }
+
     void grayLookNeverPaintsABackground()
     {
         StyledButton button(ButtonStyle::gray, QStringLiteral("Cancel"));

@@ -175,6 +175,33 @@ private slots:
         QVERIFY(m_writes->creates.isEmpty());
     }
 
+    // Typing goes into the title as soon as a form opens, and Tab goes on to the next field.
+    void formsOpenWithTheTitleFocused_data()
+    {
+        QTest::addColumn<bool>("editing");
+        QTest::newRow("add") << false;
+        QTest::newRow("edit") << true;
+    }
+    void formsOpenWithTheTitleFocused()
+    {
+        QFETCH(bool, editing);
+        MeetingFormWindowController *controller = editing
+            ? static_cast<MeetingFormWindowController *>(
+                new EditMeetingWindowController(sampleEvent(), workId, {}, formContext()))
+            : new AddMeetingWindowController({}, formContext());
+        QPointer<FormWindow> window = controller->window();
+        MeetingFormView &view = *controller->view();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTRY_COMPARE(QApplication::focusWidget(), view.titleField());
+        view.titleField()->end(false);
+        QTest::keyClick(window->windowHandle(), Qt::Key_X);
+        QVERIFY(view.titleField()->text().endsWith(u'x'));
+        QTest::keyClick(window->windowHandle(), Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() != view.titleField());
+        QVERIFY(QApplication::focusWidget() != view.closeButton());
+        QVERIFY(view.isAncestorOf(QApplication::focusWidget()));
+    }
+
     void timeFieldsFilterWhatIsTyped()
     {
         auto *controller = new AddMeetingWindowController({}, formContext());

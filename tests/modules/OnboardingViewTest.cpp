@@ -156,8 +156,15 @@ private slots:
         click(page->signInButton());
         QVERIFY(page->statusLabel()->isVisible());
         QCOMPARE(page->statusLabel()->text(), QStringLiteral("Waiting for your browser..."));
-        QVERIFY(!page->addressField()->isVisible());
+        QVERIFY(!page->addressField()->isVisible()); // not known yet
         verifyFits(page);
+        // The waiting text and Cancel sit centred under the button, as the rest of the page.
+        const auto centreX
+            = [page](QWidget *widget) { return widget->mapTo(page, widget->rect().center()).x(); };
+        QVERIFY(qAbs(centreX(page->cancelButton()) - centreX(page->signInButton())) <= 1);
+        QVERIFY(page->statusLabel()->alignment() & Qt::AlignHCenter);
+        QVERIFY(page->cancelButton()->mapTo(page, QPoint(0, 0)).y()
+            > page->statusLabel()->mapTo(page, QPoint(0, 0)).y());
 
         click(page->cancelButton());
         // At once, not when the browser flow winds down.
@@ -168,22 +175,38 @@ private slots:
         QCOMPARE(f.screen.view.currentPage(), page);
     }
 
-    void withoutABrowserTheAddressCanBeCopied()
+    // A browser that starts can still fail to come up: the address is offered either way, in
+    // smaller type while a browser was started.
+    void theAddressCanBeCopiedWhileWaiting_data()
     {
+        QTest::addColumn<bool>("browserOpened");
+        QTest::newRow("browser started") << true;
+        QTest::newRow("no browser") << false;
+    }
+    void theAddressCanBeCopiedWhileWaiting()
+    {
+        QFETCH(bool, browserOpened);
         SignInPage f;
         AuthView *page = f.page;
         click(page->signInButton());
         const QUrl address(QStringLiteral("https://accounts.invalid/auth?state=s&client_id=c"));
-        f.fakes.signInPrompts->send(SignInPrompt {address, false});
+        f.fakes.signInPrompts->send(SignInPrompt {address, browserOpened});
         QTRY_VERIFY(page->addressField()->isVisible());
-        QVERIFY(page->statusLabel()->text().contains(u"browser"));
+        QVERIFY(page->copyButton()->isVisible());
         QCOMPARE(page->addressField()->text(), address.toString());
+        QCOMPARE(page->addressHint()->isVisible(), browserOpened);
+        QCOMPARE(page->statusLabel()->text() == QStringLiteral("Waiting for your browser..."),
+            browserOpened);
+        QCOMPARE(page->addressField()->font().pixelSize() < 13, browserOpened);
+        QVERIFY(page->cancelButton()->mapTo(page, QPoint(0, 0)).y()
+            > page->addressField()->mapTo(page, QPoint(0, 0)).y());
         verifyFits(page);
         click(page->copyButton());
         QCOMPARE(QGuiApplication::clipboard()->text(), address.toString());
 
         f.fakes.signInGate->open(false);
         QTRY_VERIFY(!page->addressField()->isVisible());
+        QVERIFY(!page->addressHint()->isVisible());
         QVERIFY(page->signInButton()->isEnabled());
     }
 
@@ -363,6 +386,47 @@ private slots:
         QVERIFY(!model.alertType()->isSet());
         QCOMPARE(screen.view.currentPage(), page);
         QCOMPARE(model.destination(), Destination::auth);
+    }
+
+    // Settings that cannot be saved are told, as in the settings window; the page stays.
+    void aChoiceThatCannotBeSavedIsTold()
+    {
+        ShellFakes fakes;
+        fakes.storeAnswer = failure(ErrorDomain::io, 1, QStringLiteral("could not be saved"));
+        AppViewModel model;
+        model.setCalendars({localCalendar(QStringLiteral("a"), QStringLiteral("Home"))});
+        model.setCurrentStep(OnboardingStep::appleCalendarSelection);
+        Screen screen(&model);
+        auto *page = screen.view.selectionPage();
+        QTest::mouseClick(page->rows().first(), Qt::LeftButton);
+        click(page->continueButton());
+        QMessageBox *box = page->alertPresenter()->messageBox();
+        QVERIFY(box);
+        QCOMPARE(box->text(), QStringLiteral("Error occurred"));
+        QVERIFY(box->informativeText().contains(QStringLiteral("could not be saved")));
+        QCOMPARE(model.destination(), Destination::auth);
+        QCOMPARE(screen.view.currentPage(), page);
+        QVERIFY(fakes.storedCalendars.isEmpty());
+
+        box->buttons().first()->click();
+        fakes.storeAnswer = {};
+        click(page->continueButton());
+        QCOMPARE(fakes.storedCalendars.size(), 1);
+        QCOMPARE(model.destination(), Destination::main);
+    }
+
+    void accessThatCannotBeKeptIsTold()
+    {
+        ShellFakes fakes;
+        fakes.accessAnswer = failure(ErrorDomain::io, 1, QStringLiteral("could not be saved"));
+        AppViewModel model;
+        model.setCurrentStep(OnboardingStep::appleCalendarSupport);
+        Screen screen(&model);
+        click(screen.view.supportPage()->enableButton());
+        QTRY_VERIFY(model.alertType()->isSet());
+        QCOMPARE(model.alertType()->value()->kind(), AlertType::Kind::error);
+        QCOMPARE(model.destination(), Destination::auth);
+        QCOMPARE(screen.view.currentPage(), screen.view.supportPage());
     }
 
     void welcomePageCentresItsWindow()

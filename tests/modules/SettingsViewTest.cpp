@@ -1,6 +1,7 @@
 #include "modules/Settings/SettingsView.h"
 #include "components/AlertPresenter.h"
 #include "components/Appearance.h"
+#include "components/ElidingComboBox.h"
 #include "components/StyledButton.h"
 #include "components/ToggleSwitch.h"
 #include "modules/Settings/GeneralSettingsView.h"
@@ -31,6 +32,19 @@ bool isStored(ShellFakes &fakes, const QString &key)
 void selectTab(SettingsView &view, SettingsView::Tab tab)
 {
     QTest::mouseClick(view.tabButton(tab), Qt::LeftButton);
+}
+
+// The Integrations pane shown after "Give Permission" was pressed; nothing when its picker did
+// not come.
+IntegrationsSettingsView *grantedPane(SettingsView &view)
+{
+    view.show();
+    selectTab(view, SettingsView::Tab::integrations);
+    IntegrationsSettingsView *pane = view.integrationsPane();
+    QTest::mouseClick(pane->permissionButton(), Qt::LeftButton);
+    return QTest::qWaitFor([pane] { return pane->currentContent() == pane->pickerContent(); })
+        ? pane
+        : nullptr;
 }
 } // namespace
 
@@ -172,11 +186,8 @@ private slots:
             localCalendar(
                 QStringLiteral("c"), QStringLiteral("Team"), LocalCalendarSource::calDAV)};
         SettingsView view;
-        view.show();
-        selectTab(view, SettingsView::Tab::integrations);
-        IntegrationsSettingsView *pane = view.integrationsPane();
-        QTest::mouseClick(pane->permissionButton(), Qt::LeftButton);
-        QTRY_COMPARE(pane->currentContent(), pane->pickerContent());
+        IntegrationsSettingsView *pane = grantedPane(view);
+        QVERIFY(pane);
         QComboBox *picker = pane->picker();
         QCOMPARE(picker->count(), 3);
         QCOMPARE(picker->itemText(0), QStringLiteral("Select Calendar"));
@@ -200,24 +211,79 @@ private slots:
         QCOMPARE(picker->currentIndex(), 1);
     }
 
-    void aLongCalendarNameStaysInsideAndIsNamedInFull()
+    void aLongCalendarNameIsElidedAndNamedInFull()
     {
         ShellFakes fakes;
-        const QString name = QString(200, QLatin1Char('H'));
-        fakes.localCalendars = {localCalendar(QStringLiteral("a"), name)};
+        const QString name
+            = QStringLiteral("A very long local calendar name ") + QString(200, u'H');
+        fakes.localCalendars = {localCalendar(QStringLiteral("a"), name),
+            localCalendar(QStringLiteral("b"), QStringLiteral("Home"))};
+        SettingsView view;
+        IntegrationsSettingsView *pane = grantedPane(view);
+        QVERIFY(pane);
+        ElidingComboBox *picker = pane->picker();
+        picker->setCurrentIndex(1);
+        QCoreApplication::processEvents();
+        const QRect placed(picker->mapTo(&view, QPoint(0, 0)), picker->size());
+        QVERIFY(view.rect().contains(placed));
+        // The closed picker ends the name with an ellipsis within its own width.
+        const QString shown = picker->shownText();
+        QVERIFY2(shown.endsWith(QChar(0x2026)), qPrintable(shown));
+        QVERIFY(name.startsWith(shown.chopped(1)));
+        QVERIFY(picker->fontMetrics().horizontalAdvance(shown) < picker->width());
+        QCOMPARE(picker->toolTip(), name);
+        QCOMPARE(picker->itemData(1, Qt::ToolTipRole).toString(), name);
+        picker->setCurrentIndex(2);
+        QCOMPARE(picker->shownText(), QStringLiteral("Home"));
+    }
+
+    // As the General switch does: the error is told, and the picker shows the choice still in
+    // force.
+    void aChoiceThatCannotBeSavedIsTold()
+    {
+        ShellFakes fakes;
+        fakes.localCalendars = {localCalendar(QStringLiteral("a"), QStringLiteral("Home")),
+            localCalendar(QStringLiteral("b"), QStringLiteral("Work"))};
+        SettingsView view;
+        IntegrationsSettingsView *pane = grantedPane(view);
+        QVERIFY(pane);
+        pane->picker()->setCurrentIndex(1);
+        QCOMPARE(fakes.storedCalendars.size(), 1);
+
+        fakes.storeAnswer = failure(ErrorDomain::io, 1, QStringLiteral("could not be saved"));
+        pane->picker()->setCurrentIndex(2);
+        QTRY_VERIFY(pane->alertPresenter()->messageBox());
+        QCOMPARE(pane->alertPresenter()->messageBox()->text(), QStringLiteral("Error occurred"));
+        QCOMPARE(pane->picker()->currentIndex(), 1);
+        QCOMPARE(view.integrationsViewModel()->selectedCalendar()->identifier, QStringLiteral("a"));
+        QCOMPARE(fakes.storedCalendars.size(), 1);
+    }
+
+    // Access granted but not kept is told too; a question left unanswered stays silent.
+    void accessThatCannotBeKeptIsTold_data()
+    {
+        QTest::addColumn<int>("domain");
+        QTest::addColumn<bool>("told");
+        QTest::newRow("settings not saved") << int(ErrorDomain::io) << true;
+        QTest::newRow("not answered") << int(ErrorDomain::localCalendar) << false;
+    }
+    void accessThatCannotBeKeptIsTold()
+    {
+        QFETCH(int, domain);
+        QFETCH(bool, told);
+        ShellFakes fakes;
+        fakes.accessAnswer = failure(ErrorDomain(domain), 0, QStringLiteral("x"));
         SettingsView view;
         view.show();
         selectTab(view, SettingsView::Tab::integrations);
         IntegrationsSettingsView *pane = view.integrationsPane();
         QTest::mouseClick(pane->permissionButton(), Qt::LeftButton);
-        QTRY_COMPARE(pane->currentContent(), pane->pickerContent());
-        QComboBox *picker = pane->picker();
-        picker->setCurrentIndex(1);
+        QTRY_COMPARE(fakes.accessRequests, 1);
+        if (told)
+            QTRY_VERIFY(pane->alertPresenter()->messageBox());
         QCoreApplication::processEvents();
-        const QRect placed(picker->mapTo(&view, QPoint(0, 0)), picker->size());
-        QVERIFY(view.rect().contains(placed));
-        QCOMPARE(picker->toolTip(), name);
-        QCOMPARE(picker->itemData(1, Qt::ToolTipRole).toString(), name);
+        QCOMPARE(bool(pane->alertPresenter()->messageBox()), told);
+        QCOMPARE(pane->currentContent(), pane->permissionContent());
     }
 
     void oneWindowAtATime()
@@ -226,6 +292,7 @@ private slots:
         QPointer<SettingsView> first = SettingsView::openWindow();
         QVERIFY(first->isVisible());
         QVERIFY(first->testAttribute(Qt::WA_DeleteOnClose));
+        QVERIFY(!(first->windowFlags() & Qt::WindowMaximizeButtonHint));
         QCOMPARE(SettingsView::openWindow(), first.data());
         first->selectTab(SettingsView::Tab::integrations);
         first->close();

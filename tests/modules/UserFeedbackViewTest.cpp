@@ -71,7 +71,10 @@ private slots:
         QTest::mouseClick(view.sendButton(), Qt::LeftButton);
         QVERIFY(view.alertPresenter()->messageBox());
         QCOMPARE(view.alertPresenter()->messageBox()->text(), QStringLiteral("Empty inputs"));
-        QVERIFY(!view.nameFrame()->isInvalid());
+        // What is missing is outlined, as in the meeting forms.
+        QVERIFY(view.nameFrame()->isInvalid());
+        QVERIFY(view.emailFrame()->isInvalid());
+        QVERIFY(view.commentsFrame()->isInvalid());
         QVERIFY(m_log->reports.isEmpty());
         QTest::mouseClick(view.closeButton(), Qt::LeftButton);
         QTRY_VERIFY(!window);

@@ -144,6 +144,29 @@ private slots:
         QCOMPARE(m_asked, 2);
     }
 
+    // Nothing that could not be saved counts: the consent is asked for again, the choice is
+    // not made, and each failure is reported to the caller.
+    void settingsThatCannotBeSavedFail()
+    {
+        QFile blocker(m_dir->filePath(QStringLiteral("blocked")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        m_settings = UserDefaultsClient::atPath(m_dir->filePath(QStringLiteral("blocked/s.ini")));
+        const AppleCalendarClient client = AppleCalendarClient::over(session());
+
+        const auto granted = QCoro::waitFor(client.requestAccess());
+        QVERIFY(!granted);
+        QVERIFY(granted.error().domain == ErrorDomain::io);
+        QVERIFY(!client.isAccessCalendar());
+        QVERIFY(!QCoro::waitFor(client.requestAccess()));
+        QCOMPARE(m_asked, 2);
+
+        const VoidResult stored = client.storeCalendar(m_store->calendars().first());
+        QVERIFY(!stored);
+        QVERIFY(stored.error().domain == ErrorDomain::io);
+        QVERIFY(!client.selectedCalendar());
+    }
+
     void theChosenCalendarIsKeptAsAJsonString()
     {
         const AppleCalendarClient client = AppleCalendarClient::over(session());

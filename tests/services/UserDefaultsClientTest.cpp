@@ -6,9 +6,46 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <limits>
 
+#include <sys/resource.h>
+
 using namespace tolvo;
+
+namespace {
+// A disk that takes no more than `bytes` per file for as long as it lives: writes past that
+// fail (EFBIG) as on a full disk, and files already written stay as they are.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        m_signal = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_before);
+        rlimit limited = m_before;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_before);
+        std::signal(SIGXFSZ, m_signal);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_before {};
+    void (*m_signal)(int) = nullptr;
+};
+
+QByteArray fileText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
 
 class UserDefaultsClientTest : public QObject
 {
@@ -88,6 +125,38 @@ private slots:
             logged.append(error);
         }).setBool(true, QStringLiteral("deleteEventOnEnded")));
         QVERIFY(logged.isEmpty());
+    }
+
+    // A value that could not be saved is gone: later reads do not see it and a later save of
+    // another key does not write it behind the user's back.
+    void aFailedWriteIsNotSavedLater_data()
+    {
+        QTest::addColumn<bool>("removing");
+        QTest::newRow("set") << false;
+        QTest::newRow("remove") << true;
+    }
+    void aFailedWriteIsNotSavedLater()
+    {
+        QFETCH(bool, removing);
+        const QString key = QString::fromLatin1(UserDefaultsClient::deleteEventOnEndedKey);
+        const QString other = QString::fromLatin1(UserDefaultsClient::appleCalendarIdKey);
+        const auto defaults = UserDefaultsClient::atPath(path());
+        QVERIFY(defaults.set(QJsonValue(QStringLiteral("abc")), other));
+        QVERIFY(defaults.setBool(removing, key));
+        const QByteArray saved = fileText(path());
+        {
+            const FileSizeLimit full(4);
+            QVERIFY(!(removing ? defaults.remove(key) : defaults.setBool(true, key)));
+        }
+        QCOMPARE(fileText(path()), saved);
+        QCOMPARE(defaults.boolValue(key), removing);
+        QCOMPARE(UserDefaultsClient::atPath(path()).boolValue(key), removing);
+
+        QVERIFY(defaults.set(QJsonValue(QStringLiteral("xyz")), other));
+        const QByteArray after = fileText(path());
+        QVERIFY2(after.contains(removing ? "deleteEventOnEnded=true" : "deleteEventOnEnded=false"),
+            after.constData());
+        QVERIFY2(after.contains("xyz"), after.constData());
     }
 
     void numbersAndTextCrossReads()

@@ -103,8 +103,11 @@ AppleCalendarClient ShellFakes::appleCalendarClient()
         return accessGate ? answerThrough(accessGate) : readyTask(accessAnswer);
     };
     client.calendars = [this] { return localCalendars; };
-    client.storeCalendar
-        = [this](const LocalCalendar &calendar) { storedCalendars.append(calendar); };
+    client.storeCalendar = [this](const LocalCalendar &calendar) {
+        if (storeAnswer)
+            storedCalendars.append(calendar);
+        return storeAnswer;
+    };
     return client;
 }
 

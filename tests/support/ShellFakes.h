@@ -65,6 +65,8 @@ public:
     int accessRequests = 0;
     QList<LocalCalendar> localCalendars;
     QList<LocalCalendar> storedCalendars;
+    // What storing a calendar answers; a failure stores nothing, as unwritable settings do.
+    VoidResult storeAnswer;
 
     std::shared_ptr<AnalyticsRecorder> analytics = std::make_shared<AnalyticsRecorder>();
     QStringList trackedEvents() const;

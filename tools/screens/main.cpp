@@ -7,8 +7,10 @@
 
 #include "LiveSyncFixture.h"
 #include "app/ContentView.h"
+#include "app/FeedbackCommand.h"
 #include "app/MainWindow.h"
 #include "components/Appearance.h"
+#include "components/ElidingComboBox.h"
 #include "components/StyledButton.h"
 #include "modules/App/AppViewModel.h"
 #include "modules/Calendar/CalendarHeaderView.h"
@@ -27,14 +29,17 @@
 #include "modules/Onboarding/OnboardingAppleCalendarSupportView.h"
 #include "modules/Onboarding/OnboardingCalendarRow.h"
 #include "modules/Onboarding/OnboardingView.h"
+#include "modules/Settings/IntegrationsSettingsView.h"
 #include "modules/Settings/SettingsView.h"
 #include "support/FakeClock.h"
 #include "support/FakeOAuthServer.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QLineEdit>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -174,6 +179,11 @@ int main(int argc, char *argv[])
         qCritical("The loopback fakes did not start");
         return 1;
     }
+    // A local calendar whose name is longer than any picker.
+    if (!loop.store->createCalendar(
+            QStringLiteral("A very long local calendar name that keeps going past every edge"),
+            QStringLiteral("#16a765"), LocalCalendarSource::local))
+        qWarning("The long-named local calendar was not made");
     const QString team = QStringLiteral("team@group.calendar.google.com");
     const QString personal = QStringLiteral("me@example.org");
     const QString project = QStringLiteral("project@group.calendar.google.com");
@@ -203,7 +213,10 @@ int main(int argc, char *argv[])
     GoogleClient::Environment environment;
     environment.secrets = SecretStore::inMemory(std::make_shared<InMemorySecrets>());
     environment.oauth = oauth.config();
-    environment.openBrowser = oauth.browser();
+    // The first sign-in meets a browser that starts and never comes up: the page waits.
+    environment.openBrowser
+        = [stalled = std::make_shared<bool>(true), real = oauth.browser()](
+              const QUrl &url) { return std::exchange(*stalled, false) || real(url); };
     environment.logger = logger;
     environment.current = current;
     const QUrl relay(QStringLiteral("http://127.0.0.1:%1").arg(loop.backend.port()));
@@ -242,6 +255,7 @@ int main(int argc, char *argv[])
     AppViewModel model;
     MainWindow::Commands commands;
     commands.makeMainScreen = [] { return new MainView; };
+    commands.openFeedback = [] { openFeedbackWindow(); };
     MainWindow *windowPointer = nullptr;
     commands.openSettings = [&windowPointer] { SettingsView::openWindow(windowPointer); };
     MainWindow window(&model, commands);
@@ -255,7 +269,12 @@ int main(int argc, char *argv[])
     grab(QStringLiteral("01-welcome"));
     click(onboarding->getStartedButton());
     grab(QStringLiteral("02-sign-in"));
-    click(onboarding->authPage()->signInButton());
+    AuthView *auth = onboarding->authPage();
+    click(auth->signInButton());
+    waitFor([&] { return auth->addressField()->isVisible(); });
+    grab(QStringLiteral("02-sign-in-waiting"));
+    click(auth->cancelButton());
+    click(auth->signInButton());
     waitFor([&] { return onboarding->currentPage() == onboarding->supportPage(); });
     grab(QStringLiteral("03-local-calendar"));
     click(onboarding->supportPage()->enableButton());
@@ -327,6 +346,22 @@ int main(int argc, char *argv[])
 
     window.settingsAction()->trigger();
     grab(QStringLiteral("12-settings"));
+    if (SettingsView *settings = SettingsView::openWindow(&window)) {
+        settings->selectTab(SettingsView::Tab::integrations);
+        click(settings->integrationsPane()->permissionButton());
+        QComboBox *picker = settings->integrationsPane()->picker();
+        waitFor([picker] { return picker->isVisible() && picker->count() > 1; });
+        picker->setCurrentIndex(picker->count() - 1);
+        grab(QStringLiteral("12-settings-integrations"));
+    }
+    closeOtherWindows(&window);
+
+    window.sendFeedbackAction()->trigger();
+    grab(QStringLiteral("15-feedback"));
+    if (QAbstractButton *send = buttonNamed(QStringLiteral("Send"))) {
+        send->click();
+        grab(QStringLiteral("16-feedback-empty"));
+    }
     closeOtherWindows(&window);
 
     click(list->addButton());

@@ -28,6 +28,13 @@ QList<LocalCalendar> offeredCalendars(const QList<LocalCalendar> &calendars)
     return offered;
 }
 
+std::optional<AlertType> accessFailureAlert(const Error &error)
+{
+    if (error.domain != ErrorDomain::io)
+        return std::nullopt;
+    return AlertType::error(error);
+}
+
 AppViewModel::AppViewModel(QObject *parent)
     : QObject(parent)
     , m_alertType(new AlertItem(this))
@@ -158,8 +165,11 @@ void AppViewModel::requestAppleCalendarAccess()
 
 void AppViewModel::handleAccessAnswer(const Result<bool> &answer)
 {
-    if (!answer)
+    if (!answer) {
+        if (auto alert = accessFailureAlert(answer.error()))
+            m_alertType->set(std::move(*alert));
         return;
+    }
     if (!*answer) {
         setDestination(Destination::main);
         return;
@@ -180,7 +190,11 @@ void AppViewModel::confirmCalendarSelection()
         m_alertType->set(AlertType::calendarSelection());
         return;
     }
-    m_appleCalendarClient->storeCalendar(*m_selectedCalendar);
+    if (const VoidResult stored = m_appleCalendarClient->storeCalendar(*m_selectedCalendar);
+        !stored) {
+        m_alertType->set(AlertType::error(stored.error()));
+        return;
+    }
     setDestination(Destination::main);
 }
 

@@ -34,7 +34,8 @@ std::optional<OnboardingStep> onboardingStep(int raw);
 // The root navigation: whether the window shows onboarding or the main screen, the onboarding
 // page, and the flows onboarding runs (launch check, sign-in, local-calendar access and the
 // choice of the calendar that receives copies). Failures of these flows are silent by design:
-// the navigation stays where it was and the user can try again.
+// the navigation stays where it was and the user can try again. Settings that cannot be saved
+// are the exception: they raise an error alert.
 class AppViewModel : public QObject
 {
     Q_OBJECT
@@ -108,5 +109,9 @@ private:
 
 // The calendars onboarding and settings offer: local and CalDAV ones, in the store's order.
 QList<LocalCalendar> offeredCalendars(const QList<LocalCalendar> &calendars);
+
+// The alert for a local-calendar access request that failed: settings that could not be saved
+// are told, as every failed settings write is; a question left unanswered is not.
+std::optional<AlertType> accessFailureAlert(const Error &error);
 
 } // namespace tolvo

@@ -71,6 +71,8 @@ void UserFeedbackViewModel::submitTapped(std::function<void()> closeHandler)
 {
     if (m_sending || m_abandoned)
         return;
+    if (!m_formIsValid)
+        checkAllNow();
     if (!m_formIsValid) {
         m_alert->set(AlertType::emptyInputs());
         return;
@@ -88,6 +90,17 @@ void UserFeedbackViewModel::submitTapped(std::function<void()> closeHandler)
                 m_alert->set(AlertType::error(sent.error()));
             emit changed();
         });
+}
+
+void UserFeedbackViewModel::checkAllNow()
+{
+    // As the meeting forms do on Save: fields never touched still hold their first "valid"
+    // flags, so all are checked now, every empty one is outlined and what is filled counts.
+    m_usernameDebounce.stop();
+    m_commentsDebounce.stop();
+    usernameChecked();
+    commentsChecked();
+    setEmail(m_email);
 }
 
 void UserFeedbackViewModel::abandon()

@@ -42,7 +42,8 @@ public:
 
     void setDebounceInterval(int ms);
 
-    // The "Send" button: an invalid form raises `emptyInputs`; a valid one sends, and
+    // The "Send" button: a form not yet valid has all three fields checked at once (outlining
+    // each one that fails); one still invalid raises `emptyInputs`; a valid one sends, and
     // "Report sent" (whose OK runs `closeHandler`) follows only once the report was accepted.
     // Ignored while a report is being sent.
     void submitTapped(std::function<void()> closeHandler);
@@ -55,6 +56,7 @@ signals:
 private:
     void usernameChecked();
     void commentsChecked();
+    void checkAllNow();
     void recomputeFormValid();
 
     Dependency<FeedbackClient> m_client;

@@ -1,5 +1,6 @@
 #include "modules/MeetingForm/MeetingFormWindowController.h"
 
+#include "components/TolvoTextField.h"
 #include "modules/MeetingForm/MeetingFormView.h"
 #include "modules/MeetingForm/MeetingFormViewModel.h"
 
@@ -34,6 +35,8 @@ void MeetingFormWindowController::present(MeetingFormView *view)
     m_view = view;
     connect(this, &FormWindowController::closing, view->model(), &MeetingFormViewModel::abandon);
     FormWindowController::present(windowSize, view);
+    // The title is what a new or changed meeting needs first: typing goes there at once.
+    view->titleField()->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 } // namespace tolvo

@@ -1,6 +1,7 @@
 #include "modules/Onboarding/AuthView.h"
 
 #include "components/DefaultButton.h"
+#include "components/Fonts.h"
 #include "components/Resources.h"
 #include "components/StyledButton.h"
 #include "components/ThemedWidgets.h"
@@ -25,6 +26,8 @@ AuthView::AuthView(AppViewModel *viewModel, QWidget *parent)
     , m_signIn(new StyledButton(ButtonStyle::blue, tr("Sign in with Google")))
     , m_status(new ThemedLabel(QString(), titleColor(), 13))
     , m_cancel(new StyledButton(ButtonStyle::gray, tr("Cancel")))
+    , m_addressHint(new ThemedLabel(tr("Browser did not open? Open this address to sign in:"),
+          titleColor(), 12, QFont::Light))
     , m_addressRow(new QWidget)
     , m_address(new QLineEdit)
     , m_copy(new StyledButton(ButtonStyle::gray, tr("Copy")))
@@ -46,21 +49,25 @@ AuthView::AuthView(AppViewModel *viewModel, QWidget *parent)
     m_signIn->setCursor(Qt::PointingHandCursor);
     layout->addWidget(m_signIn, 0, Qt::AlignHCenter);
 
-    // Only while a sign-in waits: what it waits for, and the way out.
-    auto *statusRow = new QHBoxLayout;
-    statusRow->addStretch();
+    // Only while a sign-in waits, centred under the button: what it waits for, the address to
+    // open by hand once it is known, and the way out.
+    auto *waiting = new QVBoxLayout;
+    waiting->setSpacing(6);
     m_status->setWordWrap(true);
-    statusRow->addWidget(m_status, 1);
-    statusRow->addWidget(m_cancel);
-    statusRow->addStretch();
-    layout->addLayout(statusRow);
+    m_status->setAlignment(Qt::AlignCenter);
+    waiting->addWidget(m_status);
+    m_addressHint->setWordWrap(true);
+    m_addressHint->setAlignment(Qt::AlignCenter);
+    waiting->addWidget(m_addressHint);
     auto *addressLayout = new QHBoxLayout(m_addressRow);
     addressLayout->setContentsMargins(40, 0, 40, 0);
     m_address->setReadOnly(true);
     m_address->setAccessibleName(tr("Sign-in address"));
     addressLayout->addWidget(m_address, 1);
     addressLayout->addWidget(m_copy);
-    layout->addWidget(m_addressRow);
+    waiting->addWidget(m_addressRow);
+    waiting->addWidget(m_cancel, 0, Qt::AlignHCenter);
+    layout->addLayout(waiting);
     layout->addStretch();
 
     m_dimmed->setOpacity(0.5);
@@ -95,15 +102,20 @@ void AuthView::followPrompt()
 {
     const bool signingIn = m_viewModel && m_viewModel->isSigningIn();
     const std::optional<SignInPrompt> prompt
-        = m_viewModel ? m_viewModel->signInPrompt() : std::nullopt;
-    const bool noBrowser = signingIn && prompt && !prompt->browserOpened;
+        = signingIn && m_viewModel ? m_viewModel->signInPrompt() : std::nullopt;
+    const bool noBrowser = prompt && !prompt->browserOpened;
     m_status->setVisible(signingIn);
     m_status->setText(noBrowser
             ? tr("No web browser could be opened. Open this address in your browser to sign in:")
             : tr("Waiting for your browser..."));
-    m_address->setText(noBrowser ? QString::fromUtf8(prompt->address.toEncoded()) : QString());
+    // A browser that starts may still fail (an error, a broken handler) without our knowing:
+    // the address stays within reach, in smaller type while the browser is presumed to open.
+    m_address->setFont(uiFont(noBrowser ? 13 : 11));
+    m_copy->setFont(uiFont(noBrowser ? 16 : 12, QFont::Bold));
+    m_address->setText(prompt ? QString::fromUtf8(prompt->address.toEncoded()) : QString());
     m_address->setCursorPosition(0);
-    m_addressRow->setVisible(noBrowser);
+    m_addressHint->setVisible(prompt && !noBrowser);
+    m_addressRow->setVisible(prompt.has_value());
 }
 
 } // namespace tolvo

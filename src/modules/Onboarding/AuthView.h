@@ -14,9 +14,10 @@ class ThemedLabel;
 
 // The sign-in page: the application icon, what signing in means, and the Google button. The
 // button is disabled while a sign-in runs, so that a second press does not open a second
-// browser flow; meanwhile the page says that it waits for the browser and offers Cancel, and
-// when no browser could be opened it shows the address to open by hand, with Copy. Failures
-// are silent and leave the page as it was.
+// browser flow; meanwhile the page says that it waits for the browser and offers Cancel. Once
+// the address is known it is always offered with Copy: quietly while a browser was started (it
+// may still fail to come up), prominently when none could be. Failures are silent and leave the
+// page as it was.
 class AuthView : public QWidget
 {
     Q_OBJECT
@@ -27,6 +28,8 @@ public:
     ThemedLabel *titleLabel() const { return m_title; }
     ThemedLabel *subtitleLabel() const { return m_subtitle; }
     ThemedLabel *statusLabel() const { return m_status; }
+    // "Browser did not open?": shown with the quiet address only.
+    ThemedLabel *addressHint() const { return m_addressHint; }
     StyledButton *cancelButton() const { return m_cancel; }
     QLineEdit *addressField() const { return m_address; }
     StyledButton *copyButton() const { return m_copy; }
@@ -41,6 +44,7 @@ private:
     StyledButton *m_signIn;
     ThemedLabel *m_status;
     StyledButton *m_cancel;
+    ThemedLabel *m_addressHint;
     QWidget *m_addressRow;
     QLineEdit *m_address;
     StyledButton *m_copy;

@@ -1,10 +1,11 @@
 #include "modules/Settings/IntegrationsSettingsView.h"
 
+#include "components/AlertPresenter.h"
+#include "components/ElidingComboBox.h"
 #include "components/Palette.h"
 #include "components/StyledButton.h"
 #include "modules/Settings/IntegrationsSettingsViewModel.h"
 
-#include <QComboBox>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QStackedLayout>
@@ -38,7 +39,8 @@ IntegrationsSettingsView::IntegrationsSettingsView(
     , m_permissionRow(new QWidget)
     , m_pickerPage(new QWidget)
     , m_permission(new StyledButton(ButtonStyle::blue, tr("Give Permission")))
-    , m_picker(new QComboBox)
+    , m_picker(new ElidingComboBox)
+    , m_alerts(new AlertPresenter(viewModel->alertType(), this))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
@@ -78,7 +80,7 @@ IntegrationsSettingsView::IntegrationsSettingsView(
         if (m_viewModel)
             m_viewModel->requestCalendarAccess();
     });
-    // A long calendar name is cut off in the closed picker: its tooltip names it in full.
+    // A long calendar name ends in an ellipsis in the closed picker: its tooltip names it in full.
     connect(m_picker, &QComboBox::currentTextChanged, m_picker, &QWidget::setToolTip);
     connect(m_picker, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (m_filling || !m_viewModel)

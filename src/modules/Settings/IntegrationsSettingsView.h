@@ -4,11 +4,12 @@
 
 #include <QPointer>
 
-class QComboBox;
 class QStackedLayout;
 
 namespace tolvo {
 
+class AlertPresenter;
+class ElidingComboBox;
 class IntegrationsSettingsViewModel;
 class StyledButton;
 
@@ -22,7 +23,8 @@ public:
         IntegrationsSettingsViewModel *viewModel, QWidget *parent = nullptr);
 
     StyledButton *permissionButton() const { return m_permission; }
-    QComboBox *picker() const { return m_picker; }
+    ElidingComboBox *picker() const { return m_picker; }
+    AlertPresenter *alertPresenter() const { return m_alerts; }
     // The permission row or the picker, whichever shows.
     QWidget *currentContent() const;
     QWidget *permissionContent() const { return m_permissionRow; }
@@ -38,7 +40,8 @@ private:
     QWidget *m_permissionRow;
     QWidget *m_pickerPage;
     StyledButton *m_permission;
-    QComboBox *m_picker;
+    ElidingComboBox *m_picker;
+    AlertPresenter *m_alerts;
     bool m_filling = false;
 };
 

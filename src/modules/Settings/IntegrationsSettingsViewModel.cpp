@@ -3,20 +3,30 @@
 #include "core/StartTask.h"
 #include "modules/App/AppViewModel.h"
 
+#include <utility>
+
 namespace tolvo {
 
 IntegrationsSettingsViewModel::IntegrationsSettingsViewModel(QObject *parent)
     : QObject(parent)
+    , m_alert(new AlertItem(this))
 {
 }
 
 void IntegrationsSettingsViewModel::setSelectedCalendar(std::optional<LocalCalendar> calendar)
 {
-    m_selectedCalendar = std::move(calendar);
+    std::optional<LocalCalendar> before = std::exchange(m_selectedCalendar, std::move(calendar));
     emit selectedCalendarChanged();
+    if (!m_selectedCalendar)
+        return;
     // Stored synchronously, so two quick choices are stored in the order they were made.
-    if (m_selectedCalendar)
-        m_appleCalendarClient->storeCalendar(*m_selectedCalendar);
+    const VoidResult stored = m_appleCalendarClient->storeCalendar(*m_selectedCalendar);
+    if (stored)
+        return;
+    // The earlier choice is still the one in force: the picker goes back to it.
+    m_selectedCalendar = std::move(before);
+    emit selectedCalendarChanged();
+    m_alert->set(AlertType::error(stored.error()));
 }
 
 void IntegrationsSettingsViewModel::requestCalendarAccess()
@@ -28,8 +38,11 @@ void IntegrationsSettingsViewModel::requestCalendarAccess()
 
 void IntegrationsSettingsViewModel::handleAccessAnswer(const Result<bool> &answer)
 {
-    if (!answer)
+    if (!answer) {
+        if (auto alert = accessFailureAlert(answer.error()))
+            m_alert->set(std::move(*alert));
         return;
+    }
     m_available = *answer;
     emit availableChanged(m_available);
     if (!m_available)

@@ -1,5 +1,6 @@
 #include "modules/Settings/SettingsView.h"
 
+#include "components/FormWindow.h"
 #include "components/WindowReader.h"
 #include "modules/Settings/GeneralSettingsView.h"
 #include "modules/Settings/GeneralSettingsViewModel.h"
@@ -59,6 +60,7 @@ SettingsView *SettingsView::open()
     sharedWindow = new SettingsView;
     sharedWindow->setAttribute(Qt::WA_DeleteOnClose);
     sharedWindow->setWindowFlag(Qt::Window);
+    offerNoMaximize(sharedWindow);
     return sharedWindow;
 }
 
