@@ -7,6 +7,7 @@
 #include "modules/Settings/SettingsView.h"
 #include "support/ShellFakes.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QDir>
 #include <QMessageBox>
@@ -54,7 +55,11 @@ private:
     }
 
 private slots:
-    void cleanup() { Appearance::instance().setOverride(std::nullopt); }
+    void cleanup()
+    {
+        test::deleteTopLevelWindows();
+        Appearance::instance().setOverride(std::nullopt);
+    }
 
     void screens_data()
     {

@@ -2,6 +2,7 @@
 #include "components/Appearance.h"
 #include "core/AlertType.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -60,7 +61,11 @@ class AlertPresenterTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void cleanup() { Appearance::instance().setOverride(std::nullopt); }
+    void cleanup()
+    {
+        test::deleteTopLevelWindows();
+        Appearance::instance().setOverride(std::nullopt);
+    }
 
     void showsTheAlertTexts()
     {

@@ -5,6 +5,7 @@
 #include "components/TolvoTextField.h"
 #include "components/WindowReader.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QLabel>
 #include <QPainterPath>
@@ -79,7 +80,11 @@ class FormControlsTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void cleanup() { QApplication::setPalette(QPalette()); }
+    void cleanup()
+    {
+        test::deleteTopLevelWindows();
+        QApplication::setPalette(QPalette());
+    }
 
     void fieldIsAWhiteCardWithoutFrame()
     {

@@ -3,6 +3,7 @@
 #include "components/Appearance.h"
 #include "components/Palette.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QPainter>
 
@@ -59,6 +60,8 @@ class StyledButtonTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { test::deleteTopLevelWindows(); }
+
     void filledLooksFadeTheirBackgroundWhilePressed_data()
     {
         QTest::addColumn<int>("style");

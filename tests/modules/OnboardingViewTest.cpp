@@ -12,6 +12,7 @@
 #include "modules/Onboarding/OnboardingCalendarRow.h"
 #include "support/ShellFakes.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -84,7 +85,11 @@ class OnboardingViewTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void cleanup() { Appearance::instance().setOverride(std::nullopt); }
+    void cleanup()
+    {
+        test::deleteTopLevelWindows();
+        Appearance::instance().setOverride(std::nullopt);
+    }
 
     void walksThroughToTheCalendarChoice()
     {

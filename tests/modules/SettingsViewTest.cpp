@@ -11,6 +11,7 @@
 #include "modules/Settings/TabButton.h"
 #include "support/ShellFakes.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include <QComboBox>
 #include <QMessageBox>
@@ -52,6 +53,8 @@ class SettingsViewTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { test::deleteTopLevelWindows(); }
+
     void opensOnGeneralAtItsFixedSize()
     {
         ShellFakes fakes;

@@ -1,5 +1,6 @@
 #include "FormTestSupport.h"
 #include "support/TestMain.h"
+#include "support/TopLevelWindows.h"
 
 #include "core/Dependencies.h"
 #include "core/FormLogic.h"
@@ -39,7 +40,11 @@ private slots:
         m_scope->set(feedbackClient(m_log));
     }
 
-    void cleanup() { m_scope.reset(); }
+    void cleanup()
+    {
+        test::deleteTopLevelWindows();
+        m_scope.reset();
+    }
 
     // Send checks every field at once, as the meeting forms' Save does: what is missing is
     // outlined and what is filled counts, even before the typing pause.
