@@ -351,7 +351,12 @@ int main(int argc, char *argv[])
         click(settings->integrationsPane()->permissionButton());
         QComboBox *picker = settings->integrationsPane()->picker();
         waitFor([picker] { return picker->isVisible() && picker->count() > 1; });
-        picker->setCurrentIndex(picker->count() - 1);
+        int longest = 0;
+        for (int i = 1; i < picker->count(); ++i) {
+            if (picker->itemText(i).size() > picker->itemText(longest).size())
+                longest = i;
+        }
+        picker->setCurrentIndex(longest);
         grab(QStringLiteral("12-settings-integrations"));
     }
     closeOtherWindows(&window);
