@@ -286,8 +286,12 @@ QCoro::Task<VoidResult> CalendarSyncSession::cleanUpAll(Ptr self)
         self->bumpGeneration(channel.calendarId);
         stops.add(stopChannel(self, channel));
     }
-    // A refused stop keeps its row; sign-out goes on regardless.
+    // A refused stop keeps its row, for a later start to stop; sign-out goes on regardless.
+    // Its renewal timer goes, though: nothing of the signed-out account may run any more.
     co_await stops.waitForAll();
+    for (const TimerRef &timer : std::as_const(self->m_runningTimers))
+        self->m_timers.cancel(timer);
+    self->m_runningTimers.clear();
     co_return VoidResult {};
 }
 
