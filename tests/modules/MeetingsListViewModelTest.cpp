@@ -1,7 +1,6 @@
 #include "modules/Meetings/MeetingsListViewModel.h"
 #include "core/OneShot.h"
 #include "core/StartTask.h"
-#include "services/AppDatabase.h"
 #include "support/ClockedScope.h"
 #include "support/TemporaryDatabase.h"
 #include "support/TestMain.h"
@@ -575,12 +574,9 @@ private slots:
     {
         QFETCH(bool, restart);
         QTemporaryDir folder;
-        const QString path = folder.filePath(QStringLiteral("db.sqlite"));
-        const auto start = [&path] {
-            auto database = AppDatabase::open(path);
-            if (!database)
-                qFatal("%s", qUtf8Printable(database.error().describe()));
-            return EventsTimerManager::keepingMarksIn(DatabaseClient::over(*database));
+        // Each start opens the same database file afresh, as a restart does.
+        const auto start = [&folder] {
+            return EventsTimerManager::keepingMarksIn(test::temporaryDatabase(folder));
         };
         DependencyScope scope;
         scope.set(start());
