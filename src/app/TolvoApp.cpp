@@ -8,6 +8,7 @@
 #include "app/StartUp.h"
 #include "app/UpdateResultPresenter.h"
 #include "components/Appearance.h"
+#include "components/Fonts.h"
 #include "components/Resources.h"
 #include "modules/App/AppViewModel.h"
 #include "modules/Main/MainView.h"
@@ -18,7 +19,6 @@
 #include "services/AppleCalendarClient.h"
 
 #include <QFileInfo>
-#include <QFont>
 #include <QSysInfo>
 
 #include <cstdio>
@@ -57,11 +57,7 @@ TolvoApp::TolvoApp(int &argc, char **argv)
     connect(m_instance, &SingleInstance::raiseRequested, this, &TolvoApp::raiseMainWindow);
 
     setWindowIcon(resources::icon(QStringLiteral("app_icon"), {256, 256}));
-    // An explicit family keeps the look independent of whatever fontconfig prefers.
-    QFont font(QStringLiteral("Inter"));
-    font.setFamilies({QStringLiteral("Inter"), QStringLiteral("DejaVu Sans")});
-    font.setPixelSize(13);
-    setFont(font);
+    setFont(applicationFont());
 
     startReporting(Dependencies::current<AnalyticsManager>(), applicationVersion(),
         QSysInfo::prettyProductName());

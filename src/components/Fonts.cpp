@@ -6,6 +6,14 @@
 
 namespace tolvo {
 
+QFont applicationFont()
+{
+    QFont font(QStringLiteral("Inter"));
+    font.setFamilies({QStringLiteral("Inter"), QStringLiteral("DejaVu Sans")});
+    font.setPixelSize(13);
+    return font;
+}
+
 QFont uiFont(int pixelSize, QFont::Weight weight)
 {
     QFont font = QApplication::font();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "components/Fonts.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QFontInfo>
@@ -15,10 +17,7 @@ public:
     BundledFontScope()
         : m_previous(QApplication::font())
     {
-        QFont font(QStringLiteral("Inter"));
-        font.setFamilies({QStringLiteral("Inter")});
-        font.setPixelSize(13);
-        QApplication::setFont(font);
+        QApplication::setFont(applicationFont());
     }
     ~BundledFontScope() { QApplication::setFont(m_previous); }
     BundledFontScope(const BundledFontScope &) = delete;

@@ -254,10 +254,7 @@ QWidget *formPage(const QString &name)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QFont font(QStringLiteral("Inter"));
-    font.setFamilies({QStringLiteral("Inter"), QStringLiteral("DejaVu Sans")});
-    font.setPixelSize(13);
-    app.setFont(font);
+    app.setFont(applicationFont());
 
     QCommandLineParser parser;
     parser.addHelpOption();

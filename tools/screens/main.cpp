@@ -11,6 +11,7 @@
 #include "app/MainWindow.h"
 #include "components/Appearance.h"
 #include "components/ElidingComboBox.h"
+#include "components/Fonts.h"
 #include "components/StyledButton.h"
 #include "modules/App/AppViewModel.h"
 #include "modules/Calendar/CalendarHeaderView.h"
@@ -154,10 +155,7 @@ int main(int argc, char *argv[])
     parser.process(app);
     const bool dark = parser.isSet(QStringLiteral("dark"));
     Appearance::instance().setOverride(dark ? ColorScheme::dark : ColorScheme::light);
-    QFont font(QStringLiteral("Inter"));
-    font.setFamilies({QStringLiteral("Inter"), QStringLiteral("DejaVu Sans")});
-    font.setPixelSize(13);
-    app.setFont(font);
+    app.setFont(applicationFont());
     QStandardPaths::setTestModeEnabled(true);
     Dependencies::setContext(DependencyContext::test);
     const QString screenSize = QStringLiteral("%1x%2")
